@@ -1,0 +1,68 @@
+#pragma once
+// The ICMP echo facility the probe stands on: open a handle, send one echo request to an IPv4
+// address and wait for its outcome, plus the socket layer's address conversion and host look-up.
+// Plain C++ so that the probe links no GUI code and tests can put a deterministic fake in its place.
+#include <arpa/inet.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Status codes of an echo, in the numbering desktop ICMP services have long used.
+namespace ipstatus {
+constexpr int kSuccess = 0;
+constexpr int kDestNetUnreachable = 11002;
+constexpr int kDestHostUnreachable = 11003;
+constexpr int kDestProtUnreachable = 11004;
+constexpr int kDestPortUnreachable = 11005;
+constexpr int kPacketTooBig = 11009;
+constexpr int kRequestTimedOut = 11010;
+constexpr int kBadRoute = 11012;
+constexpr int kTtlExpiredTransit = 11013;
+constexpr int kTtlExpiredReassembly = 11014;
+constexpr int kParameterProblem = 11015;
+constexpr int kSourceQuench = 11016;
+constexpr int kGeneralFailure = 11050;  // the request could not be sent at all
+}  // namespace ipstatus
+
+struct EchoReply {
+    int status = ipstatus::kGeneralFailure;
+    uint32_t address = 0;  // responder, network byte order
+    int rttMs = 0;
+    uint8_t ttl = 0;
+};
+
+class IEchoHandle {
+public:
+    virtual ~IEchoHandle() = default;
+    // Sends one echo request and waits at most timeoutMs for its outcome. When `idle` is set the
+    // wait is cut into slices of at most 10 ms and `idle` runs between them.
+    virtual EchoReply Send(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
+                           int timeoutMs, const std::function<void()>& idle) = 0;
+};
+
+class IEchoService {
+public:
+    virtual ~IEchoService() = default;
+    // Whether an echo socket can be opened at all; `why` explains when it cannot.
+    virtual bool Available(std::string* why) = 0;
+    // A handle for one probe; it is closed when released.
+    virtual std::unique_ptr<IEchoHandle> Open() = 0;
+    // Host-name look-up (IPv4): the first address, network byte order.
+    virtual std::optional<uint32_t> Resolve(const std::string& name) = 0;
+};
+
+// The classic inet_addr conversion (short forms, octal and hex parts); the all-ones value when the
+// text is no address.
+inline uint32_t ClassicInetAddr(const std::string& text) { return ::inet_addr(text.c_str()); }
+
+inline std::string DottedAddress(uint32_t address) {
+    in_addr a{};
+    a.s_addr = address;
+    char buf[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &a, buf, sizeof buf);
+    return buf;
+}

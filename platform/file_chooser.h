@@ -1,0 +1,18 @@
+#pragma once
+// The open-file chooser: the confirmed file's full path, or null when the user cancelled.
+#include <QString>
+
+class QWidget;
+
+class IFileChooser {
+public:
+    virtual ~IFileChooser() = default;
+    virtual QString ChooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
+                                   const QString& filter) = 0;
+};
+
+class QtFileChooser : public IFileChooser {
+public:
+    QString ChooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
+                           const QString& filter) override;
+};

@@ -1,0 +1,34 @@
+#pragma once
+// Profile (INI) files: sections in square brackets, key=value lines. Reading takes one value with a
+// default; writing changes the given keys and keeps every other section, key, comment and line as
+// it was. Each write replaces the whole file at once (a temporary file flushed to disk and renamed
+// over it), so the file holds either the old values or all the new ones.
+#include <QString>
+#include <utility>
+#include <vector>
+
+class IProfileFile {
+public:
+    virtual ~IProfileFile() = default;
+    // At most 2047 characters; `def` when the file, section or key is missing.
+    virtual QString ReadString(const QString& section, const QString& key, const QString& def) = 0;
+    // False when the file cannot be written; then it keeps its old content.
+    virtual bool WriteStrings(const QString& section,
+                              const std::vector<std::pair<QString, QString>>& values) = 0;
+    bool WriteString(const QString& section, const QString& key, const QString& value) {
+        return WriteStrings(section, {{key, value}});
+    }
+};
+
+// An INI file in UTF-8. Section and key names compare without regard to ASCII case.
+class IniProfileFile : public IProfileFile {
+public:
+    explicit IniProfileFile(QString path) : path_(std::move(path)) {}
+    QString ReadString(const QString& section, const QString& key, const QString& def) override;
+    bool WriteStrings(const QString& section,
+                      const std::vector<std::pair<QString, QString>>& values) override;
+    const QString& Path() const { return path_; }
+
+private:
+    QString path_;
+};

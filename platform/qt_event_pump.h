@@ -1,0 +1,8 @@
+#pragma once
+#include "platform/event_pump.h"
+
+class QtEventPump : public IEventPump {
+public:
+    bool OnUiThread() const override;
+    void ProcessEvents() override;
+};

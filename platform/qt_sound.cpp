@@ -1,0 +1,50 @@
+#include "platform/qt_sound.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSoundEffect>
+#include <QUrl>
+
+QtSound::QtSound(QStringList searchDirs, QObject* parent)
+    : QObject(parent), searchDirs_(std::move(searchDirs)) {}
+
+QString QtSound::Resolve(const QString& file) const {
+    if (file.isEmpty()) return {};
+    QFileInfo info(file);
+    if (info.isAbsolute() || file.contains(QLatin1Char('/')))
+        return info.isFile() ? info.absoluteFilePath() : QString();
+    for (const QString& dir : searchDirs_) {
+        QFileInfo candidate(QDir(dir).filePath(file));
+        if (candidate.isFile()) return candidate.absoluteFilePath();
+    }
+    return {};
+}
+
+bool QtSound::Busy() const {
+    return current_ &&
+           (current_->isPlaying() || current_->status() == QSoundEffect::Loading);
+}
+
+void QtSound::PlayAsyncNoStop(const QString& file) {
+    if (Busy()) return;
+    if (current_) current_->deleteLater();
+    QString path = Resolve(file);
+    if (path.isEmpty()) {
+        Beep();
+        return;
+    }
+    auto* effect = new QSoundEffect(this);
+    current_ = effect;
+    connect(effect, &QSoundEffect::statusChanged, this, [this, effect] {
+        if (effect->status() == QSoundEffect::Error) {
+            if (current_ == effect) current_ = nullptr;
+            effect->deleteLater();
+            Beep();
+        }
+    });
+    effect->setSource(QUrl::fromLocalFile(path));
+    effect->play();
+}
+
+void QtSound::Beep() { QApplication::beep(); }

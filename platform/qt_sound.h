@@ -1,0 +1,25 @@
+#pragma once
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include "platform/sound.h"
+
+class QSoundEffect;
+
+// Plays through Qt Multimedia's QSoundEffect, made for short event sounds: it decodes PCM WAV and
+// plays without blocking. A new effect object per request (one object given new sources
+// repeatedly is known to crash Qt 6.4). Bare names are looked up in `searchDirs`, in order.
+class QtSound : public QObject, public ISound {
+    Q_OBJECT
+public:
+    explicit QtSound(QStringList searchDirs, QObject* parent = nullptr);
+    void PlayAsyncNoStop(const QString& file) override;
+    void Beep() override;
+    QString Resolve(const QString& file) const;
+    bool Busy() const;
+
+private:
+    QStringList searchDirs_;
+    QPointer<QSoundEffect> current_;
+};
