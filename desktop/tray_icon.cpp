@@ -1,0 +1,130 @@
+#include "desktop/tray_icon.h"
+
+#include <QCursor>
+#include <QApplication>
+#include <QMenu>
+#include <QPixmap>
+#include <QWidget>
+
+#include "platform/cp932.h"
+
+TTrayIcon::TTrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent)
+    : QObject(parent), area_(area), appIcon_(std::move(appIcon)), window_(window) {
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    blankIcon_ = QIcon(blank);
+    frameTimer_.setInterval(animateInterval_);
+    connect(&frameTimer_, &QTimer::timeout, this, &TTrayIcon::FrameTick);
+    area_.onClick = [this](INotificationArea::Click c) { HandleClick(c); };
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this, [this] { SessionEnding(); });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { SessionEnding(); });
+    }
+}
+
+TTrayIcon::~TTrayIcon() {
+    area_.onClick = nullptr;
+    if (visible_) area_.Remove();
+}
+
+void TTrayIcon::SetVisible(bool v) {
+    visible_ = v;
+    if (v) {
+        area_.SetIcon(PictureIcon());
+        area_.SetToolTip(toolTip_);
+        sentPicture_ = picture_;
+        if (!area_.Add())
+            throw EOutOfResources("Cannot Create System Shell Notification Icon");
+    } else if (!area_.Remove()) {
+        throw EOutOfResources("Cannot Remove System Shell Notification Icon");
+    }
+}
+
+void TTrayIcon::SetHint(const QString& t) {
+    if (t == hint_ || cp932::ByteLength(t) >= 64) return;
+    hint_ = t;
+    toolTip_ = t;
+    if (visible_) area_.SetToolTip(toolTip_);
+}
+
+void TTrayIcon::SetAnimate(bool v) {
+    if (!icons_) return;
+    animate_ = v;
+    if (v) {
+        frameTimer_.start();
+    } else {
+        frameTimer_.stop();
+    }
+}
+
+void TTrayIcon::SetAnimateInterval(int ms) {
+    animateInterval_ = ms;
+    frameTimer_.setInterval(ms);
+}
+
+void TTrayIcon::SetIconIndex(int i) {
+    iconIndex_ = i;
+    picture_ = (icons_ && i >= 0 && i < icons_->size()) ? i : -2;
+    Update();
+}
+
+void TTrayIcon::FrameTick() {
+    const int n = icons_ ? static_cast<int>(icons_->size()) : 0;
+    SetIconIndex(iconIndex_ < n ? iconIndex_ + 1 : 0);
+}
+
+QIcon TTrayIcon::PictureIcon() const {
+    if (picture_ == -1) return appIcon_;
+    if (picture_ < 0) return blankIcon_;
+    return (*icons_)[picture_];
+}
+
+void TTrayIcon::Update() {
+    // Hosts of the StatusNotifierItem protocol redraw on every new picture: send only changes.
+    if (!visible_ || sentPicture_ == picture_) return;
+    area_.SetIcon(PictureIcon());
+    sentPicture_ = picture_;
+}
+
+void TTrayIcon::Restore() {
+    if (window_) {
+        window_->showNormal();
+        window_->raise();
+        window_->activateWindow();
+    }
+    if (OnRestore) OnRestore();
+}
+
+void TTrayIcon::Minimize() {
+    // Hiding the window takes its task bar entry away too.
+    if (window_) window_->hide();
+    if (OnMinimize) OnMinimize();
+}
+
+void TTrayIcon::WindowMinimized() {
+    if (!visible_) return;
+    // Let the window finish its own state change before it is hidden.
+    QTimer::singleShot(0, this, [this] {
+        if (visible_ && window_ && window_->isMinimized()) Minimize();
+    });
+}
+
+void TTrayIcon::ShowMenu() {
+    if (!PopupMenu) return;
+    if (QWidget* active = QApplication::activeWindow()) active->activateWindow();
+    PopupMenu->popup(QCursor::pos());
+}
+
+void TTrayIcon::HandleClick(INotificationArea::Click click) {
+    TTrayIconMessage m = click == INotificationArea::Click::LeftUp    ? imLeftClickUp
+                         : click == INotificationArea::Click::RightUp ? imRightClickUp
+                                                                      : imNone;
+    if (m == imNone) return;
+    if (RestoreOn == m) Restore();
+    if (PopupMenuOn == m) ShowMenu();
+}
+
+void TTrayIcon::SessionEnding() {
+    if (visible_) area_.Remove();
+    visible_ = false;
+}

@@ -1,0 +1,106 @@
+#include "settings/add_target_dialog.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QValidator>
+
+#include "platform/cp932.h"
+#include "settings/spin_edit.h"
+
+namespace {
+
+// Only what code page 932 can hold may be typed, so nothing is lost or changed when the list
+// file is written.
+class Cp932Validator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return cp932::CanEncode(input) ? Acceptable : Invalid;
+    }
+};
+
+QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, const char* name) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}
+
+}  // namespace
+
+TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+    setObjectName("Form3");
+    setFixedSize(343, 183);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    Button1 = new QPushButton(QStringLiteral("ＯＫ"), this);
+    Button1->setObjectName("Button1");
+    Button1->setGeometry(168, 152, 75, 25);
+    Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
+    Button2->setObjectName("Button2");
+    Button2->setGeometry(248, 152, 75, 25);
+    for (QPushButton* b : {Button1, Button2}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(16, 16, 313, 129);
+    MakeLabel(QStringLiteral("偵察先ＩＰアドレス　（例：127.0.0.1）"), GroupBox1, 16, 24, "Label1");
+    const int lefts[4] = {16, 72, 127, 183};
+    for (int i = 0; i < 4; ++i) {
+        CSpinEdit[i] = new TSpinEdit(0, 255, GroupBox1);
+        CSpinEdit[i]->setObjectName(QStringLiteral("CSpinEdit%1").arg(i + 1));
+        CSpinEdit[i]->setGeometry(lefts[i], 40, 45, 21);
+    }
+    const char* dotNames[3] = {"Label3", "Label4", "Label5"};
+    for (int i = 0; i < 3; ++i)
+        MakeLabel(QStringLiteral("．"), GroupBox1, lefts[i] + 45, 48, dotNames[i]);
+    MakeLabel(QStringLiteral("偵察先名　（例：自分のパソコン）  ＊省略可"), GroupBox1, 16, 75, "Label2");
+    Edit2 = new QLineEdit(GroupBox1);
+    Edit2->setObjectName("Edit2");
+    Edit2->setGeometry(16, 88, 289, 20);
+    Edit2->setValidator(new Cp932Validator(Edit2));
+
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, CSpinEdit[0]);
+    for (int i = 0; i < 3; ++i) setTabOrder(CSpinEdit[i], CSpinEdit[i + 1]);
+    setTabOrder(CSpinEdit[3], Edit2);
+
+    Timer1.setObjectName("Timer1");
+    Timer1.setInterval(700);
+    connect(&Timer1, &QTimer::timeout, this, &TForm3::Timer1Timer);
+}
+
+QString TForm3::AddressText() {
+    QStringList parts;
+    for (TSpinEdit* s : CSpinEdit) parts << QString::number(s->Value());
+    return parts.join(QLatin1Char('.'));
+}
+
+QString TForm3::NameText() const { return Edit2->text(); }
+
+void TForm3::ShowDuplicate(const QString& address) {
+    MessageShown = false;
+    if (!Timer1.isActive()) Timer1.start();
+    DuplicateAddress = address;
+}
+
+void TForm3::EndRun() {
+    MessageShown = false;
+    Timer1.stop();
+    GroupBox1->setTitle(QString());
+}
+
+void TForm3::Timer1Timer() {
+    GroupBox1->setTitle(MessageShown ? QString()
+                                     : DuplicateAddress + QStringLiteral("は既に登録されています。"));
+    MessageShown = !MessageShown;
+}

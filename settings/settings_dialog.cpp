@@ -1,0 +1,104 @@
+#include "settings/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "platform/file_chooser.h"
+#include "platform/sound.h"
+#include "settings/spin_edit.h"
+
+TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent)
+    : QDialog(parent), sound_(sound), chooser_(chooser), soundFolder_(std::move(soundFolder)) {
+    setObjectName("Form4");
+    setWindowTitle(QStringLiteral("設定"));
+    setFixedSize(349, 169);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    Button1 = new QPushButton(QStringLiteral("ＯＫ"), this);
+    Button1->setObjectName("Button1");
+    Button1->setGeometry(160, 136, 75, 25);
+    Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
+    Button2->setObjectName("Button2");
+    Button2->setGeometry(240, 136, 75, 25);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* group = new QGroupBox(this);
+    group->setObjectName("GroupBox1");
+    group->setGeometry(16, 8, 321, 121);
+    CheckBox2 = new QCheckBox(QStringLiteral("自動偵察をおこなう。"), group);
+    CheckBox2->setObjectName("CheckBox2");
+    CheckBox2->setGeometry(16, 24, 281, 17);
+    Label1 = new QLabel(QStringLiteral("偵察間隔（分単位）"), group);
+    Label1->setObjectName("Label1");
+    Label1->move(56, 56);
+    Label1->adjustSize();
+    CSpinEdit1 = new TSpinEdit(1, 60, group);
+    CSpinEdit1->setObjectName("CSpinEdit1");
+    CSpinEdit1->setGeometry(160, 48, 41, 21);
+    CheckBox1 = new QCheckBox(QStringLiteral("ＩＰ接続発見時に音を鳴らす。"), group);
+    CheckBox1->setObjectName("CheckBox1");
+    CheckBox1->setGeometry(16, 88, 169, 17);
+    Button3 = new QPushButton(QStringLiteral("音選択..."), group);
+    Button3->setObjectName("Button3");
+    Button3->setGeometry(192, 80, 75, 25);
+    BitBtn1 = new QPushButton(group);
+    BitBtn1->setObjectName("BitBtn1");
+    BitBtn1->setGeometry(272, 80, 41, 25);
+    BitBtn1->setIcon(QIcon(QStringLiteral(":/icons/play.svg")));
+    BitBtn1->setToolTip(QStringLiteral("音を鳴らす"));
+    for (QPushButton* b : {Button1, Button2, Button3, BitBtn1}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    connect(CheckBox1, &QCheckBox::clicked, this, &TForm4::CheckBox1Click);
+    connect(CheckBox2, &QCheckBox::clicked, this, &TForm4::CheckBox2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm4::BitBtn1Click);
+
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, CheckBox2);
+    setTabOrder(CheckBox2, CSpinEdit1);
+    setTabOrder(CSpinEdit1, Button3);
+    setTabOrder(Button3, CheckBox1);
+    setTabOrder(CheckBox1, BitBtn1);
+}
+
+void TForm4::FormShow(bool soundOn, const QString& intervalText, bool autoScanOn,
+                      const QString& soundFile) {
+    soundFile_ = soundFile;
+    CheckBox1->setChecked(soundOn);
+    CheckBox1Click();
+    bool ok = false;
+    int minutes = intervalText.trimmed().toInt(&ok, 10);
+    CSpinEdit1->setValue(std::clamp(ok ? minutes : 15, 1, 60));
+    CheckBox2->setChecked(autoScanOn);
+    CheckBox2Click();
+}
+
+bool TForm4::SoundOn() const { return CheckBox1->isChecked(); }
+bool TForm4::AutoScanOn() const { return CheckBox2->isChecked(); }
+int TForm4::Interval() { return CSpinEdit1->Value(); }
+
+void TForm4::CheckBox1Click() {
+    Button3->setEnabled(CheckBox1->isChecked());
+    BitBtn1->setEnabled(CheckBox1->isChecked());
+}
+
+void TForm4::CheckBox2Click() {
+    CSpinEdit1->setEnabled(CheckBox2->isChecked());
+    Label1->setEnabled(CheckBox2->isChecked());
+}
+
+void TForm4::Button3Click() {
+    QString path = chooser_.ChooseOpenFile(this, QStringLiteral("音選択"), soundFolder_,
+                                           QStringLiteral("メディアファイル (*.wav)"));
+    if (path.isEmpty()) return;
+    soundFile_ = path;
+    emit SoundFileChosen(path);
+}
+
+void TForm4::BitBtn1Click() { sound_.PlayAsyncNoStop(soundFile_); }
