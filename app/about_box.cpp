@@ -1,0 +1,41 @@
+#include "app/about_box.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/image_lists.h"
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName("AboutBox");
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    setFixedSize(241, 191);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    auto* panel = new QFrame(this);
+    panel->setObjectName("Panel1");
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setGeometry(8, 8, 225, 137);
+    auto* icon = new QLabel(panel);
+    icon->setObjectName("ProgramIcon");
+    icon->setPixmap(images::ProgramIcon().pixmap(48, 48));
+    icon->setGeometry(12, 12, 48, 48);
+    auto* product = new QLabel(QStringLiteral("ピングローブ"), panel);
+    product->setObjectName("ProductName");
+    QFont f = product->font();
+    f.setPixelSize(16);
+    f.setBold(true);
+    product->setFont(f);
+    product->setGeometry(72, 18, 145, 24);
+    auto* version = new QLabel(QStringLiteral("Version 1.05"), panel);
+    version->setObjectName("Version");
+    version->setGeometry(72, 48, 145, 16);
+    auto* comment = new QLabel(QStringLiteral("ICMP エコーによるホスト偵察"), panel);
+    comment->setObjectName("Comments");
+    comment->setGeometry(12, 84, 205, 16);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName("OKButton");
+    ok->setDefault(true);
+    ok->setGeometry(83, 156, 75, 25);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}

@@ -1,0 +1,661 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+
+#include "app/about_box.h"
+#include "app/image_lists.h"
+#include "app/ping_thread.h"
+#include "app/status_texts.h"
+#include "app/target_list_view.h"
+#include "platform/event_pump.h"
+#include "platform/message_box.h"
+#include "platform/sound.h"
+#include "platform/version.h"
+#include "settings/add_target_dialog.h"
+#include "settings/settings_dialog.h"
+#include "settings/target_list_file.h"
+
+namespace {
+
+const QString kCaption = QStringLiteral("ピングローブ");
+
+// Every component carries an integer Tag; the scans and the dialogs save enabled states in it.
+void SetTag(QObject* o, int tag) { o->setProperty("Tag", tag); }
+int Tag(const QObject* o) { return o->property("Tag").toInt(); }
+
+}  // namespace
+
+TForm1::TForm1(TServices& services, QWidget* parent)
+    : QMainWindow(parent),
+      MxICMP1(services.echo, services.pump),
+      ImageList2(images::ImageList2()),
+      ImageList3(images::ImageList3()),
+      ImageList4(images::ImageList4()),
+      TrayIcon1(services.notificationArea, images::ProgramIcon(), this),
+      services_(services) {
+    setObjectName("Form1");
+    BuildWindow();
+
+    MxICMP1.Address = "192.168.0.1";
+    MxICMP1.Timeout = 1000;
+    MxICMP1.NumberOfPings = 1;
+    MxICMP1.OnReply = [this](TMxICMP* s, int status, const std::string& ip, int rtt, uint8_t ttl) {
+        MxICMP1Reply(s, status, ip, rtt, ttl);
+    };
+    Timer1.setObjectName("Timer1");
+    Timer1.setInterval(1000);
+    SetTag(&Timer1, 0);
+    connect(&Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    TrayIcon1.PopupMenu = PopupMenu2;
+    TrayIcon1.Hide = true;
+    TrayIcon1.RestoreOn = imLeftClickUp;
+    TrayIcon1.PopupMenuOn = imRightClickUp;
+    TrayIcon1.OnRestore = [this] { TrayIcon1Restore(); };
+
+    loaded_ = services_.settingsFile.Load();
+    ApplySettings(loaded_);
+    OsFamily = OsFamilyFromPlatformId(services_.platformId);
+    TrayIcon1.SetIcons(OsFamily == "98" ? &ImageList2 : &ImageList3);
+}
+
+TForm1::~TForm1() {
+    if (pingThread_) pingThread_->wait();
+}
+
+void TForm1::SetDialogs(TForm3* form3, TForm4* form4, TAboutBox* about) {
+    form3_ = form3;
+    form4_ = form4;
+    about_ = about;
+    if (form4_) {
+        connect(form4_, &TForm4::SoundFileChosen, this,
+                [this](const QString& path) { SoundFile = path; });
+    }
+}
+
+QToolButton* TForm1::MakeButton(const char* name, const QIcon& icon, const QString& hint,
+                                QAction* action) {
+    auto* b = new QToolButton(ToolBar1);
+    b->setObjectName(name);
+    b->setIcon(icon);
+    b->setToolTip(hint);
+    b->setFixedSize(23, 22);
+    b->setAutoRaise(true);
+    SetTag(b, 0);
+    if (action) connect(b, &QToolButton::clicked, action, &QAction::trigger);
+    ToolBar1->addWidget(b);
+    return b;
+}
+
+void TForm1::BuildToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->toggleViewAction()->setVisible(false);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+    SpeedButton2 = MakeButton("SpeedButton2", ImageList4[0], QStringLiteral("選択偵察"), Action4);
+    SpeedButton1 = MakeButton("SpeedButton1", ImageList4[1], QStringLiteral("全偵察"), Action5);
+    SpeedButton6 = MakeButton("SpeedButton6", images::StopGlyph(), QStringLiteral("偵察の停止"), nullptr);
+    connect(SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
+    auto* sep = new QWidget(ToolBar1);
+    sep->setObjectName("ToolButton3");
+    sep->setFixedWidth(8);
+    ToolBar1->addWidget(sep);
+    SpeedButton3 = MakeButton("SpeedButton3", ImageList4[2], QStringLiteral("偵察先の追加"), Action1);
+    SpeedButton5 = MakeButton("SpeedButton5", ImageList4[4], QStringLiteral("偵察先の削除"), Action3);
+    SpeedButton4 = MakeButton("SpeedButton4", ImageList4[3], QStringLiteral("偵察先の更新"), Action2);
+    SpeedButton2->setEnabled(false);
+    SpeedButton5->setEnabled(false);
+    SpeedButton4->setEnabled(false);
+    // A hidden widget inside a tool bar must be hidden through its action.
+    for (QAction* a : ToolBar1->actions()) {
+        if (ToolBar1->widgetForAction(a) == SpeedButton4) a->setVisible(false);
+    }
+}
+
+void TForm1::BuildMenus() {
+    auto action = [this](const char* name, const QString& text, int image) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(name);
+        if (image >= 0) a->setIcon(ImageList4[image]);
+        return a;
+    };
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu1");
+    Exit1 = action("Exit1", QStringLiteral("終了"), -1);
+    connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
+    bar->addAction(Exit1);
+    N8 = bar->addMenu(QStringLiteral("偵察"));
+    N8->setObjectName("N8");
+    N9 = action("N9", QStringLiteral("選択偵察"), 0);
+    N10 = action("N10", QStringLiteral("全偵察"), 1);
+    N9->setEnabled(false);
+    connect(N9, &QAction::triggered, Action4, &QAction::trigger);
+    connect(N10, &QAction::triggered, Action5, &QAction::trigger);
+    N8->addActions({N9, N10});
+    Edit1 = bar->addMenu(QStringLiteral("編集"));
+    Edit1->setObjectName("Edit1");
+    N11 = action("N11", QStringLiteral("偵察先の追加"), 2);
+    Delete1 = action("Delete1", QStringLiteral("偵察先の削除"), 4);
+    Delete1->setEnabled(false);
+    connect(N11, &QAction::triggered, Action1, &QAction::trigger);
+    connect(Delete1, &QAction::triggered, Action3, &QAction::trigger);
+    Edit1->addActions({N11, Delete1});
+    N1 = action("N1", QStringLiteral("設定"), -1);
+    connect(N1, &QAction::triggered, this, &TForm1::N1Click);
+    bar->addAction(N1);
+    About1 = action("About1", QStringLiteral("バージョン情報"), -1);
+    connect(About1, &QAction::triggered, this, &TForm1::About1Click);
+    bar->addAction(About1);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    N6 = action("N6", QStringLiteral("選択偵察"), 0);
+    N6->setEnabled(false);
+    N7 = action("N7", QStringLiteral("全偵察"), 1);
+    N2 = action("N2", QStringLiteral("偵察先の追加"), 2);
+    N3 = action("N3", QStringLiteral("偵察先の更新"), 3);
+    N3->setVisible(false);
+    N4 = action("N4", QStringLiteral("偵察先の削除"), 4);
+    N4->setEnabled(false);
+    connect(N6, &QAction::triggered, Action4, &QAction::trigger);
+    connect(N7, &QAction::triggered, Action5, &QAction::trigger);
+    connect(N2, &QAction::triggered, Action1, &QAction::trigger);
+    connect(N3, &QAction::triggered, Action2, &QAction::trigger);
+    connect(N4, &QAction::triggered, Action3, &QAction::trigger);
+    PopupMenu1->addActions({N6, N7});
+    PopupMenu1->addSeparator()->setObjectName("N5");
+    PopupMenu1->addActions({N2, N3, N4});
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TForm1::PopupMenu1Popup);
+
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName("PopupMenu2");
+    Undo1 = action("Undo1", QStringLiteral("元に戻す"), -1);
+    Exit2 = action("Exit2", QStringLiteral("終了"), -1);
+    connect(Undo1, &QAction::triggered, this, &TForm1::Undo1Click);
+    connect(Exit2, &QAction::triggered, this, &TForm1::Exit2Click);
+    PopupMenu2->addActions({Undo1, Exit2});
+}
+
+void TForm1::BuildWindow() {
+    setWindowTitle(QStringLiteral("ピングローブ v1.05"));
+    setWindowIcon(images::ProgramIcon());
+    auto makeAction = [this](const char* name, const QString& hint, void (TForm1::*handler)()) {
+        auto* a = new QAction(this);
+        a->setObjectName(name);
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    Action1 = makeAction("Action1", QStringLiteral("偵察先の追加"), &TForm1::Action1Execute);
+    Action2 = makeAction("Action2", QStringLiteral("偵察先の更新"), &TForm1::Action2Execute);
+    Action3 = makeAction("Action3", QStringLiteral("偵察先の削除"), &TForm1::Action3Execute);
+    Action4 = makeAction("Action4", QStringLiteral("選択偵察"), &TForm1::Action4Execute);
+    Action5 = makeAction("Action5", QStringLiteral("全偵察"), &TForm1::Action5Execute);
+
+    BuildMenus();
+    BuildToolBar();
+
+    Splitter1 = new QSplitter(Qt::Vertical, this);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(5);
+    Splitter1->setChildrenCollapsible(false);
+    setCentralWidget(Splitter1);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("偵察先管理"), Splitter1);
+    GroupBox1->setObjectName("GroupBox1");
+    auto* l1 = new QVBoxLayout(GroupBox1);
+    l1->setContentsMargins(2, 2, 2, 2);
+    ListView1 = new TListView(GroupBox1);
+    l1->addWidget(ListView1);
+    connect(ListView1, &TListView::SelectItem, this, &TForm1::ListView1SelectItem);
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { Action4Execute(); });
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this,
+            &TForm1::ListView1ColumnClick);
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        if (!PopupMenu1AutoPopup) return;
+        PopupMenu1->popup(ListView1->viewport()->mapToGlobal(p));
+    });
+
+    GroupBox2 = new QGroupBox(QStringLiteral("偵察ログ（偵察先がオンライン時に出力）"), Splitter1);
+    GroupBox2->setObjectName("GroupBox2");
+    auto* l2 = new QVBoxLayout(GroupBox2);
+    l2->setContentsMargins(2, 2, 2, 2);
+    l2->setSpacing(0);
+    HeaderControl1 = new QHeaderView(Qt::Horizontal, GroupBox2);
+    HeaderControl1->setObjectName("HeaderControl1");
+    auto* headerModel = new QStandardItemModel(0, 3, HeaderControl1);
+    headerModel->setHorizontalHeaderLabels({QStringLiteral("偵察年月日と偵察時間"),
+                                            QStringLiteral("状態"),
+                                            QStringLiteral("偵察先ＩＰアドレス")});
+    HeaderControl1->setModel(headerModel);
+    HeaderControl1->setSectionsMovable(false);
+    HeaderControl1->setSectionsClickable(false);
+    HeaderControl1->setSectionResizeMode(QHeaderView::Fixed);
+    HeaderControl1->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    HeaderControl1->resizeSection(0, 186);
+    HeaderControl1->resizeSection(1, 71);
+    HeaderControl1->resizeSection(2, 100);
+    HeaderControl1->setStretchLastSection(false);
+    HeaderControl1->setFixedHeight(17);
+    l2->addWidget(HeaderControl1);
+    Memo1 = new QPlainTextEdit(GroupBox2);
+    Memo1->setObjectName("Memo1");
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    l2->addWidget(Memo1);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({172, 300});
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(true);
+    setStatusBar(StatusBar1);
+    const int widths[3] = {180, 60, 130};
+    for (int i = 0; i < 4; ++i) {
+        StatusPanels[i] = new QLabel(StatusBar1);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (i < 3) {
+            StatusPanels[i]->setFixedWidth(widths[i]);
+            StatusBar1->addWidget(StatusPanels[i]);
+        } else {
+            StatusPanels[i]->setMinimumWidth(50);
+            StatusBar1->addWidget(StatusPanels[i], 1);
+        }
+    }
+    resize(610, 490);
+}
+
+void TForm1::ApplySettings(const TFormSettings& s) {
+    move(s.Left, s.Top);
+    resize(s.Width, s.Height);
+    for (int i = 0; i < 5; ++i) ListView1->setColumnWidth(i, s.LCWidth[i]);
+    IntervalText = s.MIN;
+    SoundOn = s.CBX1;
+    AutoScanOn = s.CBX2;
+    SoundFile = s.DF;
+}
+
+void TForm1::ShowAtStart() {
+    if (loaded_.WindowState == 2) {
+        showMaximized();
+    } else if (loaded_.WindowState == 1) {
+        showMinimized();
+    } else {
+        show();
+    }
+}
+
+void TForm1::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (shown_) return;  // the target list is read once, not at every restore from the tray
+    shown_ = true;
+    FormShow();
+}
+
+void TForm1::FormShow() {
+    for (const TTarget& t : TTargetListFile(services_.targetListPath).Load()) ListView1->AppendRow(t);
+    SetPanel(1, texts::Sound(SoundOn));
+    StartCountdown(countdown::IntervalMinutes(IntervalText));
+    SetPanel(2, texts::AutoScan(AutoScanOn, IntervalText));
+    if (AutoScanOn) {
+        Timer1.start();
+    } else {
+        Timer1.stop();
+    }
+    TrayIcon1.SetHint(texts::HintNoOnline());
+    ItemSelected = false;
+    SortColumn = 0;
+}
+
+void TForm1::SetPanel(int i, const QString& text) { StatusPanels[i]->setText(text); }
+QString TForm1::Panel(int i) const { return StatusPanels[i]->text(); }
+
+void TForm1::ShowError(const QString& text) {
+    services_.messages.ShowError(this, QStringLiteral("ピングローブ"), text);
+}
+
+// ---- closing, minimising, the tray
+
+bool TForm1::FormCloseQuery() {
+    if (!services_.messages.AskYesNo(this, kCaption, QStringLiteral("終了しますか？"))) return false;
+    StopRequested = true;
+    return true;
+}
+
+void TForm1::FormClose() {
+    TFormSettings s = loaded_;
+    const bool maximized = isMaximized(), minimized = isMinimized() || isHidden();
+    QRect normal = (maximized || minimized) ? normalGeometry() : geometry();
+    s.Left = (maximized || minimized) ? normal.left() : pos().x();
+    s.Top = (maximized || minimized) ? normal.top() : pos().y();
+    s.Width = normal.width();
+    s.Height = normal.height();
+    s.WindowState = maximized ? 2 : (isMinimized() ? 1 : 0);
+    for (int i = 0; i < 5; ++i) s.LCWidth[i] = ListView1->columnWidth(i);
+    s.MIN = IntervalText;
+    s.CBX1 = SoundOn;
+    s.CBX2 = AutoScanOn;
+    s.DF = SoundFile;
+    if (!services_.settingsFile.Save(s))
+        throw std::runtime_error(
+            QStringLiteral("%1 に書き込めません").arg(services_.settingsFile.WritePath()).toStdString());
+    std::vector<TTarget> targets;
+    for (int i = 0; i < ListView1->RowCount(); ++i)
+        targets.push_back(TListView::TargetOf(ListView1->Row(i)));
+    // Unlike the settings, a failed list write once went unreported and lost the user's edits.
+    if (!TTargetListFile(services_.targetListPath).Save(targets))
+        throw std::runtime_error(
+            QStringLiteral("%1 に書き込めません").arg(services_.targetListPath).toStdString());
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    if (!FormCloseQuery()) {
+        e->ignore();
+        return;
+    }
+    WaitForSelectScan();
+    try {
+        FormClose();
+    } catch (const std::exception& ex) {
+        e->ignore();
+        ShowError(QString::fromUtf8(ex.what()));
+        return;
+    }
+    if (TrayIcon1.Visible()) TrayIcon1.SessionEnding();
+    e->accept();
+}
+
+void TForm1::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange) return;
+    auto* change = static_cast<QWindowStateChangeEvent*>(e);
+    if (isMinimized() && !(change->oldState() & Qt::WindowMinimized)) MinimizeHook();
+}
+
+void TForm1::MinimizeHook() {
+    if (AutoScanOn) {
+        try {
+            TrayIcon1.SetVisible(true);
+        } catch (const EOutOfResources& ex) {
+            // The minimise does not go ahead without its icon.
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            ShowError(QString::fromUtf8(ex.what()));
+            return;
+        }
+    }
+    TrayIcon1.WindowMinimized();
+}
+
+void TForm1::TrayIcon1Restore() {
+    if (AutoScanOn) TrayIcon1.SetVisible(false);
+}
+
+void TForm1::About1Click() {
+    if (about_) about_->exec();
+}
+
+// ---- the list view
+
+void TForm1::ListView1SelectItem(QTreeWidgetItem*, bool selected) {
+    if (AllScanRunning) return;
+    // While a select scan's worker runs, no second probe and no deletion may start.
+    const bool enable = selected && !selectScanRunning_;
+    for (QWidget* w : {static_cast<QWidget*>(SpeedButton2), static_cast<QWidget*>(SpeedButton4),
+                       static_cast<QWidget*>(SpeedButton5)})
+        w->setEnabled(enable);
+    N9->setEnabled(enable);
+    Delete1->setEnabled(enable);
+    ItemSelected = selected;
+}
+
+void TForm1::PopupMenu1Popup() {
+    N6->setEnabled(ItemSelected && !selectScanRunning_);
+    N4->setEnabled(ItemSelected && !selectScanRunning_);
+}
+
+void TForm1::ListView1ColumnClick(int column) {
+    if (!SpeedButton1->isEnabled()) return;
+    SortColumn = column;
+    ListView1->SortRows(column, SortDescending);
+    SortDescending = !SortDescending;
+}
+
+// ---- the scan lock
+
+void TForm1::TakeScanLock(bool allScan) {
+    SetTag(&Timer1, Timer1.isActive() ? 1 : 0);
+    Timer1.stop();
+    for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5}) {
+        if (allScan) SetTag(b, b->isEnabled() ? 1 : 0);
+        b->setEnabled(false);
+    }
+    PopupMenu1AutoPopup = false;
+    N1->setEnabled(false);
+    N8->menuAction()->setEnabled(false);
+    Edit1->menuAction()->setEnabled(false);
+}
+
+void TForm1::ReleaseSelectScan() {
+    for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
+        b->setEnabled(true);
+    PopupMenu1AutoPopup = true;
+    N1->setEnabled(true);
+    N8->menuAction()->setEnabled(true);
+    Edit1->menuAction()->setEnabled(true);
+    if (Tag(&Timer1)) Timer1.start();
+    selectScanRunning_ = false;
+}
+
+void TForm1::WaitForSelectScan() {
+    while (selectScanRunning_) {
+        if (pingThread_) pingThread_->wait(10);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+// ---- scans
+
+void TForm1::Action4Execute() {
+    if (!ItemSelected || !SpeedButton2->isEnabled() || selectScanRunning_) return;
+    QTreeWidgetItem* row = ListView1->SelectedRow();
+    if (!row) return;  // the selection was cleared during the last row of an all scan
+    TakeScanLock(false);
+    selectScanRunning_ = true;
+    MxICMP1.Address = TListView::SubItem(row, 0).toStdString();
+    TListView::RaiseCount(row, 3);
+    ListView1->SetImage(row, 3);
+    SetPanel(0, texts::Probing(QString::fromStdString(MxICMP1.Address)));
+    if (pingThread_) pingThread_->wait();  // the previous worker has released; let it end
+    pingThread_ = std::make_unique<TPingThread>(*this);
+    pingThread_->start();
+}
+
+void TForm1::Action5Execute() {
+    OnlineFound = false;
+    StopRequested = false;
+    AllScanRunning = true;
+    SetPanel(3, texts::Countdown(RemainingMinutes, RemainingSeconds));
+    TakeScanLock(true);
+    try {
+        for (int i = 0; i < ListView1->RowCount(); ++i) ListView1->SetImage(ListView1->Row(i), -1);
+        for (int i = 0; i < ListView1->RowCount(); ++i) {
+            QTreeWidgetItem* row = ListView1->Row(i);
+            MxICMP1.Address = TListView::SubItem(row, 0).toStdString();
+            TListView::RaiseCount(row, 3);
+            services_.pump.ProcessEvents();
+            if (StopRequested) break;
+            ListView1->SetImage(row, 3);
+            ListView1->FocusSelectScroll(row);
+            SetPanel(0, texts::Probing(QString::fromStdString(MxICMP1.Address)));
+            MxICMP1.Ping();
+        }
+    } catch (...) {
+        // An error inside the pass must not leave the window locked for good.
+        FinishAllScan();
+        throw;
+    }
+    FinishAllScan();
+}
+
+void TForm1::FinishAllScan() {
+    for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
+        b->setEnabled(Tag(b) != 0);
+    PopupMenu1AutoPopup = true;
+    N1->setEnabled(true);
+    N8->menuAction()->setEnabled(true);
+    Edit1->menuAction()->setEnabled(true);
+    if (RemainingMinutes == 0 && RemainingSeconds == 0) {
+        ElapsedSeconds = -1;
+        IntervalSeconds = countdown::IntervalSeconds(countdown::IntervalMinutes(IntervalText));
+    }
+    if (Tag(&Timer1)) Timer1.start();
+    if (!OnlineFound) {
+        TrayIcon1.SetAnimate(false);
+        TrayIcon1.SetIconIndex(0);
+        TrayIcon1.SetHint(texts::HintNoOnline());
+    }
+    AllScanRunning = false;
+    StopRequested = false;
+}
+
+// ---- replies
+
+void TForm1::MxICMP1Reply(TMxICMP*, int status, const std::string& ipAddress, int, uint8_t) {
+    const QString ip = QString::fromStdString(ipAddress);
+    const QString address = QString::fromStdString(MxICMP1.Address);
+    if (!services_.pump.OnUiThread()) {
+        // The select scan's worker: every effect belongs to the UI thread.
+        QMetaObject::invokeMethod(
+            this, [this, status, ip, address] { HandleReply(status, ip, address); },
+            Qt::QueuedConnection);
+        return;
+    }
+    HandleReply(status, ip, address);
+}
+
+void TForm1::HandleReply(int status, const QString& ip, const QString& address) {
+    if (status != 0) {
+        if (QTreeWidgetItem* row = ListView1->FindRow(address)) ListView1->SetImage(row, 1);
+        SetPanel(0, texts::Offline(address));
+        return;
+    }
+    // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
+    // that was probed is the one to mark, and to count when no row is selected.
+    QTreeWidgetItem* probed = ListView1->FindRow(address);
+    if (QTreeWidgetItem* row = ListView1->FindRow(ip); row || probed)
+        ListView1->SetImage(row ? row : probed, 2);
+    SetPanel(0, texts::Online(address));
+    QTreeWidgetItem* selected = ListView1->SelectedRow();
+    if (QTreeWidgetItem* counted = selected ? selected : probed) TListView::RaiseCount(counted, 2);
+    Memo1->appendPlainText(texts::LogLine(QDateTime::currentDateTime(), QLocale(), ip));
+    if (SoundOn) services_.sound.PlayAsyncNoStop(SoundFile);
+    if (!TrayIcon1.Animate()) {
+        TrayIcon1.SetAnimate(true);
+        TrayIcon1.SetHint(texts::HintOnline());
+    }
+    OnlineFound = true;
+}
+
+// ---- the countdown
+
+void TForm1::StartCountdown(int minutes) {
+    IntervalSeconds = countdown::IntervalSeconds(minutes);
+    ElapsedSeconds = 0;
+    RemainingMinutes = IntervalSeconds / 60;
+    RemainingSeconds = IntervalSeconds % 60;
+    SetPanel(3, texts::Countdown(RemainingMinutes, RemainingSeconds));
+}
+
+void TForm1::Timer1Timer() {
+    ++ElapsedSeconds;
+    const int64_t d = static_cast<int64_t>(IntervalSeconds) - ElapsedSeconds;
+    RemainingMinutes = static_cast<int>(d / 60);
+    RemainingSeconds = static_cast<int>(d % 60);
+    SetPanel(3, texts::Countdown(RemainingMinutes, RemainingSeconds));
+    if (RemainingMinutes == 0 && RemainingSeconds == 0) Action5Execute();
+}
+
+// ---- editing and settings
+
+void TForm1::PauseMainTimer() {
+    SetTag(&Timer1, Timer1.isActive() ? 1 : 0);
+    Timer1.stop();
+}
+
+void TForm1::RestoreMainTimer() {
+    if (Tag(&Timer1)) Timer1.start();
+}
+
+void TForm1::Action1Execute() {
+    if (!form3_) return;
+    PauseMainTimer();
+    for (;;) {
+        form3_->setWindowTitle(Action1->toolTip());
+        if (form3_->exec() != QDialog::Accepted) break;
+        const QString address = form3_->AddressText();
+        if (ListView1->FindRow(address)) {
+            services_.sound.Beep();
+            form3_->ShowDuplicate(address);
+            continue;  // the dialog comes back with what the user entered
+        }
+        TTarget t{form3_->AddressText(), form3_->NameText(), std::nullopt, std::nullopt};
+        ListView1->FocusSelectScroll(ListView1->AppendRow(t));
+        break;
+    }
+    form3_->EndRun();
+    RestoreMainTimer();
+}
+
+void TForm1::Action3Execute() {
+    if (selectScanRunning_) return;
+    PauseMainTimer();
+    if (QTreeWidgetItem* row = ListView1->SelectedRow()) ListView1->DeleteRow(row);
+    RestoreMainTimer();
+}
+
+void TForm1::N1Click() {
+    if (!form4_) return;
+    PauseMainTimer();
+    form4_->FormShow(SoundOn, IntervalText, AutoScanOn, SoundFile);
+    if (form4_->exec() != QDialog::Accepted) {
+        RestoreMainTimer();
+        return;
+    }
+    SoundOn = form4_->SoundOn();
+    AutoScanOn = form4_->AutoScanOn();
+    SetPanel(1, texts::Sound(SoundOn));
+    const QString interval = QString::number(form4_->Interval());
+    if (interval != IntervalText) {
+        IntervalText = interval;
+        StartCountdown(interval.toInt());
+    }
+    SetPanel(2, texts::AutoScan(AutoScanOn, IntervalText));
+    if (AutoScanOn) {
+        Timer1.start();
+    } else {
+        Timer1.stop();
+    }
+}

@@ -1,0 +1,84 @@
+#include "app/program.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+
+#include "app/about_box.h"
+#include "app/application.h"
+#include "app/image_lists.h"
+#include "app/main_window.h"
+#include "platform/icmp_echo_service.h"
+#include "platform/instance_lock.h"
+#include "platform/message_box.h"
+#include "platform/qt_event_pump.h"
+#include "platform/qt_notification_area.h"
+#include "platform/qt_sound.h"
+#include "platform/file_chooser.h"
+#include "platform/version.h"
+#include "settings/add_target_dialog.h"
+#include "settings/settings_dialog.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+const QString kCaption = QStringLiteral("ピングローブ");
+
+// The windows are designed for "ＭＳ Ｐゴシック" at 12 pixels; IPAPGothic has the same metrics.
+void UseJapaneseFont() {
+    const QString family = QStringLiteral("ＭＳ Ｐゴシック");
+    QStringList candidates = {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                              QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
+                              QStringLiteral("TakaoPGothic")};
+    for (const QString& f : QFontDatabase::families(QFontDatabase::Japanese))
+        if (!candidates.contains(f)) candidates << f;
+    QFont::insertSubstitutions(family, candidates);
+    QFont font(family);
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv) {
+    TApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("pingrove"));
+    QtMessageBox messages;
+    FileInstanceLock lock("pingrove");
+    if (!lock.TryAcquire()) {
+        messages.Inform(nullptr, kCaption, QStringLiteral("ピングローブは既に実行されています！"));
+        return 0;
+    }
+    UseJapaneseFont();
+    app.setWindowIcon(images::ProgramIcon());
+
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QString soundDir = exeDir + QStringLiteral("/sounds");
+    IcmpEchoService echo;
+    QtEventPump pump;
+    QtSound sound({soundDir, QDir::currentPath()});
+    QtNotificationArea tray;
+    QtFileChooser chooser;
+    TSettingsFile settings(QCoreApplication::applicationFilePath());
+    TServices services{echo,     pump,
+                       sound,    messages,
+                       tray,     settings,
+                       QDir::current().absoluteFilePath(QStringLiteral("iplist.txt")),
+                       PlatformId()};
+    try {
+        TForm1 form1(services);
+        TForm3 form3(&form1);
+        TForm4 form4(sound, chooser,
+                     QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"),
+                     &form1);
+        TAboutBox about(&form1);
+        form1.SetDialogs(&form3, &form4, &about);
+        form1.ShowAtStart();
+        app.exec();
+    } catch (const std::exception& e) {
+        messages.ShowError(nullptr, kCaption, QString::fromUtf8(e.what()));
+    }
+    lock.Release();
+    return 0;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// What the main window needs from outside, handed in by the program entry (or by a test).
+#include <QString>
+
+class IEchoService;
+class IEventPump;
+class ISound;
+class IMessageBox;
+class INotificationArea;
+class TSettingsFile;
+
+struct TServices {
+    IEchoService& echo;
+    IEventPump& pump;
+    ISound& sound;
+    IMessageBox& messages;
+    INotificationArea& notificationArea;
+    TSettingsFile& settingsFile;
+    QString targetListPath;  // absolute, fixed at start-up
+    int platformId;
+};

@@ -1,0 +1,25 @@
+#pragma once
+// Every text the main window puts into its status panels, its tray hint and its scan log.
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+namespace texts {
+QString Probing(const QString& address);   // panel 0 while a probe runs
+QString Online(const QString& address);    // panel 0 after an echo reply
+QString Offline(const QString& address);   // panel 0 after any other outcome
+QString Sound(bool on);                    // panel 1
+QString AutoScan(bool on, const QString& intervalText);  // panel 2
+QString Countdown(int minutes, int seconds);             // panel 3
+QString HintNoOnline();
+QString HintOnline();
+// One scan log line: date, the weekday's full name in `locale`, time, state and address.
+QString LogLine(const QDateTime& when, const QLocale& locale, const QString& address);
+}  // namespace texts
+
+namespace countdown {
+// The interval in minutes from its text; text that is no decimal integer counts as 15.
+int IntervalMinutes(const QString& intervalText);
+// Minutes times 60, held within the 32-bit range.
+int IntervalSeconds(int minutes);
+}  // namespace countdown

@@ -1,0 +1,143 @@
+#include "app/target_list_view.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+
+#include "app/image_lists.h"
+#include "platform/cp932.h"
+
+namespace {
+
+constexpr int kImageRole = Qt::UserRole;
+constexpr int kSortKeyRole = Qt::UserRole + 1;
+constexpr int kBytesRole = Qt::UserRole + 2;
+
+class TargetRow : public QTreeWidgetItem {
+public:
+    bool operator<(const QTreeWidgetItem& other) const override {
+        auto* view = static_cast<TListView*>(treeWidget());
+        int column = view ? view->SortKeyColumn() : 0;
+        if (column == 0) return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
+        // Unsigned byte order, a prefix first: exactly QByteArray's comparison.
+        return data(column, kSortKeyRole).toByteArray() <
+               other.data(column, kSortKeyRole).toByteArray();
+    }
+};
+
+}  // namespace
+
+TListView::TListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images::ImageList1()) {
+    setObjectName("ListView1");
+    setColumnCount(5);
+    setHeaderLabels({QStringLiteral("！"), QStringLiteral("偵察先ＩＰアドレス"),
+                     QStringLiteral("偵察先名"), QStringLiteral("オンライン回数"),
+                     QStringLiteral("偵察回数")});
+    const int widths[5] = {20, 100, 250, 100, 100};
+    for (int i = 0; i < 5; ++i) setColumnWidth(i, widths[i]);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    setIconSize(QSize(16, 16));
+    // Grid lines between the cells; selected rows keep the palette's highlight colours.
+    setStyleSheet(QStringLiteral(
+        "QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }"
+        "QTreeView::item:selected { background: palette(highlight);"
+        " color: palette(highlighted-text); }"));
+    header()->setSectionsMovable(false);
+    header()->setSectionsClickable(true);
+    header()->setStretchLastSection(false);
+    header()->setMinimumSectionSize(8);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                for (const QModelIndex& i : deselected.indexes())
+                    if (i.column() == 0) emit SelectItem(itemFromIndex(i), false);
+                for (const QModelIndex& i : selected.indexes())
+                    if (i.column() == 0) emit SelectItem(itemFromIndex(i), true);
+            });
+}
+
+QTreeWidgetItem* TListView::AppendRow(const TTarget& target) {
+    auto* row = new TargetRow;
+    row->setText(0, QString());
+    row->setText(1, target.ip);
+    row->setText(2, target.name);
+    row->setText(3, QStringLiteral("0"));
+    row->setText(4, QStringLiteral("0"));
+    if (target.ipBytes) row->setData(1, kBytesRole, QByteArray::fromStdString(*target.ipBytes));
+    if (target.nameBytes)
+        row->setData(2, kBytesRole, QByteArray::fromStdString(*target.nameBytes));
+    row->setData(0, kImageRole, -1);
+    addTopLevelItem(row);
+    return row;
+}
+
+TTarget TListView::TargetOf(const QTreeWidgetItem* row) {
+    TTarget t{SubItem(row, 0), SubItem(row, 1), std::nullopt, std::nullopt};
+    QVariant ip = row->data(1, kBytesRole), name = row->data(2, kBytesRole);
+    if (ip.isValid()) t.ipBytes = ip.toByteArray().toStdString();
+    if (name.isValid()) t.nameBytes = name.toByteArray().toStdString();
+    return t;
+}
+
+QTreeWidgetItem* TListView::FindRow(const QString& address) const {
+    for (int i = 0; i < RowCount(); ++i) {
+        if (SubItem(Row(i), 0) == address) return Row(i);
+    }
+    return nullptr;
+}
+
+void TListView::RaiseCount(QTreeWidgetItem* row, int k) {
+    qint64 n = SubItem(row, k).toLongLong();
+    SetSubItem(row, k, QString::number(n + 1));
+}
+
+void TListView::SetImage(QTreeWidgetItem* row, int index) {
+    row->setData(0, kImageRole, index);
+    row->setIcon(0, index >= 0 && index < imageList1_.size() ? imageList1_[index] : QIcon());
+}
+
+int TListView::ImageIndex(const QTreeWidgetItem* row) { return row->data(0, kImageRole).toInt(); }
+
+void TListView::FocusSelectScroll(QTreeWidgetItem* row) {
+    setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollToItem(row);
+}
+
+QTreeWidgetItem* TListView::SelectedRow() const {
+    const QList<QTreeWidgetItem*> rows = selectedItems();
+    return rows.isEmpty() ? nullptr : rows.first();
+}
+
+void TListView::DeleteRow(QTreeWidgetItem* row) {
+    if (row->isSelected()) row->setSelected(false);
+    delete row;
+}
+
+void TListView::SortRows(int column, bool descending) {
+    sortKeyColumn_ = column;
+    if (column >= 1) {
+        // One conversion per row and sort, not one per comparison.
+        for (int i = 0; i < RowCount(); ++i) {
+            QTreeWidgetItem* row = Row(i);
+            QByteArray key = row->data(column, kBytesRole).toByteArray();
+            if (key.isNull()) {
+                auto bytes = cp932::Encode(row->text(column));
+                key = bytes ? QByteArray::fromStdString(*bytes) : row->text(column).toUtf8();
+            }
+            row->setData(column, kSortKeyRole, key);
+        }
+    }
+    sortItems(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    header()->setSortIndicatorShown(false);
+}
+
+void TListView::mousePressEvent(QMouseEvent* e) {
+    // A click into the empty part of the list ends the selection.
+    if (!itemAt(e->position().toPoint())) clearSelection();
+    QTreeWidget::mousePressEvent(e);
+}

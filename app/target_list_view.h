@@ -1,0 +1,52 @@
+#pragma once
+// ListView1: one row per target, with an empty caption, an image index (-1 none, 1 offline,
+// 2 online, 3 being probed) and four sub-items: address, name, online count, scan count.
+// The rows are the program's only list of targets.
+#include <QTreeWidget>
+#include <QVector>
+
+#include "settings/target_list_file.h"
+
+class TListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TListView(QWidget* parent = nullptr);
+
+    QTreeWidgetItem* AppendRow(const TTarget& target);
+    int RowCount() const { return topLevelItemCount(); }
+    QTreeWidgetItem* Row(int i) const { return topLevelItem(i); }
+    // The first row, in list order, whose address text equals `address` exactly.
+    QTreeWidgetItem* FindRow(const QString& address) const;
+    static QString SubItem(const QTreeWidgetItem* row, int k) { return row->text(k + 1); }
+    static void SetSubItem(QTreeWidgetItem* row, int k, const QString& text) {
+        row->setText(k + 1, text);
+    }
+    // Reads a count sub-item as decimal text, adds one and writes it back.
+    static void RaiseCount(QTreeWidgetItem* row, int k);
+    void SetImage(QTreeWidgetItem* row, int index);
+    static int ImageIndex(const QTreeWidgetItem* row);
+    // Focus, select (ending any other selection) and scroll until the row shows.
+    void FocusSelectScroll(QTreeWidgetItem* row);
+    QTreeWidgetItem* SelectedRow() const;
+    // Ends the row's selection first, so the selection handler hears of it.
+    void DeleteRow(QTreeWidgetItem* row);
+    // The row's target with the bytes it was read with.
+    static TTarget TargetOf(const QTreeWidgetItem* row);
+
+    // Sorts by column (0 caption, 1..4 sub-items); sub-items compare as code page 932 bytes.
+    void SortRows(int column, bool descending);
+    int SortKeyColumn() const { return sortKeyColumn_; }
+
+    const QVector<QIcon>& ImageList1() const { return imageList1_; }
+
+signals:
+    // A row gained (true) or lost (false) its selection; losses are reported first.
+    void SelectItem(QTreeWidgetItem* row, bool selected);
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+
+private:
+    QVector<QIcon> imageList1_;
+    int sortKeyColumn_ = 0;
+};
