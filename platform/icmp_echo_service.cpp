@@ -243,7 +243,7 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
     }
     const auto deadline = start + std::chrono::milliseconds(std::max(0, timeoutMs));
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) break;
         int slice = static_cast<int>(idle ? std::min<int64_t>(left.count(), 10) : left.count());
         pollfd p{fd_, POLLIN, 0};

@@ -72,9 +72,10 @@ void TMxICMP::Pause(bool onUi) {
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::milliseconds(Delay);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-        if (left.count() <= 0) return;
+        const auto left = end - Clock::now();
+        if (left <= Clock::duration::zero()) return;
         if (onUi) pump_.ProcessEvents();
-        std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
     }
 }

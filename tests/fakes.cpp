@@ -1,0 +1,60 @@
+#include "fakes.h"
+
+#include <chrono>
+#include <thread>
+
+class FakeEchoHandle : public IEchoHandle {
+public:
+    explicit FakeEchoHandle(FakeEchoService& s) : s_(s) { ++s_.opened; }
+    ~FakeEchoHandle() override { ++s_.closed; }
+    EchoReply Send(uint32_t destination, const std::vector<uint8_t>&, uint8_t ttl, int timeoutMs,
+                   const std::function<void()>& idle) override {
+        ++s_.sends;
+        const std::string dotted = DottedAddress(destination);
+        FakeEchoService::Outcome o;
+        bool known;
+        {
+            std::lock_guard<std::mutex> l(s_.mutex_);
+            s_.sent_.push_back(dotted);
+            auto it = s_.outcomes_.find(dotted);
+            known = it != s_.outcomes_.end();
+            if (known) o = it->second;
+        }
+        int wait = known ? o.delayMs : std::min(timeoutMs, 20);
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
+        while (std::chrono::steady_clock::now() < end) {
+            if (idle) idle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EchoReply r;
+        if (!known) {
+            r.status = ipstatus::kRequestTimedOut;
+            return r;
+        }
+        r.status = o.status;
+        r.address = ClassicInetAddr(o.from.empty() ? dotted : o.from);
+        r.rttMs = o.delayMs;
+        r.ttl = ttl;
+        return r;
+    }
+
+private:
+    FakeEchoService& s_;
+};
+
+bool FakeEchoService::Available(std::string* why) {
+    if (!available && why) *why = "Operation not permitted";
+    return available;
+}
+
+std::unique_ptr<IEchoHandle> FakeEchoService::Open() {
+    return std::make_unique<FakeEchoHandle>(*this);
+}
+
+std::optional<uint32_t> FakeEchoService::Resolve(const std::string& name) {
+    ++lookups;
+    std::lock_guard<std::mutex> l(mutex_);
+    auto it = names_.find(name);
+    if (it == names_.end()) return std::nullopt;
+    return ClassicInetAddr(it->second);
+}

@@ -1,0 +1,108 @@
+#pragma once
+// Small stand-ins for the services that are slow or need a person: a scripted echo facility, a
+// message box that answers by itself, a sound card that only counts, a notification area that
+// records what it shows.
+#include <QIcon>
+#include <QStringList>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/echo_service.h"
+#include "platform/file_chooser.h"
+#include "platform/message_box.h"
+#include "platform/notification_area.h"
+#include "platform/sound.h"
+
+class FakeEchoService : public IEchoService {
+public:
+    struct Outcome {
+        int status = 0;
+        std::string from;  // responder; empty means the destination itself
+        int delayMs = 0;
+    };
+    // Addresses without an outcome time out (after the request's timeout, capped at 20 ms).
+    void Set(const std::string& dotted, Outcome o) {
+        std::lock_guard<std::mutex> l(mutex_);
+        outcomes_[dotted] = o;
+    }
+    void SetName(const std::string& name, const std::string& dotted) {
+        std::lock_guard<std::mutex> l(mutex_);
+        names_[name] = dotted;
+    }
+    bool available = true;
+    std::atomic<int> opened{0}, closed{0}, sends{0}, lookups{0};
+    std::vector<std::string> sentTo() {
+        std::lock_guard<std::mutex> l(mutex_);
+        return sent_;
+    }
+
+    bool Available(std::string* why) override;
+    std::unique_ptr<IEchoHandle> Open() override;
+    std::optional<uint32_t> Resolve(const std::string& name) override;
+
+private:
+    friend class FakeEchoHandle;
+    std::mutex mutex_;
+    std::map<std::string, Outcome> outcomes_;
+    std::map<std::string, std::string> names_;
+    std::vector<std::string> sent_;
+};
+
+class FakeMessageBox : public IMessageBox {
+public:
+    bool answerYes = true;
+    QStringList questions, informs, errors;
+    void Inform(QWidget*, const QString&, const QString& text) override { informs << text; }
+    bool AskYesNo(QWidget*, const QString&, const QString& text) override {
+        questions << text;
+        return answerYes;
+    }
+    void ShowError(QWidget*, const QString&, const QString& text) override { errors << text; }
+};
+
+class FakeSound : public ISound {
+public:
+    QStringList played;
+    int beeps = 0;
+    void PlayAsyncNoStop(const QString& file) override { played << file; }
+    void Beep() override { ++beeps; }
+};
+
+class FakeNotificationArea : public INotificationArea {
+public:
+    bool available = true;
+    bool shown = false;
+    int iconChanges = 0;
+    QIcon icon;
+    QString toolTip;
+    bool Add() override {
+        if (!available) return false;
+        shown = true;
+        return true;
+    }
+    bool Remove() override {
+        shown = false;
+        return true;
+    }
+    void SetIcon(const QIcon& i) override {
+        icon = i;
+        ++iconChanges;
+    }
+    void SetToolTip(const QString& t) override { toolTip = t; }
+};
+
+class FakeFileChooser : public IFileChooser {
+public:
+    QString answer;
+    QString lastTitle, lastFolder, lastFilter;
+    QString ChooseOpenFile(QWidget*, const QString& title, const QString& folder,
+                           const QString& filter) override {
+        lastTitle = title;
+        lastFolder = folder;
+        lastFilter = filter;
+        return answer;
+    }
+};

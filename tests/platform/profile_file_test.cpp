@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/profile_file.h"
+#include "test_support.h"
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+TEST(ProfileFile, MissingFileSectionOrKeyGivesTheDefault) {
+    TempDir dir;
+    IniProfileFile f(Q(dir.Path("none.INI")));
+    EXPECT_EQ(f.ReadString("Form", "Left", "d"), "d");
+    WriteFileBytes(dir.Path("a.INI"), "[Other]\nLeft=5\n[Form]\nTop=\n");
+    IniProfileFile a(Q(dir.Path("a.INI")));
+    EXPECT_EQ(a.ReadString("Form", "Left", "d"), "d");
+    EXPECT_EQ(a.ReadString("Form", "Top", "d"), "");  // present but empty
+    EXPECT_EQ(a.ReadString("form", "top", "d"), "");   // names ignore ASCII case
+}
+
+TEST(ProfileFile, WritingKeepsEverythingElse) {
+    TempDir dir;
+    const std::string path = dir.Path("p.INI");
+    WriteFileBytes(path, "; note\r\n[Mine]\r\nx = 1\r\n\r\n[Form]\r\nTop=7\r\nOwn=keep\r\n\r\n[Tail]\r\ny=2\r\n");
+    IniProfileFile f(Q(path));
+    ASSERT_TRUE(f.WriteStrings("Form", {{"Left", "3"}, {"Top", "8"}}));
+    EXPECT_EQ(ReadFileBytes(path),
+              "; note\r\n[Mine]\r\nx = 1\r\n\r\n[Form]\r\nTop=8\r\nOwn=keep\r\nLeft=3\r\n\r\n"
+              "[Tail]\r\ny=2\r\n");
+    EXPECT_EQ(f.ReadString("Mine", "x", ""), "1");
+}
+
+TEST(ProfileFile, NewFileGetsKeysInTheOrderWritten) {
+    TempDir dir;
+    const std::string path = dir.Path("n.INI");
+    IniProfileFile f(Q(path));
+    ASSERT_TRUE(f.WriteStrings("Form", {{"Left", "0"}, {"Top", "0"}, {"DF", "/home/u/音.wav"}}));
+    EXPECT_EQ(ReadFileBytes(path), "[Form]\nLeft=0\nTop=0\nDF=/home/u/音.wav\n");
+    EXPECT_EQ(f.ReadString("Form", "DF", ""), QStringLiteral("/home/u/音.wav"));
+    ASSERT_TRUE(f.WriteString("Form", "Top", "9"));
+    EXPECT_EQ(f.ReadString("Form", "Top", ""), "9");
+}
+
+TEST(ProfileFile, LongValuesAreCutAt2047Characters) {
+    TempDir dir;
+    IniProfileFile f(Q(dir.Path("l.INI")));
+    ASSERT_TRUE(f.WriteString("Form", "DF", QString(3000, 'x')));
+    EXPECT_EQ(f.ReadString("Form", "DF", "").size(), 2047);
+}
+
+TEST(ProfileFile, AFailedWriteReportsFalseAndKeepsTheFile) {
+    TempDir dir;
+    WriteFileBytes(dir.Path("plain"), "not a folder");
+    EXPECT_FALSE(IniProfileFile(Q(dir.Path("plain/p.INI"))).WriteString("Form", "Left", "2"));
+    if (::geteuid() == 0) return;  // root writes into read-only folders
+    const std::string path = dir.Path("r.INI");
+    WriteFileBytes(path, "[Form]\nLeft=1\n");
+    ::chmod(dir.Path().c_str(), 0500);
+    IniProfileFile f(Q(path));
+    EXPECT_FALSE(f.WriteString("Form", "Left", "2"));
+    ::chmod(dir.Path().c_str(), 0700);
+    EXPECT_EQ(ReadFileBytes(path), "[Form]\nLeft=1\n");
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
+#include <thread>
+
+#include "fakes.h"
+#include "platform/icmp_echo_service.h"
+#include "platform/qt_event_pump.h"
+#include "probe/mx_icmp.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Reply {
+    int status;
+    std::string ip;
+    int rtt;
+    int ttl;
+};
+
+class Probe : public ::testing::Test {
+protected:
+    FakeEchoService echo;
+    QtEventPump pump;
+    std::vector<Reply> replies;
+    TMxICMP Make() {
+        TMxICMP p(echo, pump);
+        p.OnReply = [this](TMxICMP*, int s, const std::string& ip, int rtt, uint8_t ttl) {
+            replies.push_back({s, ip, rtt, ttl});
+        };
+        return p;
+    }
+    static long Ms(Clock::time_point since) {
+        return static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+    }
+};
+
+TEST_F(Probe, Defaults) {
+    TMxICMP p(echo, pump);
+    EXPECT_EQ(p.BlockSize, 64);
+    EXPECT_EQ(p.TTL, 255);
+    EXPECT_EQ(p.Timeout, 5000);
+    EXPECT_EQ(p.Delay, 1000);
+    EXPECT_EQ(p.NumberOfPings, 3);
+    EXPECT_EQ(p.Address, "");
+    EXPECT_FALSE(p.OnReply);
+}
+
+TEST_F(Probe, NoEchoSocketRaisesTheMissingFacilityError) {
+    echo.available = false;
+    try {
+        TMxICMP p(echo, pump);
+        FAIL() << "no error";
+    } catch (const EICMPError& e) {
+        std::string text = e.what();
+        EXPECT_EQ(text.rfind("必要なファイル ICMP.DLL が見つかりません。\n", 0), 0u);
+        EXPECT_NE(text.find("ping_group_range"), std::string::npos);
+        EXPECT_NE(text.find("setcap cap_net_raw+ep"), std::string::npos);
+    }
+}
+
+TEST_F(Probe, NoAttemptsMeansNoEventNoSendNoPauseButTheHandleIsClosed) {
+    TMxICMP p = Make();
+    p.Address = "10.0.0.1";
+    for (int n : {0, -2}) {
+        p.NumberOfPings = n;
+        auto t0 = Clock::now();
+        p.Ping();
+        EXPECT_LT(Ms(t0), 500);
+    }
+    EXPECT_TRUE(replies.empty());
+    EXPECT_EQ(echo.sends, 0);
+    EXPECT_EQ(echo.opened, 2);
+    EXPECT_EQ(echo.closed, 2);
+}
+
+TEST_F(Probe, AddressIsTrimmedAndReadInTheClassicWay) {
+    echo.Set("10.0.0.1", {0, "", 3});
+    echo.Set("127.0.0.1", {0, "", 0});
+    TMxICMP p = Make();
+    p.NumberOfPings = 1;
+    p.Delay = 0;
+    for (const char* a : {" \t10.0.0.1\r\n ", "127.1", "0x7f.0.0.1", "0177.0.0.1", "2130706433"}) {
+        p.Address = a;
+        p.Ping();
+    }
+    EXPECT_EQ(echo.sentTo(),
+              (std::vector<std::string>{"10.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.1",
+                                        "127.0.0.1"}));
+    ASSERT_EQ(replies.size(), 5u);
+    EXPECT_EQ(replies[0].status, 0);
+    EXPECT_EQ(replies[0].ip, "10.0.0.1");
+    EXPECT_EQ(replies[0].ttl, 255);
+}
+
+TEST_F(Probe, UnresolvableNameIsReportedEveryAttemptWithItsPause) {
+    TMxICMP p = Make();
+    p.Address = "no-such-host.invalid";
+    p.NumberOfPings = 3;
+    p.Delay = 50;
+    auto t0 = Clock::now();
+    p.Ping();
+    EXPECT_GE(Ms(t0), 150);
+    ASSERT_EQ(replies.size(), 3u);
+    for (const Reply& r : replies) {
+        EXPECT_EQ(r.status, -1);
+        EXPECT_EQ(r.ip, "0.0.0.0");
+        EXPECT_EQ(r.rtt, 0);
+        EXPECT_EQ(r.ttl, 0);
+    }
+    EXPECT_EQ(echo.sends, 0);
+    EXPECT_EQ(echo.lookups, 3);
+}
+
+TEST_F(Probe, ResolvedNameIsLookedUpOncePerCall) {
+    echo.SetName("gateway", "10.0.0.9");
+    echo.Set("10.0.0.9", {0, "", 1});
+    TMxICMP p = Make();
+    p.Address = "gateway";
+    p.NumberOfPings = 3;
+    p.Delay = 0;
+    p.Ping();
+    EXPECT_EQ(echo.lookups, 1);
+    EXPECT_EQ(echo.sentTo(), (std::vector<std::string>(3, "10.0.0.9")));
+    // An over-long text is no address and no name: nothing is looked up or sent.
+    p.Address = std::string(300, 'a');
+    p.NumberOfPings = 1;
+    p.Ping();
+    EXPECT_EQ(echo.lookups, 1);
+    EXPECT_EQ(replies.back().status, -1);
+}
+
+TEST_F(Probe, ErrorsAndTimeoutsCarryTheirStatus) {
+    echo.Set("10.0.0.2", {ipstatus::kDestHostUnreachable, "10.0.0.254", 2});
+    TMxICMP p = Make();
+    p.NumberOfPings = 1;
+    p.Delay = 0;
+    p.Timeout = 15;
+    p.Address = "10.0.0.2";
+    p.Ping();
+    p.Address = "10.0.0.3";
+    p.Ping();
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[0].status, 11003);
+    EXPECT_EQ(replies[0].ip, "10.0.0.254");
+    EXPECT_EQ(replies[1].status, 11010);
+}
+
+TEST_F(Probe, UnassignedHandlerStillSendsAndPauses) {
+    TMxICMP p(echo, pump);
+    echo.Set("10.0.0.1", {0, "", 0});
+    p.Address = "10.0.0.1";
+    p.NumberOfPings = 2;
+    p.Delay = 40;
+    auto t0 = Clock::now();
+    p.Ping();
+    EXPECT_GE(Ms(t0), 80);
+    EXPECT_EQ(echo.sends, 2);
+}
+
+TEST_F(Probe, AnErrorInTheHandlerEndsPingAfterCleanUp) {
+    echo.Set("10.0.0.1", {0, "", 0});
+    TMxICMP p(echo, pump);
+    p.Address = "10.0.0.1";
+    p.Delay = 1000;
+    int calls = 0;
+    p.OnReply = [&](TMxICMP*, int, const std::string&, int, uint8_t) {
+        ++calls;
+        throw std::runtime_error("handler");
+    };
+    auto t0 = Clock::now();
+    EXPECT_THROW(p.Ping(), std::runtime_error);
+    EXPECT_LT(Ms(t0), 500);  // no pause, no further attempt
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(echo.closed, echo.opened);
+}
+
+TEST_F(Probe, EventsRunWhileTheUiThreadWaits) {
+    TMxICMP p = Make();
+    p.Address = "10.0.0.7";  // silent: waits the whole timeout
+    p.NumberOfPings = 1;
+    p.Timeout = 20;
+    p.Delay = 60;
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    p.Ping();
+    EXPECT_GE(ticks, 2);
+}
+
+TEST_F(Probe, OnAWorkerThreadTheHandlerRunsThereAndNoEventsRun) {
+    echo.Set("10.0.0.1", {0, "", 0});
+    TMxICMP p = Make();
+    p.Address = "10.0.0.1";
+    p.NumberOfPings = 1;
+    p.Delay = 30;
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(1);
+    std::thread::id handlerThread;
+    p.OnReply = [&](TMxICMP*, int, const std::string&, int, uint8_t) {
+        handlerThread = std::this_thread::get_id();
+    };
+    std::thread worker([&] { p.Ping(); });
+    const auto workerId = worker.get_id();
+    worker.join();
+    EXPECT_EQ(handlerThread, workerId);
+    EXPECT_EQ(ticks, 0);
+}
+
+// Real ICMP to the loopback address: needs an echo socket (root, CAP_NET_RAW or the sysctl).
+TEST(ProbeLoopback, AnswersFromLoopbackByAddressAndByName) {
+    IcmpEchoService echo;
+    QtEventPump pump;
+    std::string why;
+    if (!echo.Available(&why)) GTEST_SKIP() << "no ICMP echo socket here: " << why;
+    TMxICMP p(echo, pump);
+    p.NumberOfPings = 2;
+    p.Delay = 0;
+    p.Timeout = 1000;
+    std::vector<Reply> replies;
+    p.OnReply = [&](TMxICMP*, int s, const std::string& ip, int rtt, uint8_t ttl) {
+        replies.push_back({s, ip, rtt, ttl});
+    };
+    for (const char* a : {"127.0.0.1", "localhost"}) {
+        replies.clear();
+        p.Address = a;
+        p.Ping();
+        ASSERT_EQ(replies.size(), 2u) << a;
+        for (const Reply& r : replies) {
+            EXPECT_EQ(r.status, 0) << a;
+            EXPECT_EQ(r.ip, "127.0.0.1");
+            EXPECT_GE(r.rtt, 0);
+            EXPECT_LT(r.rtt, 100);
+            EXPECT_EQ(r.ttl, 64);  // the kernel's default for its own replies
+        }
+    }
+}
+
+}  // namespace
