@@ -68,8 +68,28 @@ int OpenSocket(int type) {
     if (fd < 0) return -1;
     int on = 1;
     ::setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
-    if (type == SOCK_DGRAM) ::setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    if (type == SOCK_DGRAM) {
+        ::setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    } else {
+        // A raw socket would also queue every echo request of the host (a flood ping beside us
+        // fills the queue with them); let only replies and errors in. Linux's ICMP_FILTER: a set
+        // bit blocks that type.
+        constexpr int kIcmpFilter = 1;
+        uint32_t blocked = ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) |
+                             (1u << ICMP_SOURCE_QUENCH) | (1u << ICMP_TIME_EXCEEDED) |
+                             (1u << ICMP_PARAMETERPROB));
+        ::setsockopt(fd, SOL_RAW, kIcmpFilter, &blocked, sizeof blocked);
+    }
     return fd;
+}
+
+// Whatever waits in the queue before our request is sent cannot answer it.
+void Drain(int fd) {
+    char buf[2048];
+    while (::recv(fd, buf, sizeof buf, MSG_DONTWAIT) >= 0) {
+    }
+    while (::recv(fd, buf, sizeof buf, MSG_DONTWAIT | MSG_ERRQUEUE) >= 0) {
+    }
 }
 
 class IcmpEchoHandle : public IEchoHandle {
@@ -235,6 +255,7 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = destination;
+    Drain(fd_);
     const auto start = Clock::now();
     if (::sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
                  sizeof to) < 0) {

@@ -1,0 +1,177 @@
+// Real ICMP inside the test network of netns_run.sh, with both kinds of echo socket.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/ip_icmp.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "platform/icmp_echo_service.h"
+#include "platform/qt_event_pump.h"
+#include "probe/mx_icmp.h"
+
+namespace {
+
+const char* Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+bool InTestNetwork() { return *Env("PINGROVE_NETNS_ANSWER") != 0; }
+
+void SetPingGroupRange(const char* range) {
+    std::ofstream("/proc/sys/net/ipv4/ping_group_range") << range;
+}
+
+struct Reply {
+    int status;
+    std::string ip;
+    int rtt;
+    int ttl;
+};
+
+enum class Kind { Datagram, Raw };
+
+class Network : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override {
+        if (!InTestNetwork()) GTEST_SKIP() << "run through tests/netns_run.sh";
+        // The range is per namespace: all groups get the datagram kind, none leaves raw.
+        SetPingGroupRange(GetParam() == Kind::Datagram ? "0 2147483647" : "1 0");
+        int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
+        if (GetParam() == Kind::Datagram) {
+            ASSERT_GE(fd, 0) << "datagram ICMP socket refused";
+        } else {
+            ASSERT_LT(fd, 0) << "datagram ICMP socket still allowed";
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    Reply PingOnce(const std::string& address, int ttl = 255, int timeout = 1000) {
+        TMxICMP p(echo, pump);
+        p.Address = address;
+        p.NumberOfPings = 1;
+        p.Delay = 0;
+        p.Timeout = timeout;
+        p.TTL = static_cast<uint8_t>(ttl);
+        Reply r{-99, "", 0, 0};
+        p.OnReply = [&](TMxICMP*, int s, const std::string& ip, int rtt, uint8_t t) {
+            r = {s, ip, rtt, t};
+        };
+        p.Ping();
+        return r;
+    }
+    IcmpEchoService echo;
+    QtEventPump pump;
+};
+
+TEST_P(Network, AnsweringHostBehindTheRouter) {
+    Reply r = PingOnce("198.18.1.10");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.ip, "198.18.1.10");
+    EXPECT_EQ(r.ttl, 63);  // 64 from the host, one router on the way back
+    EXPECT_LT(r.rtt, 200);
+}
+
+TEST_P(Network, SilentHostTimesOutAfterTimeout) {
+    auto t0 = std::chrono::steady_clock::now();
+    Reply r = PingOnce("198.18.2.10", 255, 300);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - t0)
+                  .count();
+    EXPECT_EQ(r.status, ipstatus::kRequestTimedOut);
+    EXPECT_GE(ms, 300);
+}
+
+TEST_P(Network, RouterReportsUnreachableAndTtlExpired) {
+    Reply r = PingOnce("198.19.0.5");
+    EXPECT_EQ(r.status, ipstatus::kDestHostUnreachable);
+    EXPECT_EQ(r.ip, "198.18.0.1");
+    Reply t = PingOnce("198.18.1.10", 1);
+    EXPECT_EQ(t.status, ipstatus::kTtlExpiredTransit);
+    EXPECT_EQ(t.ip, "198.18.0.1");
+}
+
+TEST_P(Network, NoRouteMakesTheSendFail) {
+    Reply r = PingOnce("198.18.200.1");
+    EXPECT_EQ(r.status, ipstatus::kDestNetUnreachable);
+}
+
+// Captures one echo request as it arrives at the answering host.
+std::vector<uint8_t> CaptureRequest(std::function<void()> send) {
+    std::promise<std::vector<uint8_t>> got;
+    std::promise<void> ready;
+    std::thread capture([&] {
+        std::string path = std::string("/var/run/netns/") + Env("PINGROVE_NETNS_ANSWER");
+        int ns = ::open(path.c_str(), O_RDONLY);
+        if (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0) {
+            ready.set_value();
+            got.set_value({});
+            return;
+        }
+        ::close(ns);
+        int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+        ready.set_value();
+        std::vector<uint8_t> buf(2048);
+        for (int i = 0; i < 50; ++i) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
+            if (n > 28 && buf[(buf[0] & 0x0F) * 4] == ICMP_ECHO) {
+                buf.resize(static_cast<size_t>(n));
+                got.set_value(buf);
+                ::close(fd);
+                return;
+            }
+        }
+        ::close(fd);
+        got.set_value({});
+    });
+    ready.get_future().wait();
+    send();
+    auto packet = got.get_future().get();
+    capture.join();
+    return packet;
+}
+
+TEST_P(Network, RequestsCarryBlockSizeBytesOf0xA7AndTheTtl) {
+    for (int ttl : {255, 100}) {
+        auto packet = CaptureRequest([&] { PingOnce("198.18.1.10", ttl); });
+        ASSERT_FALSE(packet.empty());
+        size_t ihl = static_cast<size_t>(packet[0] & 0x0F) * 4;
+        EXPECT_EQ(packet[8], ttl - 1);  // the router took one
+        std::vector<uint8_t> data(packet.begin() + static_cast<long>(ihl) + 8, packet.end());
+        EXPECT_EQ(data, std::vector<uint8_t>(64, 0xA7));
+    }
+}
+
+TEST_P(Network, ConcurrentPingDoesNotConfuseTheReplies) {
+    if (std::system("command -v ping >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ping";
+    std::system("ping -f -q -w 3 198.18.1.10 >/dev/null 2>&1 &");
+    TMxICMP p(echo, pump);
+    p.Address = "198.18.1.10";
+    p.NumberOfPings = 20;
+    p.Delay = 20;
+    int ok = 0, calls = 0;
+    p.OnReply = [&](TMxICMP*, int s, const std::string&, int, uint8_t) {
+        ++calls;
+        ok += s == 0;
+    };
+    p.Ping();
+    EXPECT_EQ(calls, 20);
+    EXPECT_EQ(ok, 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothKinds, Network, ::testing::Values(Kind::Datagram, Kind::Raw),
+                         [](const auto& info) {
+                             return info.param == Kind::Datagram ? "Datagram" : "Raw";
+                         });
+
+}  // namespace
