@@ -114,7 +114,8 @@ QTreeWidgetItem* TListView::SelectedRow() const {
 }
 
 void TListView::DeleteRow(QTreeWidgetItem* row) {
-    if (row->isSelected()) row->setSelected(false);
+    // Without a current row the view does not select a neighbour in the deleted row's place.
+    if (row->isSelected() || currentItem() == row) selectionModel()->clear();
     delete row;
 }
 

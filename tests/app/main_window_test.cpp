@@ -1,0 +1,220 @@
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+#include "window_fixture.h"
+
+namespace {
+
+const std::string kThree =
+    "\"IP\";\"Name\"\r\n\"192.168.0.9\";\"b\"\r\n\"192.168.0.10\";\"a\"\r\n\"10.0.0.1\";\"c\"\r\n";
+
+TEST_F(Window, StartShowsTheDesignedWindow) {
+    Start();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ピングローブ v1.05"));
+    EXPECT_EQ(Child<QGroupBox>("GroupBox1")->title(), QStringLiteral("偵察先管理"));
+    EXPECT_EQ(Child<QGroupBox>("GroupBox2")->title(),
+              QStringLiteral("偵察ログ（偵察先がオンライン時に出力）"));
+    struct Button {
+        const char* name;
+        const char* hint;
+        bool enabled;
+    };
+    for (const Button& b : {Button{"SpeedButton2", "選択偵察", false}, {"SpeedButton1", "全偵察", true},
+                            {"SpeedButton6", "偵察の停止", true}, {"SpeedButton3", "偵察先の追加", true},
+                            {"SpeedButton5", "偵察先の削除", false}, {"SpeedButton4", "偵察先の更新", false}}) {
+        auto* w = Child<QToolButton>(b.name);
+        ASSERT_NE(w, nullptr) << b.name;
+        EXPECT_EQ(w->toolTip(), QString::fromUtf8(b.hint)) << b.name;
+        EXPECT_EQ(w->isEnabled(), b.enabled) << b.name;
+        EXPECT_FALSE(w->icon().isNull()) << b.name;
+    }
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton4")->isVisible());
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton1")->isVisible());
+    auto* n8 = Child<QMenu>("N8");
+    EXPECT_EQ(n8->title(), QStringLiteral("偵察"));
+    EXPECT_FALSE(Child<QAction>("N9")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("N10")->isEnabled());
+    EXPECT_FALSE(Child<QAction>("Delete1")->isEnabled());
+    EXPECT_FALSE(Child<QAction>("N3")->isVisible());
+    EXPECT_EQ(Child<QAction>("About1")->text(), QStringLiteral("バージョン情報"));
+    EXPECT_EQ(Child<QAction>("Undo1")->text(), QStringLiteral("元に戻す"));
+
+    QHeaderView* h = form->ListView1->header();
+    const char* headers[5] = {"！", "偵察先ＩＰアドレス", "偵察先名", "オンライン回数", "偵察回数"};
+    const int widths[5] = {20, 100, 250, 100, 100};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(form->ListView1->headerItem()->text(i), QString::fromUtf8(headers[i]));
+        EXPECT_EQ(h->sectionSize(i), widths[i]);
+    }
+    auto* log = Child<QHeaderView>("HeaderControl1");
+    EXPECT_EQ(log->sectionSize(0), 186);
+    EXPECT_EQ(log->sectionSize(1), 71);
+    EXPECT_EQ(log->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("偵察先ＩＰアドレス"));
+    EXPECT_EQ(Child<QLabel>("StatusPanel0")->width(), 180);
+    EXPECT_EQ(Child<QLabel>("StatusPanel1")->width(), 60);
+    EXPECT_EQ(Child<QLabel>("StatusPanel2")->width(), 130);
+
+    EXPECT_EQ(form->Panel(0), QString());
+    EXPECT_EQ(form->Panel(1), QStringLiteral("音-オン"));
+    EXPECT_EQ(form->Panel(2), QStringLiteral("自動偵察-オン(15分毎)"));
+    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　15分0秒"));
+    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_EQ(form->TrayIcon1.Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
+    EXPECT_EQ(form->OsFamily, "NT");
+    EXPECT_EQ(form->TrayIcon1.Icons(), &form->ImageList3);
+    EXPECT_FALSE(form->TrayIcon1.Visible());
+    EXPECT_EQ(form->MxICMP1.Timeout, 1000);
+    EXPECT_EQ(form->MxICMP1.NumberOfPings, 1);
+}
+
+TEST_F(Window, SettingsOffShowTheirTexts) {
+    Start({}, "[Form]\nCBX1=0\nCBX2=0\nMIN=7\n");
+    EXPECT_EQ(form->Panel(1), QStringLiteral("音-オフ"));
+    EXPECT_EQ(form->Panel(2), QStringLiteral("自動偵察-オフ"));
+    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　7分0秒"));
+    EXPECT_FALSE(form->Timer1.isActive());
+}
+
+TEST_F(Window, SelectionEnablesTheRowCommands) {
+    Start(kThree);
+    form->ListView1->FocusSelectScroll(Row(1));
+    EXPECT_TRUE(form->ItemSelected);
+    EXPECT_TRUE(form->SpeedButton2->isEnabled());
+    EXPECT_TRUE(form->SpeedButton5->isEnabled());
+    EXPECT_TRUE(form->N9->isEnabled());
+    EXPECT_TRUE(form->Delete1->isEnabled());
+    form->ListView1->FocusSelectScroll(Row(2));  // moving the selection keeps them enabled
+    EXPECT_TRUE(form->SpeedButton2->isEnabled());
+    form->PopupMenu1Popup();
+    EXPECT_TRUE(form->N6->isEnabled());
+    EXPECT_TRUE(form->N4->isEnabled());
+    form->ListView1->clearSelection();
+    EXPECT_FALSE(form->ItemSelected);
+    EXPECT_FALSE(form->SpeedButton2->isEnabled());
+    EXPECT_FALSE(form->Delete1->isEnabled());
+    form->PopupMenu1Popup();
+    EXPECT_FALSE(form->N6->isEnabled());
+    EXPECT_FALSE(form->N4->isEnabled());
+    EXPECT_TRUE(form->N7->isEnabled());
+    EXPECT_TRUE(form->N2->isEnabled());
+
+    form->AllScanRunning = true;  // the all scan's own selections change nothing
+    form->ListView1->FocusSelectScroll(Row(0));
+    EXPECT_FALSE(form->ItemSelected);
+    EXPECT_FALSE(form->SpeedButton2->isEnabled());
+}
+
+TEST_F(Window, ColumnClicksSortAsTextAndFlipTheDirection) {
+    Start(kThree);
+    auto addresses = [&] {
+        QStringList out;
+        for (int i = 0; i < form->ListView1->RowCount(); ++i) out << Cell(i, 0);
+        return out;
+    };
+    form->ListView1ColumnClick(1);
+    EXPECT_EQ(addresses(), (QStringList{"10.0.0.1", "192.168.0.10", "192.168.0.9"}));
+    EXPECT_TRUE(form->SortDescending);
+    form->ListView1ColumnClick(2);  // any column: now descending by name
+    EXPECT_EQ(addresses(), (QStringList{"10.0.0.1", "192.168.0.9", "192.168.0.10"}));
+
+    // Counts sort as text too: 10, 2, 9.
+    TListView::SetSubItem(Row(0), 3, "9");
+    TListView::SetSubItem(Row(1), 3, "10");
+    TListView::SetSubItem(Row(2), 3, "2");
+    form->ListView1ColumnClick(4);
+    QStringList counts;
+    for (int i = 0; i < 3; ++i) counts << Cell(i, 3);
+    EXPECT_EQ(counts, (QStringList{"10", "2", "9"}));
+
+    // Refused while the scan lock holds: no sort, no flip.
+    bool before = form->SortDescending;
+    form->TakeScanLock(true);
+    form->ListView1ColumnClick(1);
+    EXPECT_EQ(form->SortDescending, before);
+    EXPECT_EQ(counts, (QStringList{Cell(0, 3), Cell(1, 3), Cell(2, 3)}));
+}
+
+TEST_F(Window, SortByNameUsesCodePage932ByteOrderAndKeepsTheSelection) {
+    Start("\"IP\";\"Name\"\r\n\"1\";\"ルータ\"\r\n\"2\";\"ｱ\"\r\n\"3\";\"abc\"\r\n\"4\";\"〜\"\r\n");
+    form->ListView1->FocusSelectScroll(Row(0));
+    form->ListView1ColumnClick(2);
+    QStringList names;
+    for (int i = 0; i < 4; ++i) names << Cell(i, 1);
+    // abc (0x61) < 〜 (0x81 0x60, which reads back as the full-width tilde) < ルータ (0x83 0x8B)
+    // < ｱ (0xB1)
+    EXPECT_EQ(names, (QStringList{"abc", "～", "ルータ", "ｱ"}));
+    EXPECT_EQ(form->ListView1->SelectedRow(), Row(2));
+    EXPECT_TRUE(form->ItemSelected);
+}
+
+TEST_F(Window, ScanLockFormsAndTheirReleases) {
+    Start(kThree);
+    form->ListView1->FocusSelectScroll(Row(0));
+    form->TakeScanLock(false);
+    for (QToolButton* b : {form->SpeedButton1, form->SpeedButton2, form->SpeedButton3,
+                           form->SpeedButton4, form->SpeedButton5})
+        EXPECT_FALSE(b->isEnabled());
+    EXPECT_TRUE(form->SpeedButton6->isEnabled());
+    EXPECT_FALSE(form->N1->isEnabled());
+    EXPECT_FALSE(form->N8->menuAction()->isEnabled());
+    EXPECT_FALSE(form->Edit1->menuAction()->isEnabled());
+    EXPECT_TRUE(form->Exit1->isEnabled());
+    EXPECT_TRUE(form->About1->isEnabled());
+    EXPECT_FALSE(form->PopupMenu1AutoPopup);
+    EXPECT_FALSE(form->Timer1.isActive());
+    form->ReleaseSelectScan();
+    for (QToolButton* b : {form->SpeedButton1, form->SpeedButton2, form->SpeedButton3,
+                           form->SpeedButton4, form->SpeedButton5})
+        EXPECT_TRUE(b->isEnabled());  // whatever they were before
+    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_TRUE(form->PopupMenu1AutoPopup);
+    EXPECT_TRUE(form->N8->menuAction()->isEnabled());
+
+    // The all scan's release gives each button its state from before the scan.
+    form->ListView1->clearSelection();
+    EXPECT_FALSE(form->SpeedButton2->isEnabled());
+    form->Action5Execute();
+    EXPECT_FALSE(form->SpeedButton2->isEnabled());
+    EXPECT_FALSE(form->SpeedButton5->isEnabled());
+    EXPECT_TRUE(form->SpeedButton1->isEnabled());
+    EXPECT_TRUE(form->SpeedButton3->isEnabled());
+    EXPECT_TRUE(form->Timer1.isActive());
+}
+
+TEST_F(Window, CloseQueryNoKeepsTheWindowYesSavesBothFiles) {
+    Start(kThree);
+    messages.answerYes = false;
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(messages.questions, QStringList{QStringLiteral("終了しますか？")});
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(IniPath())));
+    messages.answerYes = true;
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(form->StopRequested);
+    EXPECT_EQ(ReadFileBytes(ListPath()), kThree);
+    EXPECT_NE(ReadFileBytes(IniPath()).find("[Form]\nLeft="), std::string::npos);
+}
+
+TEST_F(Window, AboutBoxShowsNameAndVersion) {
+    Start();
+    QString seen;
+    WhenModal([&](QWidget* w) {
+        seen = w->windowTitle();
+        EXPECT_NE(w->findChild<QLabel*>("Version"), nullptr);
+        EXPECT_EQ(w->findChild<QLabel*>("Version")->text(), QStringLiteral("Version 1.05"));
+        EXPECT_EQ(w->findChild<QLabel*>("ProductName")->text(), QStringLiteral("ピングローブ"));
+        static_cast<QDialog*>(w)->accept();
+    });
+    form->About1Click();
+    EXPECT_EQ(seen, QStringLiteral("バージョン情報"));
+    EXPECT_EQ(about->size(), QSize(241, 191));
+}
+
+}  // namespace

@@ -1,0 +1,59 @@
+#include "window_fixture.h"
+
+#include <QElapsedTimer>
+
+#include "platform/cp932.h"
+#include "platform/version.h"
+
+void Window::Start(const std::string& iplistUtf8, const std::string& ini) {
+    if (!iplistUtf8.empty())
+        WriteFileBytes(ListPath(), *cp932::Encode(QString::fromStdString(iplistUtf8)));
+    if (!ini.empty()) WriteFileBytes(IniPath(), ini);
+    Rebuild();
+}
+
+void Window::Rebuild() {
+    about.reset();
+    form4.reset();
+    form3.reset();
+    form.reset();
+    settings = std::make_unique<TSettingsFile>(QString::fromStdString(dir.Path("pingrove")));
+    services.reset(new TServices{echo, pump, *soundService, messages, tray, *settings,
+                                 QString::fromStdString(ListPath()), PlatformId()});
+    form = std::make_unique<TForm1>(*services);
+    form3 = std::make_unique<TForm3>(form.get());
+    form4 = std::make_unique<TForm4>(sound, chooser, QStringLiteral("/usr/share/sounds"),
+                                     form.get());
+    about = std::make_unique<TAboutBox>(form.get());
+    form->SetDialogs(form3.get(), form4.get(), about.get());
+    form->MxICMP1.Delay = 0;  // the pause after each probe only slows the tests
+    form->ShowAtStart();
+}
+
+void Window::TearDown() {
+    about.reset();
+    form4.reset();
+    form3.reset();
+    if (form) form->Timer1.stop();
+    form.reset();
+}
+
+void Window::WhenModal(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+bool Window::WaitFor(const std::function<bool()>& done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}

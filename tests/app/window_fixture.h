@@ -1,0 +1,56 @@
+#pragma once
+// A fresh main window with its dialogs over fakes and real files in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <QTreeWidgetItem>
+#include <functional>
+#include <memory>
+
+#include "app/about_box.h"
+#include "app/main_window.h"
+#include "app/target_list_view.h"
+#include "fakes.h"
+#include "platform/qt_event_pump.h"
+#include "settings/add_target_dialog.h"
+#include "settings/settings_dialog.h"
+#include "settings/settings_file.h"
+#include "test_support.h"
+
+class Window : public ::testing::Test {
+protected:
+    void TearDown() override;
+    // Writes the given files (UTF-8 text turned into code page 932 for the list), builds and
+    // shows the window.
+    void Start(const std::string& iplistUtf8 = {}, const std::string& ini = {});
+    void Rebuild();
+    std::string ListPath() const { return dir.Path("iplist.txt"); }
+    std::string IniPath() const { return dir.Path("pingrove.INI"); }
+    QTreeWidgetItem* Row(int i) const { return form->ListView1->Row(i); }
+    QString Cell(int row, int k) const { return TListView::SubItem(Row(row), k); }
+    int Image(int row) const { return TListView::ImageIndex(Row(row)); }
+    template <typename T>
+    T* Child(const char* name) const {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+    // Runs `action` on the next pass of the event loop, inside a modal dialog opened meanwhile.
+    static void WhenModal(std::function<void(QWidget*)> action);
+    // Lets events run until `done` or about two seconds.
+    static bool WaitFor(const std::function<bool()>& done);
+
+    TempDir dir;
+    FakeEchoService echo;
+    QtEventPump pump;
+    FakeSound sound;
+    FakeMessageBox messages;
+    FakeNotificationArea tray;
+    FakeFileChooser chooser;
+    ISound* soundService = &sound;
+    std::unique_ptr<TSettingsFile> settings;
+    std::unique_ptr<TServices> services;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<TForm4> form4;
+    std::unique_ptr<TAboutBox> about;
+};
