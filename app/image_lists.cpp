@@ -3,7 +3,9 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
-static void InitPictures() { Q_INIT_RESOURCE(resources); }
+static void InitPictures() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace {
 
@@ -31,13 +33,21 @@ namespace images {
 QVector<QIcon> ImageList1() {
     return {Svg("list_unprobed"), Svg("list_offline"), Svg("list_online"), Svg("list_probing")};
 }
-QVector<QIcon> ImageList2() { return {Svg("tray_face"), Svg("tray_blank")}; }
-QVector<QIcon> ImageList3() { return {Svg("tray_face")}; }
+QVector<QIcon> ImageList2() {
+    return {Svg("tray_face"), Svg("tray_blank")};
+}
+QVector<QIcon> ImageList3() {
+    return {Svg("tray_face")};
+}
 QVector<QIcon> ImageList4() {
     return {Svg("menu_select_scan"), Svg("menu_all_scan"), Svg("menu_add"), Svg("menu_update"),
             Svg("menu_delete")};
 }
-QIcon StopGlyph() { return Svg("stop"); }
-QIcon ProgramIcon() { return Svg("pingrove"); }
+QIcon StopGlyph() {
+    return Svg("stop");
+}
+QIcon ProgramIcon() {
+    return Svg("pingrove");
+}
 
 }  // namespace images

@@ -35,8 +35,12 @@ namespace {
 const QString kCaption = QStringLiteral("ピングローブ");
 
 // Every component carries an integer Tag; the scans and the dialogs save enabled states in it.
-void SetTag(QObject* o, int tag) { o->setProperty("Tag", tag); }
-int Tag(const QObject* o) { return o->property("Tag").toInt(); }
+void SetTag(QObject* o, int tag) {
+    o->setProperty("Tag", tag);
+}
+int Tag(const QObject* o) {
+    return o->property("Tag").toInt();
+}
 
 }  // namespace
 
@@ -113,15 +117,19 @@ void TForm1::BuildToolBar() {
     addToolBar(Qt::TopToolBarArea, ToolBar1);
     SpeedButton2 = MakeButton("SpeedButton2", ImageList4[0], QStringLiteral("選択偵察"), Action4);
     SpeedButton1 = MakeButton("SpeedButton1", ImageList4[1], QStringLiteral("全偵察"), Action5);
-    SpeedButton6 = MakeButton("SpeedButton6", images::StopGlyph(), QStringLiteral("偵察の停止"), nullptr);
+    SpeedButton6 =
+        MakeButton("SpeedButton6", images::StopGlyph(), QStringLiteral("偵察の停止"), nullptr);
     connect(SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
     auto* sep = new QWidget(ToolBar1);
     sep->setObjectName("ToolButton3");
     sep->setFixedWidth(8);
     ToolBar1->addWidget(sep);
-    SpeedButton3 = MakeButton("SpeedButton3", ImageList4[2], QStringLiteral("偵察先の追加"), Action1);
-    SpeedButton5 = MakeButton("SpeedButton5", ImageList4[4], QStringLiteral("偵察先の削除"), Action3);
-    SpeedButton4 = MakeButton("SpeedButton4", ImageList4[3], QStringLiteral("偵察先の更新"), Action2);
+    SpeedButton3 =
+        MakeButton("SpeedButton3", ImageList4[2], QStringLiteral("偵察先の追加"), Action1);
+    SpeedButton5 =
+        MakeButton("SpeedButton5", ImageList4[4], QStringLiteral("偵察先の削除"), Action3);
+    SpeedButton4 =
+        MakeButton("SpeedButton4", ImageList4[3], QStringLiteral("偵察先の更新"), Action2);
     SpeedButton2->setEnabled(false);
     SpeedButton5->setEnabled(false);
     SpeedButton4->setEnabled(false);
@@ -229,8 +237,7 @@ void TForm1::BuildWindow() {
     l1->addWidget(ListView1);
     connect(ListView1, &TListView::SelectItem, this, &TForm1::ListView1SelectItem);
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { Action4Execute(); });
-    connect(ListView1->header(), &QHeaderView::sectionClicked, this,
-            &TForm1::ListView1ColumnClick);
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this, &TForm1::ListView1ColumnClick);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
         if (!PopupMenu1AutoPopup) return;
         PopupMenu1->popup(ListView1->viewport()->mapToGlobal(p));
@@ -316,7 +323,8 @@ void TForm1::showEvent(QShowEvent* e) {
 }
 
 void TForm1::FormShow() {
-    for (const TTarget& t : TTargetListFile(services_.targetListPath).Load()) ListView1->AppendRow(t);
+    for (const TTarget& t : TTargetListFile(services_.targetListPath).Load())
+        ListView1->AppendRow(t);
     SetPanel(1, texts::Sound(SoundOn));
     StartCountdown(countdown::IntervalMinutes(IntervalText));
     SetPanel(2, texts::AutoScan(AutoScanOn, IntervalText));
@@ -330,8 +338,12 @@ void TForm1::FormShow() {
     SortColumn = 0;
 }
 
-void TForm1::SetPanel(int i, const QString& text) { StatusPanels[i]->setText(text); }
-QString TForm1::Panel(int i) const { return StatusPanels[i]->text(); }
+void TForm1::SetPanel(int i, const QString& text) {
+    StatusPanels[i]->setText(text);
+}
+QString TForm1::Panel(int i) const {
+    return StatusPanels[i]->text();
+}
 
 void TForm1::ShowError(const QString& text) {
     services_.messages.ShowError(this, QStringLiteral("ピングローブ"), text);
@@ -340,7 +352,8 @@ void TForm1::ShowError(const QString& text) {
 // ---- closing, minimising, the tray
 
 bool TForm1::FormCloseQuery() {
-    if (!services_.messages.AskYesNo(this, kCaption, QStringLiteral("終了しますか？"))) return false;
+    if (!services_.messages.AskYesNo(this, kCaption, QStringLiteral("終了しますか？")))
+        return false;
     StopRequested = true;
     return true;
 }
@@ -360,8 +373,9 @@ void TForm1::FormClose() {
     s.CBX2 = AutoScanOn;
     s.DF = SoundFile;
     if (!services_.settingsFile.Save(s))
-        throw std::runtime_error(
-            QStringLiteral("%1 に書き込めません").arg(services_.settingsFile.WritePath()).toStdString());
+        throw std::runtime_error(QStringLiteral("%1 に書き込めません")
+                                     .arg(services_.settingsFile.WritePath())
+                                     .toStdString());
     std::vector<TTarget> targets;
     for (int i = 0; i < ListView1->RowCount(); ++i)
         targets.push_back(TListView::TargetOf(ListView1->Row(i)));

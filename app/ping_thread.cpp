@@ -9,6 +9,6 @@ void TPingThread::Execute() {
         // Nothing may unwind out of a thread; the lock is released below all the same.
     }
     // Queued behind the reply handling that Ping queued, so the release comes last.
-    QMetaObject::invokeMethod(&form_, [form = &form_] { form->ReleaseSelectScan(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &form_, [form = &form_] { form->ReleaseSelectScan(); }, Qt::QueuedConnection);
 }

@@ -9,13 +9,13 @@
 #include "app/application.h"
 #include "app/image_lists.h"
 #include "app/main_window.h"
+#include "platform/file_chooser.h"
 #include "platform/icmp_echo_service.h"
 #include "platform/instance_lock.h"
 #include "platform/message_box.h"
 #include "platform/qt_event_pump.h"
 #include "platform/qt_notification_area.h"
 #include "platform/qt_sound.h"
-#include "platform/file_chooser.h"
 #include "platform/version.h"
 #include "settings/add_target_dialog.h"
 #include "settings/settings_dialog.h"
@@ -61,9 +61,12 @@ int RunProgram(int argc, char** argv) {
     QtNotificationArea tray;
     QtFileChooser chooser;
     TSettingsFile settings(QCoreApplication::applicationFilePath());
-    TServices services{echo,     pump,
-                       sound,    messages,
-                       tray,     settings,
+    TServices services{echo,
+                       pump,
+                       sound,
+                       messages,
+                       tray,
+                       settings,
                        QDir::current().absoluteFilePath(QStringLiteral("iplist.txt")),
                        PlatformId()};
     try {

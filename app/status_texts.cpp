@@ -6,10 +6,18 @@
 
 namespace texts {
 
-QString Probing(const QString& a) { return QStringLiteral("偵察中（") + a + QStringLiteral("）．．．"); }
-QString Online(const QString& a) { return QStringLiteral("偵察済（") + a + QStringLiteral("）オンライン"); }
-QString Offline(const QString& a) { return QStringLiteral("偵察済（") + a + QStringLiteral("）オフライン"); }
-QString Sound(bool on) { return on ? QStringLiteral("音-オン") : QStringLiteral("音-オフ"); }
+QString Probing(const QString& a) {
+    return QStringLiteral("偵察中（") + a + QStringLiteral("）．．．");
+}
+QString Online(const QString& a) {
+    return QStringLiteral("偵察済（") + a + QStringLiteral("）オンライン");
+}
+QString Offline(const QString& a) {
+    return QStringLiteral("偵察済（") + a + QStringLiteral("）オフライン");
+}
+QString Sound(bool on) {
+    return on ? QStringLiteral("音-オン") : QStringLiteral("音-オフ");
+}
 
 QString AutoScan(bool on, const QString& intervalText) {
     return on ? QStringLiteral("自動偵察-オン(") + intervalText + QStringLiteral("分毎)")
@@ -20,15 +28,19 @@ QString Countdown(int minutes, int seconds) {
     return QStringLiteral("次回自動偵察まで　%1分%2秒").arg(minutes).arg(seconds);
 }
 
-QString HintNoOnline() { return QStringLiteral("ピングローブ\n自動偵察オンラインなし"); }
-QString HintOnline() { return QStringLiteral("ピングローブ\n自動偵察オンラインあり"); }
+QString HintNoOnline() {
+    return QStringLiteral("ピングローブ\n自動偵察オンラインなし");
+}
+QString HintOnline() {
+    return QStringLiteral("ピングローブ\n自動偵察オンラインあり");
+}
 
 QString LogLine(const QDateTime& when, const QLocale& locale, const QString& address) {
     const QDate d = when.date();
     return d.toString(QStringLiteral("yyyy'年'MM'月'dd'日 '")) +
            locale.dayName(d.dayOfWeek(), QLocale::LongFormat) + QLatin1Char(' ') +
-           when.time().toString(QStringLiteral("HH:mm:ss")) +
-           QStringLiteral("  ｜オンライン  ｜") + address;
+           when.time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ｜オンライン  ｜") +
+           address;
 }
 
 }  // namespace texts
@@ -43,8 +55,8 @@ int IntervalMinutes(const QString& intervalText) {
 
 int IntervalSeconds(int minutes) {
     int64_t s = static_cast<int64_t>(minutes) * 60;
-    return static_cast<int>(std::clamp<int64_t>(s, std::numeric_limits<int>::min(),
-                                                std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<int64_t>(s, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 }  // namespace countdown

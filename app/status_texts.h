@@ -5,10 +5,10 @@
 #include <QString>
 
 namespace texts {
-QString Probing(const QString& address);   // panel 0 while a probe runs
-QString Online(const QString& address);    // panel 0 after an echo reply
-QString Offline(const QString& address);   // panel 0 after any other outcome
-QString Sound(bool on);                    // panel 1
+QString Probing(const QString& address);                 // panel 0 while a probe runs
+QString Online(const QString& address);                  // panel 0 after an echo reply
+QString Offline(const QString& address);                 // panel 0 after any other outcome
+QString Sound(bool on);                                  // panel 1
 QString AutoScan(bool on, const QString& intervalText);  // panel 2
 QString Countdown(int minutes, int seconds);             // panel 3
 QString HintNoOnline();

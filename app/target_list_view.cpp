@@ -69,8 +69,7 @@ QTreeWidgetItem* TListView::AppendRow(const TTarget& target) {
     row->setText(3, QStringLiteral("0"));
     row->setText(4, QStringLiteral("0"));
     if (target.ipBytes) row->setData(1, kBytesRole, QByteArray::fromStdString(*target.ipBytes));
-    if (target.nameBytes)
-        row->setData(2, kBytesRole, QByteArray::fromStdString(*target.nameBytes));
+    if (target.nameBytes) row->setData(2, kBytesRole, QByteArray::fromStdString(*target.nameBytes));
     row->setData(0, kImageRole, -1);
     addTopLevelItem(row);
     return row;
@@ -101,7 +100,9 @@ void TListView::SetImage(QTreeWidgetItem* row, int index) {
     row->setIcon(0, index >= 0 && index < imageList1_.size() ? imageList1_[index] : QIcon());
 }
 
-int TListView::ImageIndex(const QTreeWidgetItem* row) { return row->data(0, kImageRole).toInt(); }
+int TListView::ImageIndex(const QTreeWidgetItem* row) {
+    return row->data(0, kImageRole).toInt();
+}
 
 void TListView::FocusSelectScroll(QTreeWidgetItem* row) {
     setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

@@ -26,7 +26,8 @@ TMlb2 MakeTable(int records) {
     for (int n = 0; n < records; ++n) {
         t.Append();
         t.Next();
-        t.SetValue("IP", "192.168." + std::to_string(n / 256 % 256) + "." + std::to_string(n % 256));
+        t.SetValue("IP",
+                   "192.168." + std::to_string(n / 256 % 256) + "." + std::to_string(n % 256));
         t.SetValue("Name", "偵察先の名前 " + std::to_string(n));
     }
     return t;

@@ -1,7 +1,7 @@
 #include "desktop/tray_icon.h"
 
-#include <QCursor>
 #include <QApplication>
+#include <QCursor>
 #include <QMenu>
 #include <QPixmap>
 #include <QWidget>
@@ -33,8 +33,7 @@ void TTrayIcon::SetVisible(bool v) {
         area_.SetIcon(PictureIcon());
         area_.SetToolTip(toolTip_);
         sentPicture_ = picture_;
-        if (!area_.Add())
-            throw EOutOfResources("Cannot Create System Shell Notification Icon");
+        if (!area_.Add()) throw EOutOfResources("Cannot Create System Shell Notification Icon");
     } else if (!area_.Remove()) {
         throw EOutOfResources("Cannot Remove System Shell Notification Icon");
     }

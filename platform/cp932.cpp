@@ -75,7 +75,9 @@ QString Decode(std::string_view bytes) {
     return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
 }
 
-bool CanEncode(const QString& text) { return Encode(text).has_value(); }
+bool CanEncode(const QString& text) {
+    return Encode(text).has_value();
+}
 
 int ByteLength(const QString& text) {
     int n = 0;

@@ -1,7 +1,8 @@
 #pragma once
 // The ICMP echo facility the probe stands on: open a handle, send one echo request to an IPv4
 // address and wait for its outcome, plus the socket layer's address conversion and host look-up.
-// Plain C++ so that the probe links no GUI code and tests can put a deterministic fake in its place.
+// Plain C++ so that the probe links no GUI code and tests can put a deterministic fake in its
+// place.
 #include <arpa/inet.h>
 
 #include <cstdint>
@@ -57,7 +58,9 @@ public:
 
 // The classic inet_addr conversion (short forms, octal and hex parts); the all-ones value when the
 // text is no address.
-inline uint32_t ClassicInetAddr(const std::string& text) { return ::inet_addr(text.c_str()); }
+inline uint32_t ClassicInetAddr(const std::string& text) {
+    return ::inet_addr(text.c_str());
+}
 
 inline std::string DottedAddress(uint32_t address) {
     in_addr a{};

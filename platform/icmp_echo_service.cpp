@@ -38,28 +38,41 @@ int StatusOfIcmpError(int type, int code) {
                 case ICMP_NET_UNREACH:
                 case ICMP_NET_UNKNOWN:
                 case ICMP_NET_ANO:
-                case ICMP_NET_UNR_TOS: return kDestNetUnreachable;
-                case ICMP_PROT_UNREACH: return kDestProtUnreachable;
-                case ICMP_PORT_UNREACH: return kDestPortUnreachable;
-                case ICMP_FRAG_NEEDED: return kPacketTooBig;
-                case ICMP_SR_FAILED: return kBadRoute;
-                default: return kDestHostUnreachable;
+                case ICMP_NET_UNR_TOS:
+                    return kDestNetUnreachable;
+                case ICMP_PROT_UNREACH:
+                    return kDestProtUnreachable;
+                case ICMP_PORT_UNREACH:
+                    return kDestPortUnreachable;
+                case ICMP_FRAG_NEEDED:
+                    return kPacketTooBig;
+                case ICMP_SR_FAILED:
+                    return kBadRoute;
+                default:
+                    return kDestHostUnreachable;
             }
         case ICMP_TIME_EXCEEDED:
             return code == ICMP_EXC_FRAGTIME ? kTtlExpiredReassembly : kTtlExpiredTransit;
-        case ICMP_PARAMETERPROB: return kParameterProblem;
-        case ICMP_SOURCE_QUENCH: return kSourceQuench;
-        default: return kGeneralFailure;
+        case ICMP_PARAMETERPROB:
+            return kParameterProblem;
+        case ICMP_SOURCE_QUENCH:
+            return kSourceQuench;
+        default:
+            return kGeneralFailure;
     }
 }
 
 // A send that fails never reached the wire; the kernel's reason maps onto the nearest status.
 int StatusOfErrno(int err) {
     switch (err) {
-        case ENETUNREACH: return ipstatus::kDestNetUnreachable;
-        case EHOSTUNREACH: return ipstatus::kDestHostUnreachable;
-        case EMSGSIZE: return ipstatus::kPacketTooBig;
-        default: return ipstatus::kGeneralFailure;
+        case ENETUNREACH:
+            return ipstatus::kDestNetUnreachable;
+        case EHOSTUNREACH:
+            return ipstatus::kDestHostUnreachable;
+        case EMSGSIZE:
+            return ipstatus::kPacketTooBig;
+        default:
+            return ipstatus::kGeneralFailure;
     }
 }
 
@@ -75,9 +88,9 @@ int OpenSocket(int type) {
         // fills the queue with them); let only replies and errors in. Linux's ICMP_FILTER: a set
         // bit blocks that type.
         constexpr int kIcmpFilter = 1;
-        uint32_t blocked = ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) |
-                             (1u << ICMP_SOURCE_QUENCH) | (1u << ICMP_TIME_EXCEEDED) |
-                             (1u << ICMP_PARAMETERPROB));
+        uint32_t blocked =
+            ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH) |
+              (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
         ::setsockopt(fd, SOL_RAW, kIcmpFilter, &blocked, sizeof blocked);
     }
     return fd;
@@ -203,7 +216,8 @@ bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& matched) {
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level != IPPROTO_IP) continue;
         if (c->cmsg_type == IP_TTL) std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-        if (c->cmsg_type == IP_RECVERR) ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
+        if (c->cmsg_type == IP_RECVERR)
+            ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
     }
     size_t len = static_cast<size_t>(n);
     if (flags & MSG_ERRQUEUE) {
@@ -232,8 +246,8 @@ bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& matched) {
     return true;
 }
 
-EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>& data,
-                               uint8_t ttl, int timeoutMs, const std::function<void()>& idle) {
+EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
+                               int timeoutMs, const std::function<void()>& idle) {
     EchoReply out;
     if (fd_ < 0) return out;
     destination_ = destination;
@@ -278,9 +292,9 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
             while (!matched && (p.revents & POLLIN) && ReceiveOne(0, out, matched) && !matched) {
             }
             if (matched) {
-                out.rttMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                 Clock::now() - start)
-                                                 .count());
+                out.rttMs = static_cast<int>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
+                        .count());
                 return out;
             }
         }
@@ -305,7 +319,9 @@ bool IcmpEchoService::Available(std::string* why) {
     return false;
 }
 
-std::unique_ptr<IEchoHandle> IcmpEchoService::Open() { return std::make_unique<IcmpEchoHandle>(); }
+std::unique_ptr<IEchoHandle> IcmpEchoService::Open() {
+    return std::make_unique<IcmpEchoHandle>();
+}
 
 std::optional<uint32_t> IcmpEchoService::Resolve(const std::string& name) {
     addrinfo hints{};

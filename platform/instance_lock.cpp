@@ -18,7 +18,9 @@ FileInstanceLock::FileInstanceLock(std::string name) {
     }
 }
 
-FileInstanceLock::~FileInstanceLock() { Release(); }
+FileInstanceLock::~FileInstanceLock() {
+    Release();
+}
 
 bool FileInstanceLock::TryAcquire() {
     if (fd_ >= 0) return true;

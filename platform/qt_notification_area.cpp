@@ -5,9 +5,15 @@ QtNotificationArea::QtNotificationArea(QObject* parent) : QObject(parent) {
         if (!onClick) return;
         // Trigger is the release of the left button; Context the right button.
         switch (r) {
-            case QSystemTrayIcon::Trigger: onClick(Click::LeftUp); break;
-            case QSystemTrayIcon::Context: onClick(Click::RightUp); break;
-            default: onClick(Click::Other); break;
+            case QSystemTrayIcon::Trigger:
+                onClick(Click::LeftUp);
+                break;
+            case QSystemTrayIcon::Context:
+                onClick(Click::RightUp);
+                break;
+            default:
+                onClick(Click::Other);
+                break;
         }
     });
 }
@@ -23,6 +29,10 @@ bool QtNotificationArea::Remove() {
     return true;
 }
 
-void QtNotificationArea::SetIcon(const QIcon& icon) { tray_.setIcon(icon); }
+void QtNotificationArea::SetIcon(const QIcon& icon) {
+    tray_.setIcon(icon);
+}
 
-void QtNotificationArea::SetToolTip(const QString& text) { tray_.setToolTip(text); }
+void QtNotificationArea::SetToolTip(const QString& text) {
+    tray_.setToolTip(text);
+}

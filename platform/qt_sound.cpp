@@ -22,8 +22,7 @@ QString QtSound::Resolve(const QString& file) const {
 }
 
 bool QtSound::Busy() const {
-    return current_ &&
-           (current_->isPlaying() || current_->status() == QSoundEffect::Loading);
+    return current_ && (current_->isPlaying() || current_->status() == QSoundEffect::Loading);
 }
 
 void QtSound::PlayAsyncNoStop(const QString& file) {
@@ -47,4 +46,6 @@ void QtSound::PlayAsyncNoStop(const QString& file) {
     effect->play();
 }
 
-void QtSound::Beep() { QApplication::beep(); }
+void QtSound::Beep() {
+    QApplication::beep();
+}

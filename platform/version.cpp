@@ -1,5 +1,9 @@
 #include "platform/version.h"
 
-int PlatformId() { return 2; }
+int PlatformId() {
+    return 2;
+}
 
-std::string OsFamilyFromPlatformId(int id) { return id == 2 ? "NT" : "98"; }
+std::string OsFamilyFromPlatformId(int id) {
+    return id == 2 ? "NT" : "98";
+}

@@ -17,7 +17,9 @@ TMxICMP::TMxICMP(IEchoService& echo, IEventPump& pump) : echo_(echo), pump_(pump
     if (!echo_.Available(&why)) {
         throw EICMPError(
             "必要なファイル ICMP.DLL が見つかりません。\n"
-            "ICMP エコーのソケットを開けません（" + why + "）。"
+            "ICMP エコーのソケットを開けません（" +
+            why +
+            "）。"
             "sysctl net.ipv4.ping_group_range にユーザーのグループを含めるか、"
             "setcap cap_net_raw+ep で実行ファイルに権限を与えてください。");
     }
@@ -75,7 +77,6 @@ void TMxICMP::Pause(bool onUi) {
         const auto left = end - Clock::now();
         if (left <= Clock::duration::zero()) return;
         if (onUi) pump_.ProcessEvents();
-        std::this_thread::sleep_for(
-            std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
+        std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
     }
 }

@@ -63,7 +63,8 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     const char* dotNames[3] = {"Label3", "Label4", "Label5"};
     for (int i = 0; i < 3; ++i)
         MakeLabel(QStringLiteral("．"), GroupBox1, lefts[i] + 45, 48, dotNames[i]);
-    MakeLabel(QStringLiteral("偵察先名　（例：自分のパソコン）  ＊省略可"), GroupBox1, 16, 75, "Label2");
+    MakeLabel(QStringLiteral("偵察先名　（例：自分のパソコン）  ＊省略可"), GroupBox1, 16, 75,
+              "Label2");
     Edit2 = new QLineEdit(GroupBox1);
     Edit2->setObjectName("Edit2");
     Edit2->setGeometry(16, 88, 289, 20);
@@ -85,7 +86,9 @@ QString TForm3::AddressText() {
     return parts.join(QLatin1Char('.'));
 }
 
-QString TForm3::NameText() const { return Edit2->text(); }
+QString TForm3::NameText() const {
+    return Edit2->text();
+}
 
 void TForm3::ShowDuplicate(const QString& address) {
     MessageShown = false;
@@ -100,7 +103,7 @@ void TForm3::EndRun() {
 }
 
 void TForm3::Timer1Timer() {
-    GroupBox1->setTitle(MessageShown ? QString()
-                                     : DuplicateAddress + QStringLiteral("は既に登録されています。"));
+    GroupBox1->setTitle(
+        MessageShown ? QString() : DuplicateAddress + QStringLiteral("は既に登録されています。"));
     MessageShown = !MessageShown;
 }

@@ -79,9 +79,15 @@ void TForm4::FormShow(bool soundOn, const QString& intervalText, bool autoScanOn
     CheckBox2Click();
 }
 
-bool TForm4::SoundOn() const { return CheckBox1->isChecked(); }
-bool TForm4::AutoScanOn() const { return CheckBox2->isChecked(); }
-int TForm4::Interval() { return CSpinEdit1->Value(); }
+bool TForm4::SoundOn() const {
+    return CheckBox1->isChecked();
+}
+bool TForm4::AutoScanOn() const {
+    return CheckBox2->isChecked();
+}
+int TForm4::Interval() {
+    return CSpinEdit1->Value();
+}
 
 void TForm4::CheckBox1Click() {
     Button3->setEnabled(CheckBox1->isChecked());
@@ -101,4 +107,6 @@ void TForm4::Button3Click() {
     emit SoundFileChosen(path);
 }
 
-void TForm4::BitBtn1Click() { sound_.PlayAsyncNoStop(soundFile_); }
+void TForm4::BitBtn1Click() {
+    sound_.PlayAsyncNoStop(soundFile_);
+}

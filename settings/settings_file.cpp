@@ -66,7 +66,8 @@ TFormSettings TSettingsFile::Load() const {
     s.Height = integer("Height", s.Height);
     s.WindowState = integer("WindowState", s.WindowState);
     for (int i = 0; i < 5; ++i)
-        s.LCWidth[i] = integer(QStringLiteral("LCWidth%1").arg(i).toLatin1().constData(), s.LCWidth[i]);
+        s.LCWidth[i] =
+            integer(QStringLiteral("LCWidth%1").arg(i).toLatin1().constData(), s.LCWidth[i]);
     s.MIN = f.ReadString(kSection, QStringLiteral("MIN"), s.MIN);
     s.CBX1 = ParseBool(f.ReadString(kSection, QStringLiteral("CBX1"), QString()), s.CBX1);
     s.CBX2 = ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), s.CBX2);

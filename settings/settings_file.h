@@ -2,7 +2,8 @@
 // The settings file: the main window's geometry and state, the five column widths and the four
 // options, in section "Form" of an INI file named after the executable with the extension ".INI".
 // When the executable's folder cannot be written (a system-wide install), the file lives in the
-// per-user configuration folder instead, as desktops redirect programs that write beside themselves.
+// per-user configuration folder instead, as desktops redirect programs that write beside
+// themselves.
 #include <QString>
 #include <array>
 

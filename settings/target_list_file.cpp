@@ -7,7 +7,9 @@
 
 namespace {
 
-QString Text(const std::string* value) { return value ? cp932::Decode(*value) : QString(); }
+QString Text(const std::string* value) {
+    return value ? cp932::Decode(*value) : QString();
+}
 
 std::string Bytes(const QString& text, const std::optional<std::string>& original) {
     if (original && cp932::Decode(*original) == text) return *original;

@@ -22,7 +22,7 @@ bool WriteAll(int fd, std::string_view data) {
 }
 
 mode_t NewFileMode(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
     mode_t mask = ::umask(0);
     ::umask(mask);
@@ -34,7 +34,7 @@ mode_t NewFileMode(const std::string& path) {
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
         return std::nullopt;

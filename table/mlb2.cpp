@@ -2,7 +2,9 @@
 
 #include <cctype>
 
-TMlb2::TMlb2() { Clear(); }
+TMlb2::TMlb2() {
+    Clear();
+}
 
 void TMlb2::Clear() {
     names_.Clear();
@@ -18,7 +20,9 @@ void TMlb2::AddField(std::string_view name) {
     for (int n = 1; n <= records_.Count(); ++n) records_.Get(n)->Add(std::nullopt);
 }
 
-bool TMlb2::SetFieldType(int i, std::string_view type) { return types_.Set(i, std::string(type)); }
+bool TMlb2::SetFieldType(int i, std::string_view type) {
+    return types_.Set(i, std::string(type));
+}
 
 void TMlb2::Append() {
     TMLBStringList* row = records_.Add();
@@ -104,18 +108,24 @@ TMlb2 TMlb2::FreshTable() const {
 
 bool TMlb2::LoadFromFile(const std::string& path) {
     switch (KindOf(path)) {
-        case Kind::Txt: return LoadTXT(path);
-        case Kind::Mlb: return LoadMLB(path);
-        case Kind::Csv: break;
+        case Kind::Txt:
+            return LoadTXT(path);
+        case Kind::Mlb:
+            return LoadMLB(path);
+        case Kind::Csv:
+            break;
     }
     return LoadCSV(path);
 }
 
 bool TMlb2::SaveToFile(const std::string& path) {
     switch (KindOf(path)) {
-        case Kind::Txt: return SaveTXT(path);
-        case Kind::Mlb: return SaveMLB(path);
-        case Kind::Csv: break;
+        case Kind::Txt:
+            return SaveTXT(path);
+        case Kind::Mlb:
+            return SaveMLB(path);
+        case Kind::Csv:
+            break;
     }
     return SaveCSV(path);
 }

@@ -25,9 +25,12 @@ TEST_F(Window, StartShowsTheDesignedWindow) {
         const char* hint;
         bool enabled;
     };
-    for (const Button& b : {Button{"SpeedButton2", "選択偵察", false}, {"SpeedButton1", "全偵察", true},
-                            {"SpeedButton6", "偵察の停止", true}, {"SpeedButton3", "偵察先の追加", true},
-                            {"SpeedButton5", "偵察先の削除", false}, {"SpeedButton4", "偵察先の更新", false}}) {
+    for (const Button& b : {Button{"SpeedButton2", "選択偵察", false},
+                            {"SpeedButton1", "全偵察", true},
+                            {"SpeedButton6", "偵察の停止", true},
+                            {"SpeedButton3", "偵察先の追加", true},
+                            {"SpeedButton5", "偵察先の削除", false},
+                            {"SpeedButton4", "偵察先の更新", false}}) {
         auto* w = Child<QToolButton>(b.name);
         ASSERT_NE(w, nullptr) << b.name;
         EXPECT_EQ(w->toolTip(), QString::fromUtf8(b.hint)) << b.name;
@@ -142,7 +145,8 @@ TEST_F(Window, ColumnClicksSortAsTextAndFlipTheDirection) {
 }
 
 TEST_F(Window, SortByNameUsesCodePage932ByteOrderAndKeepsTheSelection) {
-    Start("\"IP\";\"Name\"\r\n\"1\";\"ルータ\"\r\n\"2\";\"ｱ\"\r\n\"3\";\"abc\"\r\n\"4\";\"〜\"\r\n");
+    Start(
+        "\"IP\";\"Name\"\r\n\"1\";\"ルータ\"\r\n\"2\";\"ｱ\"\r\n\"3\";\"abc\"\r\n\"4\";\"〜\"\r\n");
     form->ListView1->FocusSelectScroll(Row(0));
     form->ListView1ColumnClick(2);
     QStringList names;

@@ -76,7 +76,7 @@ TEST_F(Scan, StopTakesEffectAtTheNextRow) {
     TListView::SetSubItem(Row(2), 3, "5");
     QTimer::singleShot(40, [&] { form->SpeedButton6->click(); });
     form->Action5Execute();
-    EXPECT_EQ(Image(0), 2);   // the row being probed still gets its reply
+    EXPECT_EQ(Image(0), 2);      // the row being probed still gets its reply
     EXPECT_EQ(Cell(1, 3), "1");  // the next row is counted but not probed
     EXPECT_EQ(Image(1), -1);
     EXPECT_EQ(Cell(2, 3), "5");

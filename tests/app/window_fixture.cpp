@@ -22,8 +22,8 @@ void Window::Rebuild() {
                                  QString::fromStdString(ListPath()), PlatformId()});
     form = std::make_unique<TForm1>(*services);
     form3 = std::make_unique<TForm3>(form.get());
-    form4 = std::make_unique<TForm4>(sound, chooser, QStringLiteral("/usr/share/sounds"),
-                                     form.get());
+    form4 =
+        std::make_unique<TForm4>(sound, chooser, QStringLiteral("/usr/share/sounds"), form.get());
     about = std::make_unique<TAboutBox>(form.get());
     form->SetDialogs(form3.get(), form4.get(), about.get());
     form->MxICMP1.Delay = 0;  // the pause after each probe only slows the tests

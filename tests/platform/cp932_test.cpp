@@ -5,7 +5,9 @@
 
 namespace {
 
-std::string Bytes(const QString& s) { return cp932::Encode(s).value_or("<none>"); }
+std::string Bytes(const QString& s) {
+    return cp932::Encode(s).value_or("<none>");
+}
 
 TEST(Cp932, InputMethodVariantsMapToWindowsCodePoints) {
     EXPECT_EQ(Bytes(QStringLiteral("〜")), "\x81\x60");  // U+301C wave dash

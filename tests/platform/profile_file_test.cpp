@@ -7,7 +7,9 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 TEST(ProfileFile, MissingFileSectionOrKeyGivesTheDefault) {
     TempDir dir;
@@ -17,13 +19,15 @@ TEST(ProfileFile, MissingFileSectionOrKeyGivesTheDefault) {
     IniProfileFile a(Q(dir.Path("a.INI")));
     EXPECT_EQ(a.ReadString("Form", "Left", "d"), "d");
     EXPECT_EQ(a.ReadString("Form", "Top", "d"), "");  // present but empty
-    EXPECT_EQ(a.ReadString("form", "top", "d"), "");   // names ignore ASCII case
+    EXPECT_EQ(a.ReadString("form", "top", "d"), "");  // names ignore ASCII case
 }
 
 TEST(ProfileFile, WritingKeepsEverythingElse) {
     TempDir dir;
     const std::string path = dir.Path("p.INI");
-    WriteFileBytes(path, "; note\r\n[Mine]\r\nx = 1\r\n\r\n[Form]\r\nTop=7\r\nOwn=keep\r\n\r\n[Tail]\r\ny=2\r\n");
+    WriteFileBytes(
+        path,
+        "; note\r\n[Mine]\r\nx = 1\r\n\r\n[Form]\r\nTop=7\r\nOwn=keep\r\n\r\n[Tail]\r\ny=2\r\n");
     IniProfileFile f(Q(path));
     ASSERT_TRUE(f.WriteStrings("Form", {{"Left", "3"}, {"Top", "8"}}));
     EXPECT_EQ(ReadFileBytes(path),

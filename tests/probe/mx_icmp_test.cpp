@@ -88,9 +88,8 @@ TEST_F(Probe, AddressIsTrimmedAndReadInTheClassicWay) {
         p.Address = a;
         p.Ping();
     }
-    EXPECT_EQ(echo.sentTo(),
-              (std::vector<std::string>{"10.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.1",
-                                        "127.0.0.1"}));
+    EXPECT_EQ(echo.sentTo(), (std::vector<std::string>{"10.0.0.1", "127.0.0.1", "127.0.0.1",
+                                                       "127.0.0.1", "127.0.0.1"}));
     ASSERT_EQ(replies.size(), 5u);
     EXPECT_EQ(replies[0].status, 0);
     EXPECT_EQ(replies[0].ip, "10.0.0.1");

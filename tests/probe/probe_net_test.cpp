@@ -25,7 +25,9 @@ const char* Env(const char* name) {
     return v ? v : "";
 }
 
-bool InTestNetwork() { return *Env("PINGROVE_NETNS_ANSWER") != 0; }
+bool InTestNetwork() {
+    return *Env("PINGROVE_NETNS_ANSWER") != 0;
+}
 
 void SetPingGroupRange(const char* range) {
     std::ofstream("/proc/sys/net/ipv4/ping_group_range") << range;
@@ -83,9 +85,9 @@ TEST_P(Network, AnsweringHostBehindTheRouter) {
 TEST_P(Network, SilentHostTimesOutAfterTimeout) {
     auto t0 = std::chrono::steady_clock::now();
     Reply r = PingOnce("198.18.2.10", 255, 300);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::steady_clock::now() - t0)
-                  .count();
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
     EXPECT_EQ(r.status, ipstatus::kRequestTimedOut);
     EXPECT_GE(ms, 300);
 }

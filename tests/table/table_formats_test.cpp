@@ -52,8 +52,8 @@ TEST_F(Formats, TxtWriterIsExactAndReadsBack) {
               kHeader + "\"10.0.0.1\";\"gw\"\r\n\"10.0.0.2\";\"a\"\"b\"\r\n");
     TMlb2 back = Load(dir.Path("list.txt"));
     EXPECT_EQ(back.TableName(), "list");
-    EXPECT_EQ(Cells(back), (std::vector<std::vector<std::string>>{{"10.0.0.1", "gw"},
-                                                                  {"10.0.0.2", "a\"b"}}));
+    EXPECT_EQ(Cells(back),
+              (std::vector<std::vector<std::string>>{{"10.0.0.1", "gw"}, {"10.0.0.2", "a\"b"}}));
     EXPECT_EQ(*back.GetFieldType(1), "STRING");
     EXPECT_EQ(back.CurrentRecord(), 2);
 }
@@ -205,10 +205,13 @@ TEST_F(Formats, MlbLayoutAndRoundTrip) {
 TEST_F(Formats, MlbReadsBigEndianFiles) {
     std::string be("MLB\x02\x01\x01\x00\x01\x00\x00\x00\x00", 12);
     std::string rest("\x00\x00", 2);
-    rest += std::string("\x00\x00\x00\x01T", 5);                   // table name
+    rest += std::string("\x00\x00\x00\x01T", 5);                 // table name
     rest += std::string("\x00\x00\x00\x01\x00\x00\x00\x01", 8);  // F = 1, R = 1
-    rest += std::string("\x01\x00\x00\x00\x01X", 6);              // FLOAT field X
-    rest += std::string("\x00\x00\x00\x06\x00\x00\x00\x02" "42", 10);
+    rest += std::string("\x01\x00\x00\x00\x01X", 6);             // FLOAT field X
+    rest += std::string(
+        "\x00\x00\x00\x06\x00\x00\x00\x02"
+        "42",
+        10);
     uint32_t n = static_cast<uint32_t>(rest.size());
     be += std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + rest;
     TMlb2 t = Load(File("be.mlb", be));
@@ -271,7 +274,7 @@ TEST_F(Formats, WritesReplaceTheFileAndKeepItsMode) {
     t.AddField("IP");
     ASSERT_TRUE(t.SaveToFile(p));
     EXPECT_EQ(ReadFileBytes(p), "\"IP\"\r\n");
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(p.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     if (::geteuid() != 0) {  // root writes anywhere

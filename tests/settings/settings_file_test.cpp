@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include <QDir>
+#include <cstdlib>
+
+#include "settings/settings_file.h"
+#include "test_support.h"
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+class SettingsFile : public ::testing::Test {
+protected:
+    TempDir dir;
+    TSettingsFile File(const std::string& exe = "pingrove") {
+        return TSettingsFile(Q(dir.Path(exe)));
+    }
+};
+
+TEST_F(SettingsFile, NamedAfterTheExecutable) {
+    EXPECT_EQ(File().ReadPath(), Q(dir.Path("pingrove.INI")));
+    EXPECT_EQ(File("pingrove.exe").WritePath(), Q(dir.Path("pingrove.INI")));
+    EXPECT_EQ(File("copy").ReadPath(), Q(dir.Path("copy.INI")));
+}
+
+TEST_F(SettingsFile, FirstStartRunsOnTheDefaults) {
+    TFormSettings s = File().Load();
+    EXPECT_EQ(s.Left, 0);
+    EXPECT_EQ(s.Top, 0);
+    EXPECT_EQ(s.Width, 610);
+    EXPECT_EQ(s.Height, 490);
+    EXPECT_EQ(s.WindowState, 0);
+    EXPECT_EQ(s.LCWidth, (std::array<int, 5>{20, 100, 250, 100, 100}));
+    EXPECT_EQ(s.MIN, "15");
+    EXPECT_TRUE(s.CBX1);
+    EXPECT_TRUE(s.CBX2);
+    EXPECT_EQ(s.DF, "chimes.wav");
+}
+
+TEST_F(SettingsFile, IntegerAndBooleanReadingRules) {
+    EXPECT_EQ(TSettingsFile::ParseInteger("abc", 610), 610);
+    EXPECT_EQ(TSettingsFile::ParseInteger("0x2B2", 610), 690);
+    EXPECT_EQ(TSettingsFile::ParseInteger("0X2b2", 610), 690);
+    EXPECT_EQ(TSettingsFile::ParseInteger("", 610), 610);
+    EXPECT_EQ(TSettingsFile::ParseInteger("0x", 610), 610);
+    EXPECT_EQ(TSettingsFile::ParseInteger("-12", 0), -12);
+    EXPECT_FALSE(TSettingsFile::ParseBool("0", true));
+    EXPECT_TRUE(TSettingsFile::ParseBool("2", false));
+    EXPECT_TRUE(TSettingsFile::ParseBool("yes", true));
+    EXPECT_FALSE(TSettingsFile::ParseBool("yes", false));
+
+    WriteFileBytes(dir.Path("pingrove.INI"),
+                   "[Form]\nWidth=abc\nHeight=0x2B2\nLeft=\nCBX1=0\nCBX2=yes\nDF=\nMIN=015\n");
+    TFormSettings s = File().Load();
+    EXPECT_EQ(s.Width, 610);
+    EXPECT_EQ(s.Height, 690);
+    EXPECT_EQ(s.Left, 0);
+    EXPECT_FALSE(s.CBX1);
+    EXPECT_TRUE(s.CBX2);
+    EXPECT_EQ(s.DF, "");  // present and empty: no default
+    EXPECT_EQ(s.MIN, "015");
+}
+
+TEST_F(SettingsFile, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
+    TFormSettings s;
+    s.Left = 5;
+    s.WindowState = 2;
+    s.LCWidth[2] = 300;
+    s.DF = QStringLiteral("/home/u/音/ベル.wav");
+    ASSERT_TRUE(File().Save(s));
+    EXPECT_EQ(ReadFileBytes(dir.Path("pingrove.INI")),
+              "[Form]\nLeft=5\nTop=0\nWidth=610\nHeight=490\nWindowState=2\nLCWidth0=20\n"
+              "LCWidth1=100\nLCWidth2=300\nLCWidth3=100\nLCWidth4=100\nMIN=15\nCBX1=1\nCBX2=1\n"
+              "DF=/home/u/音/ベル.wav\n");
+    EXPECT_EQ(File().Load().DF, s.DF);
+
+    WriteFileBytes(dir.Path("pingrove.INI"), "[Mine]\nA=1\n[Form]\nExtra=x\nTop=9\n");
+    ASSERT_TRUE(File().Save(s));
+    std::string text = ReadFileBytes(dir.Path("pingrove.INI"));
+    EXPECT_EQ(text.rfind("[Mine]\nA=1\n[Form]\nExtra=x\nTop=0\nLeft=5\n", 0), 0u);
+}
+
+// Runs `body` as an ordinary user: root may write every folder, so a child process drops to
+// "nobody" first. Returns the body's result.
+bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body) {
+    if (::geteuid() != 0) return body();
+    ::chmod(dir.c_str(), 0777);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(2);
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(SettingsFile, UnwritableFolderMovesToTheUserConfigFolder) {
+    const std::string bin = dir.Path("bin"), config = dir.Path("config");
+    ::mkdir(bin.c_str(), 0755);
+    ::mkdir(config.c_str(), 0700);
+    ::chmod(config.c_str(), 0777);
+    WriteFileBytes(bin + "/pingrove.INI", "[Form]\nWidth=700\n");
+    ::chmod(bin.c_str(), 0555);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    bool ok = AsOrdinaryUser(dir.Path(), [&] {
+        TSettingsFile f(Q(bin + "/pingrove"));
+        if (f.WritePath() != Q(config + "/pingrove/pingrove.INI")) return false;
+        if (f.Load().Width != 700) return false;  // read beside the program until the user has one
+        TFormSettings s;
+        s.Width = 800;
+        if (!f.Save(s)) return false;
+        return TSettingsFile(Q(bin + "/pingrove")).Load().Width == 800;
+    });
+    unsetenv("XDG_CONFIG_HOME");
+    ::chmod(bin.c_str(), 0755);
+    EXPECT_TRUE(ok);
+}
+
+TEST_F(SettingsFile, SaveFailsWhenTheFileCannotBeReplaced) {
+    ::mkdir(dir.Path("pingrove.INI").c_str(), 0700);  // a folder where the file should be
+    EXPECT_FALSE(File().Save(TFormSettings{}));
+}
+
+}  // namespace
