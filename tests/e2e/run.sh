@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Drives the real program like a person would: under Xvfb with a window manager and an XEmbed tray,
+# in a temporary folder with a prepared target list. Usage: run.sh PATH/TO/pingrove [SHOT_DIR]
+# With SHOT_DIR, screenshots of each step are kept there. Exit 77 (skipped) without the X tools.
+set -u
+exe=$(readlink -f "$1")
+shots=${2:-}
+for tool in Xvfb xdotool openbox trayer; do
+  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+work=$(mktemp -d /tmp/pingrove-e2e-XXXXXX)
+display=:$((90 + RANDOM % 400))
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; shot failure; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
+shot() {
+  [ -n "$shots" ] || return 0
+  mkdir -p "$shots" && import -display $display -window root "$shots/$1.png"
+}
+# Windows are found by process and by the ASCII part of the caption: xdotool's matching of
+# Japanese window names depends on the X locale support of the machine.
+mainwin() { xdotool search --all --onlyvisible --pid "$1" --name 'v1\.05$' | head -1; }
+otherwin() { xdotool search --all --onlyvisible --pid "$1" --name . 2>/dev/null | grep -vx "${2:-none}" | head -1; }
+waitfor() {  # waitfor SECONDS 'CONDITION': evaluates the condition until it holds
+  local end=$((SECONDS + $1))
+  until eval "$2" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
+}
+
+Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+export DISPLAY=$display XDG_RUNTIME_DIR=$work/run LANG=ja_JP.UTF-8
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
+openbox >/dev/null 2>&1 & pids+=($!)
+trayer --edge bottom --align right --widthtype pixel --width 64 --heighttype pixel --height 24 \
+  >/dev/null 2>&1 & pids+=($!)
+sleep 1
+
+# The program runs from its own folder copy, so its settings file lands there.
+mkdir -p "$work/bin" "$work/cwd"
+cp "$exe" "$work/bin/pingrove"
+cp -r "$(dirname "$exe")/sounds" "$work/bin/" 2>/dev/null
+printf '"IP";"Name"\r\n"127.0.0.1";"\x8e\xa9\x95\xaa"\r\n"127.0.0.2";"loop"\r\n' > "$work/cwd/iplist.txt"
+cp "$work/cwd/iplist.txt" "$work/expected.txt"
+cd "$work/cwd"
+"$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
+waitfor 15 'test -n "$(mainwin $app)"' || fail "main window did not appear"
+win=$(mainwin $app)
+sleep 1
+shot main
+
+# A second start is refused with its message and leaves with status 0.
+"$work/bin/pingrove" > "$work/second.log" 2>&1 & second=$!
+waitfor 10 'test -n "$(otherwin $second)"' || fail "no refusal message from a second start"
+shot second-start
+box=$(otherwin $second)
+[ "$(xdotool getwindowname "$box")" = "ピングローブ" ] || echo "note: refusal caption reads $(xdotool getwindowname "$box")"
+xdotool windowactivate --sync "$box" key Return
+waitfor 10 '! kill -0 $second' || fail "second start did not end"
+wait $second; [ $? -eq 0 ] || fail "second start ended with a non-zero status"
+[ -z "$(mainwin $second)" ] || fail "second window appeared"
+
+# All scan with the toolbar's second button.
+xdotool windowactivate --sync "$win"
+eval "$(xdotool getwindowgeometry --shell "$win")"
+xdotool mousemove --window "$win" 38 34 click 1
+sleep 5
+shot all-scan
+
+# Minimise to the tray (auto scan is on by default) and restore with a click on the icon.
+xdotool windowminimize "$win"
+waitfor 5 'test -z "$(mainwin $app)"' || fail "window did not leave for the tray"
+shot tray
+tray=$(xdotool search --onlyvisible --class trayer | head -1)
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+iconx=$((X + WIDTH - 12)) icony=$((Y + HEIGHT / 2))  # trayer packs its icons to the right
+xdotool mousemove $iconx $icony click 3
+sleep 1
+shot tray-menu
+xdotool key Escape
+sleep 0.5
+xdotool mousemove $iconx $icony click 1
+waitfor 5 'test -n "$(mainwin $app)"' || fail "tray click did not restore"
+shot restored
+
+# Close through the menu item 終了: the question, Yes, then both files on disk.
+xdotool windowactivate --sync "$win"
+xdotool mousemove --window "$win" 20 8 click 1
+waitfor 10 'test -n "$(otherwin $app $win)"' || fail "no close question"
+shot close-query
+xdotool windowactivate --sync "$(otherwin $app $win)" key Return
+waitfor 10 '! kill -0 $app' || fail "program did not end after Yes"
+wait $app; [ $? -eq 0 ] || fail "program ended with a non-zero status"
+cmp -s "$work/cwd/iplist.txt" "$work/expected.txt" || fail "iplist.txt changed: $(od -c "$work/cwd/iplist.txt" | head -5)"
+ini="$work/bin/pingrove.INI"
+[ -f "$ini" ] || fail "no settings file beside the executable"
+for key in Left Top Width Height WindowState LCWidth0 LCWidth4 MIN CBX1 CBX2 DF; do
+  grep -q "^$key=" "$ini" || fail "settings file lacks $key"
+done
+grep -q '^Width=610$' "$ini" || fail "unexpected width: $(grep Width "$ini")"
+echo "end-to-end run passed"
