@@ -1,12 +1,10 @@
 #include "app/application.h"
 
-#include <QMessageBox>
+#include "platform/message_box.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     ShowError = [](const QString& text) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("ピングローブ"), text,
-                        QMessageBox::Ok, QApplication::activeWindow());
-        box.exec();
+        QtMessageBox().ShowError(QApplication::activeWindow(), QStringLiteral("ピングローブ"), text);
     };
 }
 

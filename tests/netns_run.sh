@@ -4,6 +4,8 @@
 #
 #   client 198.18.0.2 ── 198.18.0.1 router 198.18.1.1 ── 198.18.1.10 answer   (answers echo)
 #                                          198.18.2.1 ── 198.18.2.10 silent   (ignores echo)
+#                                          198.18.3.1 ── 198.18.3.10 slow     (kernel echo off; a
+#                                                                             responder may answer)
 #   router: 198.19.0.0/16 is an "unreachable" route (a real ICMP destination unreachable);
 #   client: no route at all to 198.18.200.0/24 (the send fails).
 set -u
@@ -12,31 +14,35 @@ if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null; then
   exit 77
 fi
 p=pgt$$
-c=${p}c r=${p}r a=${p}a s=${p}s
-cleanup() { for n in $c $r $a $s; do ip netns del "$n" 2>/dev/null; done; }
+c=${p}c r=${p}r a=${p}a s=${p}s w=${p}w
+cleanup() { for n in $c $r $a $s $w; do ip netns del "$n" 2>/dev/null; done; }
 trap cleanup EXIT
-for n in $c $r $a $s; do
+for n in $c $r $a $s $w; do
   ip netns add "$n" || { echo "SKIP: cannot create network namespaces"; exit 77; }
   ip -n "$n" link set lo up
 done
 veth() { ip link add "$1" netns "$2" type veth peer name "$3" netns "$4"; }
-veth c0 $c r0 $r && veth r1 $r a0 $a && veth r2 $r s0 $s || exit 77
+veth c0 $c r0 $r && veth r1 $r a0 $a && veth r2 $r s0 $s && veth r3 $r w0 $w || exit 77
 ip -n $c addr add 198.18.0.2/24 dev c0 && ip -n $c link set c0 up
 ip -n $r addr add 198.18.0.1/24 dev r0 && ip -n $r link set r0 up
 ip -n $r addr add 198.18.1.1/24 dev r1 && ip -n $r link set r1 up
 ip -n $r addr add 198.18.2.1/24 dev r2 && ip -n $r link set r2 up
 ip -n $a addr add 198.18.1.10/24 dev a0 && ip -n $a link set a0 up
 ip -n $s addr add 198.18.2.10/24 dev s0 && ip -n $s link set s0 up
+ip -n $r addr add 198.18.3.1/24 dev r3 && ip -n $r link set r3 up
+ip -n $w addr add 198.18.3.10/24 dev w0 && ip -n $w link set w0 up
 ip netns exec $r sysctl -qw net.ipv4.ip_forward=1
 ip netns exec $s sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+ip netns exec $w sysctl -qw net.ipv4.icmp_echo_ignore_all=1
 # No rate limit on the router's ICMP errors, so every probe gets its answer.
 ip netns exec $r sysctl -qw net.ipv4.icmp_ratelimit=0
 ip -n $r route add unreachable 198.19.0.0/16
 ip -n $a route add default via 198.18.1.1
 ip -n $s route add default via 198.18.2.1
-for net in 198.18.1.0/24 198.18.2.0/24 198.19.0.0/16; do
+ip -n $w route add default via 198.18.3.1
+for net in 198.18.1.0/24 198.18.2.0/24 198.18.3.0/24 198.19.0.0/16; do
   ip -n $c route add $net via 198.18.0.1
 done
 export PINGROVE_NETNS_CLIENT=$c PINGROVE_NETNS_ROUTER=$r PINGROVE_NETNS_ANSWER=$a \
-       PINGROVE_NETNS_SILENT=$s
+       PINGROVE_NETNS_SILENT=$s PINGROVE_NETNS_SLOW=$w
 ip netns exec $c "$@"

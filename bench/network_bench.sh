@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Network figures of the probe and the main window, inside the test network (needs root):
+# the reported RTT against a host that answers after 20 ms, compared with iputils ping; one Ping
+# against a silent host compared with Timeout + Delay, with the longest UI stall meanwhile; and an
+# all scan over 10 targets, 5 silent. Usage: bench/network_bench.sh [BUILD_DIR]
+set -eu
+cd "$(dirname "$0")/.."
+build=$(readlink -f "${1:-build/test}")
+[ "$(id -u)" -eq 0 ] || { echo "needs root for the test network"; exit 1; }
+exec tests/netns_run.sh bash -c '
+  set -eu
+  build='"$build"'
+  ip netns exec "$PINGROVE_NETNS_SLOW" python3 bench/slow_responder.py 20 & responder=$!
+  trap "kill $responder" EXIT
+  sleep 0.5
+  echo "== RTT against a host answering after 20 ms (20 probes each)"
+  ours=$("$build/bench/probe_bench" rtt 198.18.3.10 20 | sort -n)
+  theirs=$(ping -n -c 20 -i 0.2 198.18.3.10 | sed -n "s/.*time=\([0-9.]*\) ms/\1/p" | sort -n)
+  median() { awk "{a[NR]=\$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}"; }
+  m1=$(echo "$ours" | median); m2=$(echo "$theirs" | median)
+  echo "pingrove median ${m1} ms (whole ms, truncated); iputils ping median ${m2} ms"
+  awk -v a="$m1" -v b="$m2" "BEGIN {d=b-a; if (d<0) d=-d; printf \"median difference %.2f ms (goal <= 1 ms)\n\", d}"
+  echo "== one Ping against a silent host (Timeout 1000 ms, Delay 1000 ms)"
+  "$build/bench/probe_bench" silent 198.18.2.10
+  echo "== all scan over 10 targets, 5 silent"
+  "$build/bench/scan_bench"
+'

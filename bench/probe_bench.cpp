@@ -1,0 +1,57 @@
+// Measurements of the ICMP echo component against hosts of the test network (run through
+// bench/network_bench.sh):
+//   probe_bench rtt ADDRESS COUNT   one reported round-trip time per line
+//   probe_bench silent ADDRESS      how long one Ping lasts against a silent host, and the longest
+//                                   gap of a 1 ms timer on the UI thread meanwhile
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/icmp_echo_service.h"
+#include "platform/qt_event_pump.h"
+#include "probe/mx_icmp.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: probe_bench rtt|silent ADDRESS [COUNT]\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    IcmpEchoService echo;
+    QtEventPump pump;
+    TMxICMP probe(echo, pump);
+    probe.Address = argv[2];
+    if (mode == "rtt") {
+        probe.NumberOfPings = argc > 3 ? std::atoi(argv[3]) : 20;
+        probe.Delay = 200;
+        probe.Timeout = 1000;
+        probe.OnReply = [](TMxICMP*, int status, const std::string&, int rtt, uint8_t) {
+            if (status == 0) std::printf("%d\n", rtt);
+        };
+        probe.Ping();
+        return 0;
+    }
+    probe.NumberOfPings = 1;
+    probe.Timeout = 1000;
+    probe.Delay = 1000;
+    QElapsedTimer gapClock, total;
+    qint64 longestGap = 0;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, gapClock.restart());
+    });
+    timer.start(1);
+    gapClock.start();
+    total.start();
+    probe.Ping();
+    longestGap = std::max(longestGap, gapClock.elapsed());
+    std::printf("ping_ms %lld expected_ms %d longest_ui_gap_ms %lld\n",
+                static_cast<long long>(total.elapsed()), probe.Timeout + probe.Delay,
+                static_cast<long long>(longestGap));
+    return 0;
+}

@@ -1,0 +1,79 @@
+// The responsiveness of the main window during an all scan over 10 targets of the test network,
+// 5 of them silent (run through bench/network_bench.sh): the longest gap of a 1 ms timer on the UI
+// thread, and the time the scan takes beyond the sum of (reply time or Timeout) + Delay.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/main_window.h"
+#include "app/target_list_view.h"
+#include "platform/icmp_echo_service.h"
+#include "platform/message_box.h"
+#include "platform/notification_area.h"
+#include "platform/qt_event_pump.h"
+#include "platform/sound.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+class Silence : public ISound {
+    void PlayAsyncNoStop(const QString&) override {}
+    void Beep() override {}
+};
+
+class NoTray : public INotificationArea {
+    bool Add() override { return true; }
+    bool Remove() override { return true; }
+    void SetIcon(const QIcon&) override {}
+    void SetToolTip(const QString&) override {}
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    IcmpEchoService echo;
+    QtEventPump pump;
+    Silence sound;
+    QtMessageBox messages;
+    NoTray tray;
+    TSettingsFile settings(dir.filePath("pingrove"));
+    TServices services{echo, pump, sound, messages, tray, settings, dir.filePath("iplist.txt"), 2};
+    TForm1 form(services);
+    form.show();
+    form.Timer1.stop();
+    int replies = 0;
+    qint64 replyTimeSum = 0;
+    for (int i = 0; i < 10; ++i) {
+        const bool silent = i % 2;
+        form.ListView1->AppendRow({silent ? "198.18.2.10" : "198.18.1.10", "", {}, {}});
+    }
+    auto onReply = form.MxICMP1.OnReply;
+    form.MxICMP1.OnReply = [&](TMxICMP* s, int status, const std::string& ip, int rtt, uint8_t t) {
+        replyTimeSum += status == 0 ? rtt : form.MxICMP1.Timeout;
+        ++replies;
+        onReply(s, status, ip, rtt, t);
+    };
+    QElapsedTimer gapClock, total;
+    qint64 longestGap = 0;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, gapClock.restart()); });
+    timer.start(1);
+    gapClock.start();
+    total.start();
+    form.Action5Execute();
+    const qint64 elapsed = total.elapsed();
+    const qint64 expected = replyTimeSum + 10LL * form.MxICMP1.Delay;
+    std::printf("targets 10 replies %d scan_ms %lld expected_ms %lld overhead_ms_per_target %.2f "
+                "longest_ui_gap_ms %lld\n",
+                replies, static_cast<long long>(elapsed), static_cast<long long>(expected),
+                (elapsed - expected) / 10.0, static_cast<long long>(longestGap));
+    return 0;
+}
