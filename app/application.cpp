@@ -4,7 +4,8 @@
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     ShowError = [](const QString& text) {
-        QtMessageBox().ShowError(QApplication::activeWindow(), QStringLiteral("ピングローブ"), text);
+        QtMessageBox().ShowError(QApplication::activeWindow(), QStringLiteral("ピングローブ"),
+                                 text);
     };
 }
 

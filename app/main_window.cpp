@@ -414,9 +414,13 @@ void TForm1::MinimizeHook() {
         try {
             TrayIcon1.SetVisible(true);
         } catch (const EOutOfResources& ex) {
-            // The minimise does not go ahead without its icon.
+            // The minimise does not go ahead without its icon. The window system may report the
+            // same minimise twice; the user hears of it once.
             setWindowState(windowState() & ~Qt::WindowMinimized);
-            ShowError(QString::fromUtf8(ex.what()));
+            if (!minimizeRefused_.isValid() || minimizeRefused_.hasExpired(1000)) {
+                minimizeRefused_.start();
+                ShowError(QString::fromUtf8(ex.what()));
+            }
             return;
         }
     }

@@ -2,6 +2,7 @@
 // TForm1, the main window: the target list, the scan log, the status bar, the commands, the scans
 // and the auto-scan countdown. Its fields are the state the scans, the reply handling and the
 // dialogs share; everything here belongs to the UI thread.
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <QTimer>
@@ -167,4 +168,5 @@ private:
     std::unique_ptr<TPingThread> pingThread_;
     bool selectScanRunning_ = false;
     bool shown_ = false;
+    QElapsedTimer minimizeRefused_;
 };

@@ -10,13 +10,17 @@ namespace {
 
 void SortByName(benchmark::State& state) {
     TListView view;
-    const QString kana = QStringLiteral("アイウエオカキクケコサシスセソタチツテトナニヌネノ偵察先名前");
+    const QString kana =
+        QStringLiteral("アイウエオカキクケコサシスセソタチツテトナニヌネノ偵察先名前");
     for (int i = 0; i < state.range(0); ++i) {
         QString name;
         unsigned x = static_cast<unsigned>(i) * 2654435761u;
         for (int k = 0; k < 8; ++k, x /= 7) name += kana[static_cast<int>(x % kana.size())];
-        view.AppendRow({QStringLiteral("10.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256),
-                        name, {}, {}});
+        view.AppendRow(
+            {QStringLiteral("10.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256),
+             name,
+             {},
+             {}});
     }
     bool descending = false;
     for (auto _ : state) {

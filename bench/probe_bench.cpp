@@ -42,9 +42,8 @@ int main(int argc, char** argv) {
     qint64 longestGap = 0;
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, gapClock.restart());
-    });
+    QObject::connect(&timer, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, gapClock.restart()); });
     timer.start(1);
     gapClock.start();
     total.start();

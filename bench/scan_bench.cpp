@@ -71,9 +71,10 @@ int main(int argc, char** argv) {
     form.Action5Execute();
     const qint64 elapsed = total.elapsed();
     const qint64 expected = replyTimeSum + 10LL * form.MxICMP1.Delay;
-    std::printf("targets 10 replies %d scan_ms %lld expected_ms %lld overhead_ms_per_target %.2f "
-                "longest_ui_gap_ms %lld\n",
-                replies, static_cast<long long>(elapsed), static_cast<long long>(expected),
-                (elapsed - expected) / 10.0, static_cast<long long>(longestGap));
+    std::printf(
+        "targets 10 replies %d scan_ms %lld expected_ms %lld overhead_ms_per_target %.2f "
+        "longest_ui_gap_ms %lld\n",
+        replies, static_cast<long long>(elapsed), static_cast<long long>(expected),
+        (elapsed - expected) / 10.0, static_cast<long long>(longestGap));
     return 0;
 }

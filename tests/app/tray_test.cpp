@@ -1,0 +1,130 @@
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QToolButton>
+
+#include "app/application.h"
+#include "window_fixture.h"
+
+namespace {
+
+TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
+    Start();
+    form->TrayIcon1.SetAnimate(true);  // started before minimising: still running afterwards
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    EXPECT_TRUE(tray.shown);
+    EXPECT_EQ(tray.toolTip, QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
+    EXPECT_TRUE(form->TrayIcon1.Animate());
+    tray.onClick(INotificationArea::Click::Other);  // presses and double clicks do nothing
+    EXPECT_FALSE(form->isVisible());
+    tray.onClick(INotificationArea::Click::LeftUp);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_FALSE(tray.shown);
+    EXPECT_FALSE(form->TrayIcon1.Visible());
+
+    form->showMinimized();  // and through the tray menu's 元に戻す
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    form->Undo1->trigger();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(tray.shown);
+}
+
+TEST_F(Window, MinimisingWithoutAutoScanIsAnOrdinaryMinimise) {
+    Start({}, "[Form]\nCBX2=0\n");
+    form->showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(tray.shown);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(Window, NoNotificationAreaRefusesTheMinimise) {
+    tray.available = false;
+    Start();
+    form->showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(messages.errors,
+              QStringList{QStringLiteral("Cannot Create System Shell Notification Icon")});
+}
+
+TEST_F(Window, ExitFromTheTrayMenuAsksFirst) {
+    Start();
+    messages.answerYes = false;
+    form->Exit2->trigger();
+    EXPECT_EQ(messages.questions.size(), 1);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(Window, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
+    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    QStringList shown;
+    auto previous = app->ShowError;
+    app->ShowError = [&](const QString& text) { shown << text; };
+    QTimer::singleShot(0, [] { throw std::runtime_error("故障"); });
+    QTimer::singleShot(5, [] {});
+    ASSERT_TRUE(WaitFor([&] { return !shown.isEmpty(); }));
+    EXPECT_EQ(shown, QStringList{QStringLiteral("故障")});
+    app->ShowError = previous;
+}
+
+TEST_F(Window, WithoutAnEchoSocketTheWindowCannotBeBuilt) {
+    echo.available = false;
+    EXPECT_THROW(Start(), EICMPError);
+}
+
+TEST_F(Window, GeometryAndStateSurviveARestart) {
+    Start();
+    EXPECT_EQ(form->size(), QSize(610, 490));
+    EXPECT_EQ(form->ListView1->columnWidth(2), 250);
+    form->ListView1->setColumnWidth(2, 180);
+    form->resize(700, 500);
+    form->showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(form->close());
+    std::string ini = ReadFileBytes(IniPath());
+    EXPECT_NE(ini.find("WindowState=2\n"), std::string::npos);
+    EXPECT_NE(ini.find("LCWidth2=180\n"), std::string::npos);
+    Rebuild();
+    EXPECT_TRUE(form->isMaximized());
+    EXPECT_EQ(form->ListView1->columnWidth(2), 180);
+}
+
+TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
+    Start("\"IP\";\"Name\"\r\n\"10.0.0.2\";\"b\"\r\n\"10.0.0.1\";\"a\"\r\n");
+    TListView::SetSubItem(Row(0), 2, "3");
+    form->ListView1ColumnClick(2);
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(ReadFileBytes(ListPath()),
+              "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"a\"\r\n\"10.0.0.2\";\"b\"\r\n");
+    Rebuild();
+    EXPECT_EQ(Cell(1, 2), "0");
+}
+
+TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
+    Start("\"IP\";\"Name\"\r\n\"10.0.0.1\";\"a\"\r\n");
+    const std::string before = ReadFileBytes(ListPath());
+    ::mkdir(IniPath().c_str(), 0700);  // the settings file cannot be replaced
+    form->Action3Execute();
+    form->ListView1->FocusSelectScroll(Row(0));
+    form->Action3Execute();  // an edit that must not be lost silently
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(messages.errors,
+              QStringList{QString::fromStdString(IniPath()) + QStringLiteral(" に書き込めません")});
+    EXPECT_EQ(ReadFileBytes(ListPath()), before);  // the list is not written either
+    ::rmdir(IniPath().c_str());
+
+    ::unlink(ListPath().c_str());
+    ::mkdir(ListPath().c_str(), 0700);  // now the list cannot be written
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(messages.errors.last(),
+              QString::fromStdString(ListPath()) + QStringLiteral(" に書き込めません"));
+    ::rmdir(ListPath().c_str());
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(ReadFileBytes(ListPath()), "\"IP\";\"Name\"\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+
+#include "platform/qt_sound.h"
+#include "test_support.h"
+
+namespace {
+
+class CountingSound : public QtSound {
+public:
+    using QtSound::QtSound;
+    int beeps = 0;
+    void Beep() override { ++beeps; }
+};
+
+TEST(Sound, BareNamesComeFromTheSoundFolderThenTheWorkingFolder) {
+    TempDir dir;
+    QDir().mkpath(QString::fromStdString(dir.Path("sounds")));
+    QDir().mkpath(QString::fromStdString(dir.Path("cwd")));
+    WriteFileBytes(dir.Path("sounds/chimes.wav"), "RIFF");
+    WriteFileBytes(dir.Path("cwd/chimes.wav"), "RIFF");
+    WriteFileBytes(dir.Path("cwd/other.wav"), "RIFF");
+    CountingSound s(
+        {QString::fromStdString(dir.Path("sounds")), QString::fromStdString(dir.Path("cwd"))});
+    EXPECT_EQ(s.Resolve("chimes.wav"), QString::fromStdString(dir.Path("sounds/chimes.wav")));
+    EXPECT_EQ(s.Resolve("other.wav"), QString::fromStdString(dir.Path("cwd/other.wav")));
+    EXPECT_EQ(s.Resolve("missing.wav"), QString());
+    EXPECT_EQ(s.Resolve(""), QString());
+    EXPECT_EQ(s.Resolve(QString::fromStdString(dir.Path("cwd/other.wav"))),
+              QString::fromStdString(dir.Path("cwd/other.wav")));
+}
+
+TEST(Sound, AMissingFileBeepsAndNothingBlocks) {
+    CountingSound s(QStringList{});
+    QElapsedTimer t;
+    t.start();
+    s.PlayAsyncNoStop("missing.wav");
+    s.PlayAsyncNoStop("");
+    EXPECT_EQ(s.beeps, 2);
+    // The shipped chime: with or without an audio device the call returns at once.
+    s.PlayAsyncNoStop(QStringLiteral(PINGROVE_TEST_DATA "/../../resources/sounds/chimes.wav"));
+    EXPECT_LT(t.elapsed(), 500);
+}
+
+}  // namespace
