@@ -39,9 +39,11 @@ TEST(Sound, AMissingFileBeepsAndNothingBlocks) {
     s.PlayAsyncNoStop("missing.wav");
     s.PlayAsyncNoStop("");
     EXPECT_EQ(s.beeps, 2);
+#if !defined(__SANITIZE_THREAD__)  // Qt Multimedia's own threads are not instrumented
     // The shipped chime: with or without an audio device the call returns at once.
     s.PlayAsyncNoStop(QStringLiteral(PINGROVE_TEST_DATA "/../../resources/sounds/chimes.wav"));
     EXPECT_LT(t.elapsed(), 500);
+#endif
 }
 
 }  // namespace
