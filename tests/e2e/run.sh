@@ -70,6 +70,21 @@ xdotool mousemove --window "$win" 38 34 click 1
 sleep 5
 shot all-scan
 
+# The two dialogs and the about box, through the menus, each closed again.
+openmenu() {  # openmenu X: a top-level item of the menu bar, by its position
+  xdotool windowactivate --sync "$win"
+  xdotool mousemove --window "$win" "$1" 8 click 1
+}
+modal() { waitfor 5 'test -n "$(otherwin $app $win)"' && sleep 0.5; }
+openmenu 135; modal || fail "settings dialog did not open"; shot settings-dialog
+xdotool key Escape; sleep 0.5
+openmenu 98; sleep 0.5; xdotool key Down Return; modal || fail "add dialog did not open"
+shot add-dialog
+xdotool key Escape; sleep 0.5
+openmenu 200; modal || fail "about box did not open"; shot about-box
+xdotool key Return; sleep 0.5
+[ -z "$(otherwin $app $win)" ] || fail "a dialog stayed open"
+
 # Minimise to the tray (auto scan is on by default) and restore with a click on the icon.
 xdotool windowminimize "$win"
 waitfor 5 'test -z "$(mainwin $app)"' || fail "window did not leave for the tray"
