@@ -470,19 +470,20 @@ void TForm1::TakeScanLock(bool allScan) {
         if (allScan) SetTag(b, b->isEnabled() ? 1 : 0);
         b->setEnabled(false);
     }
-    PopupMenu1AutoPopup = false;
-    N1->setEnabled(false);
-    N8->menuAction()->setEnabled(false);
-    Edit1->menuAction()->setEnabled(false);
+    SetMenusUnlocked(false);
+}
+
+void TForm1::SetMenusUnlocked(bool unlocked) {
+    PopupMenu1AutoPopup = unlocked;
+    N1->setEnabled(unlocked);
+    N8->menuAction()->setEnabled(unlocked);
+    Edit1->menuAction()->setEnabled(unlocked);
 }
 
 void TForm1::ReleaseSelectScan() {
     for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
         b->setEnabled(true);
-    PopupMenu1AutoPopup = true;
-    N1->setEnabled(true);
-    N8->menuAction()->setEnabled(true);
-    Edit1->menuAction()->setEnabled(true);
+    SetMenusUnlocked(true);
     if (Tag(&Timer1)) Timer1.start();
     selectScanRunning_ = false;
 }
@@ -541,10 +542,7 @@ void TForm1::Action5Execute() {
 void TForm1::FinishAllScan() {
     for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
         b->setEnabled(Tag(b) != 0);
-    PopupMenu1AutoPopup = true;
-    N1->setEnabled(true);
-    N8->menuAction()->setEnabled(true);
-    Edit1->menuAction()->setEnabled(true);
+    SetMenusUnlocked(true);
     if (RemainingMinutes == 0 && RemainingSeconds == 0) {
         ElapsedSeconds = -1;
         IntervalSeconds = countdown::IntervalSeconds(countdown::IntervalMinutes(IntervalText));
@@ -657,7 +655,7 @@ void TForm1::Action3Execute() {
 void TForm1::N1Click() {
     if (!form4_) return;
     PauseMainTimer();
-    form4_->FormShow(SoundOn, IntervalText, AutoScanOn, SoundFile);
+    form4_->FormShow(SoundOn, countdown::IntervalMinutes(IntervalText), AutoScanOn, SoundFile);
     if (form4_->exec() != QDialog::Accepted) {
         RestoreMainTimer();
         return;

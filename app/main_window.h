@@ -153,6 +153,8 @@ private:
     void ApplySettings(const TFormSettings& s);
     void HandleReply(int status, const QString& ipAddress, const QString& address);
     void FinishAllScan();
+    // The context menu, "設定", "偵察" and "編集": what the scan lock takes besides the buttons.
+    void SetMenusUnlocked(bool unlocked);
     void PauseMainTimer();
     void RestoreMainTimer();
     void MinimizeHook();

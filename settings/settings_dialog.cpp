@@ -67,14 +67,12 @@ TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidge
     setTabOrder(CheckBox1, BitBtn1);
 }
 
-void TForm4::FormShow(bool soundOn, const QString& intervalText, bool autoScanOn,
+void TForm4::FormShow(bool soundOn, int intervalMinutes, bool autoScanOn,
                       const QString& soundFile) {
     soundFile_ = soundFile;
     CheckBox1->setChecked(soundOn);
     CheckBox1Click();
-    bool ok = false;
-    int minutes = intervalText.trimmed().toInt(&ok, 10);
-    CSpinEdit1->setValue(std::clamp(ok ? minutes : 15, 1, 60));
+    CSpinEdit1->setValue(std::clamp(intervalMinutes, 1, 60));
     CheckBox2->setChecked(autoScanOn);
     CheckBox2Click();
 }

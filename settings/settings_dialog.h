@@ -17,8 +17,8 @@ public:
     TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent = nullptr);
 
     // Fills the controls at every showing.
-    void FormShow(bool soundOn, const QString& intervalText, bool autoScanOn,
-                  const QString& soundFile);
+    // `intervalMinutes` is brought into 1..60.
+    void FormShow(bool soundOn, int intervalMinutes, bool autoScanOn, const QString& soundFile);
     bool SoundOn() const;
     bool AutoScanOn() const;
     int Interval();
