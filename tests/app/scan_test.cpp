@@ -84,6 +84,30 @@ TEST_F(Scan, StopTakesEffectAtTheNextRow) {
     EXPECT_FALSE(form->StopRequested);
 }
 
+TEST_F(Scan, YesToTheCloseQueryDuringAnAllScanEndsItAfterTheRowInProgress) {
+    echo.Set("127.0.0.1", {0, "", 120});
+    Start(kList);
+    bool closed = false;
+    QTimer::singleShot(40, [&] { closed = form->close(); });
+    form->Action5Execute();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(echo.sends, 1);
+    EXPECT_EQ(Image(0), 2);
+    EXPECT_EQ(Cell(1, 3), "1");
+    EXPECT_EQ(ReadFileBytes(ListPath()), kList);
+}
+
+TEST_F(Scan, NoToTheCloseQueryLetsTheScanGoOn) {
+    echo.Set("127.0.0.1", {0, "", 60});
+    Start(kList);
+    messages.answerYes = false;
+    QTimer::singleShot(20, [&] { form->close(); });
+    form->Action5Execute();
+    EXPECT_EQ(echo.sends, 3);
+    EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(Scan, SameAddressTwiceMarksTheFirstRow) {
     Start("\"IP\";\"Name\"\r\n\"127.0.0.1\";\"a\"\r\n\"127.0.0.1\";\"b\"\r\n");
     form->Action5Execute();
