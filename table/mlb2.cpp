@@ -26,6 +26,7 @@ bool TMlb2::SetFieldType(int i, std::string_view type) {
 
 void TMlb2::Append() {
     TMLBStringList* row = records_.Add();
+    row->Reserve(FieldCount());
     for (int i = 0; i < FieldCount(); ++i) row->Add(std::nullopt);
 }
 

@@ -9,6 +9,7 @@
 class TMLBStringList {
 public:
     void Clear() { items_.clear(); }
+    void Reserve(int n) { items_.reserve(static_cast<size_t>(n)); }
     void Add(std::optional<std::string> text) { items_.push_back(std::move(text)); }
     // False, with nothing changed, when i lies outside 1..Count().
     bool Set(int i, std::optional<std::string> text);
