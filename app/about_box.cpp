@@ -5,13 +5,11 @@
 #include <QPushButton>
 
 #include "app/image_lists.h"
+#include "settings/dialog_parts.h"
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
-    setObjectName("AboutBox");
+    MakeFixedDialog(this, "AboutBox", QSize(241, 191));
     setWindowTitle(QStringLiteral("バージョン情報"));
-    setFixedSize(241, 191);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
     auto* panel = new QFrame(this);
     panel->setObjectName("Panel1");
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);

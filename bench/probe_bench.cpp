@@ -13,6 +13,7 @@
 #include "platform/icmp_echo_service.h"
 #include "platform/qt_event_pump.h"
 #include "probe/mx_icmp.h"
+#include "ui_gap_meter.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -16,6 +16,7 @@
 #include "platform/qt_event_pump.h"
 #include "platform/sound.h"
 #include "settings/settings_file.h"
+#include "ui_gap_meter.h"
 
 namespace {
 
@@ -59,17 +60,12 @@ int main(int argc, char** argv) {
         ++replies;
         onReply(s, status, ip, rtt, t);
     };
-    QElapsedTimer gapClock, total;
-    qint64 longestGap = 0;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout,
-                     [&] { longestGap = std::max(longestGap, gapClock.restart()); });
-    timer.start(1);
-    gapClock.start();
+    UiGapMeter gaps;
+    QElapsedTimer total;
     total.start();
     form.Action5Execute();
     const qint64 elapsed = total.elapsed();
+    const qint64 longestGap = gaps.Longest();
     const qint64 expected = replyTimeSum + 10LL * form.MxICMP1.Delay;
     std::printf(
         "targets 10 replies %d scan_ms %lld expected_ms %lld overhead_ms_per_target %.2f "

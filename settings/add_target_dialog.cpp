@@ -7,6 +7,7 @@
 #include <QValidator>
 
 #include "platform/cp932.h"
+#include "settings/dialog_parts.h"
 #include "settings/spin_edit.h"
 
 namespace {
@@ -32,21 +33,9 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, const char
 }  // namespace
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
-    setObjectName("Form3");
-    setFixedSize(343, 183);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-
-    Button1 = new QPushButton(QStringLiteral("ＯＫ"), this);
-    Button1->setObjectName("Button1");
-    Button1->setGeometry(168, 152, 75, 25);
-    Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
-    Button2->setObjectName("Button2");
-    Button2->setGeometry(248, 152, 75, 25);
-    for (QPushButton* b : {Button1, Button2}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    MakeFixedDialog(this, "Form3", QSize(343, 183));
+    Button1 = MakeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(168, 152, 75, 25));
+    Button2 = MakeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(248, 152, 75, 25));
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 

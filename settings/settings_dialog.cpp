@@ -7,22 +7,15 @@
 
 #include "platform/file_chooser.h"
 #include "platform/sound.h"
+#include "settings/dialog_parts.h"
 #include "settings/spin_edit.h"
 
 TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent)
     : QDialog(parent), sound_(sound), chooser_(chooser), soundFolder_(std::move(soundFolder)) {
-    setObjectName("Form4");
+    MakeFixedDialog(this, "Form4", QSize(349, 169));
     setWindowTitle(QStringLiteral("設定"));
-    setFixedSize(349, 169);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-
-    Button1 = new QPushButton(QStringLiteral("ＯＫ"), this);
-    Button1->setObjectName("Button1");
-    Button1->setGeometry(160, 136, 75, 25);
-    Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
-    Button2->setObjectName("Button2");
-    Button2->setGeometry(240, 136, 75, 25);
+    Button1 = MakeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(160, 136, 75, 25));
+    Button2 = MakeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(240, 136, 75, 25));
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -42,18 +35,10 @@ TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidge
     CheckBox1 = new QCheckBox(QStringLiteral("ＩＰ接続発見時に音を鳴らす。"), group);
     CheckBox1->setObjectName("CheckBox1");
     CheckBox1->setGeometry(16, 88, 169, 17);
-    Button3 = new QPushButton(QStringLiteral("音選択..."), group);
-    Button3->setObjectName("Button3");
-    Button3->setGeometry(192, 80, 75, 25);
-    BitBtn1 = new QPushButton(group);
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setGeometry(272, 80, 41, 25);
+    Button3 = MakeButton(group, "Button3", QStringLiteral("音選択..."), QRect(192, 80, 75, 25));
+    BitBtn1 = MakeButton(group, "BitBtn1", QString(), QRect(272, 80, 41, 25));
     BitBtn1->setIcon(QIcon(QStringLiteral(":/icons/play.svg")));
     BitBtn1->setToolTip(QStringLiteral("音を鳴らす"));
-    for (QPushButton* b : {Button1, Button2, Button3, BitBtn1}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm4::CheckBox1Click);
     connect(CheckBox2, &QCheckBox::clicked, this, &TForm4::CheckBox2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
