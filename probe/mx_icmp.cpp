@@ -74,9 +74,10 @@ void TMxICMP::Pause(bool onUi) {
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::milliseconds(Delay);
     for (;;) {
+        if (onUi) pump_.ProcessEvents();
+        // Measured after the events ran, so the pause does not outlast Delay by their time.
         const auto left = end - Clock::now();
         if (left <= Clock::duration::zero()) return;
-        if (onUi) pump_.ProcessEvents();
         std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
     }
 }
