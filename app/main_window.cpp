@@ -360,13 +360,14 @@ bool TForm1::FormCloseQuery() {
 
 void TForm1::FormClose() {
     TFormSettings s = loaded_;
-    const bool maximized = isMaximized(), minimized = isMinimized() || isHidden();
-    QRect normal = (maximized || minimized) ? normalGeometry() : geometry();
-    s.Left = (maximized || minimized) ? normal.left() : pos().x();
-    s.Top = (maximized || minimized) ? normal.top() : pos().y();
-    s.Width = normal.width();
-    s.Height = normal.height();
-    s.WindowState = maximized ? 2 : (isMinimized() ? 1 : 0);
+    // A maximised, minimised or tray-hidden window keeps the geometry it will come back to.
+    const bool away = isMaximized() || isMinimized() || isHidden();
+    const QRect r = away ? normalGeometry() : QRect(pos(), size());
+    s.Left = r.left();
+    s.Top = r.top();
+    s.Width = r.width();
+    s.Height = r.height();
+    s.WindowState = isMaximized() ? 2 : (isMinimized() ? 1 : 0);
     for (int i = 0; i < 5; ++i) s.LCWidth[i] = ListView1->columnWidth(i);
     s.MIN = IntervalText;
     s.CBX1 = SoundOn;
@@ -441,9 +442,7 @@ void TForm1::ListView1SelectItem(QTreeWidgetItem*, bool selected) {
     if (AllScanRunning) return;
     // While a select scan's worker runs, no second probe and no deletion may start.
     const bool enable = selected && !selectScanRunning_;
-    for (QWidget* w : {static_cast<QWidget*>(SpeedButton2), static_cast<QWidget*>(SpeedButton4),
-                       static_cast<QWidget*>(SpeedButton5)})
-        w->setEnabled(enable);
+    for (QToolButton* b : {SpeedButton2, SpeedButton4, SpeedButton5}) b->setEnabled(enable);
     N9->setEnabled(enable);
     Delete1->setEnabled(enable);
     ItemSelected = selected;
@@ -464,9 +463,8 @@ void TForm1::ListView1ColumnClick(int column) {
 // ---- the scan lock
 
 void TForm1::TakeScanLock(bool allScan) {
-    SetTag(&Timer1, Timer1.isActive() ? 1 : 0);
-    Timer1.stop();
-    for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5}) {
+    PauseMainTimer();
+    for (QToolButton* b : LockedButtons()) {
         if (allScan) SetTag(b, b->isEnabled() ? 1 : 0);
         b->setEnabled(false);
     }
@@ -481,10 +479,9 @@ void TForm1::SetMenusUnlocked(bool unlocked) {
 }
 
 void TForm1::ReleaseSelectScan() {
-    for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
-        b->setEnabled(true);
+    for (QToolButton* b : LockedButtons()) b->setEnabled(true);
     SetMenusUnlocked(true);
-    if (Tag(&Timer1)) Timer1.start();
+    RestoreMainTimer();
     selectScanRunning_ = false;
 }
 
@@ -540,14 +537,13 @@ void TForm1::Action5Execute() {
 }
 
 void TForm1::FinishAllScan() {
-    for (QToolButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
-        b->setEnabled(Tag(b) != 0);
+    for (QToolButton* b : LockedButtons()) b->setEnabled(Tag(b) != 0);
     SetMenusUnlocked(true);
     if (RemainingMinutes == 0 && RemainingSeconds == 0) {
         ElapsedSeconds = -1;
         IntervalSeconds = countdown::IntervalSeconds(countdown::IntervalMinutes(IntervalText));
     }
-    if (Tag(&Timer1)) Timer1.start();
+    RestoreMainTimer();
     if (!OnlineFound) {
         TrayIcon1.SetAnimate(false);
         TrayIcon1.SetIconIndex(0);
@@ -637,7 +633,7 @@ void TForm1::Action1Execute() {
             form3_->ShowDuplicate(address);
             continue;  // the dialog comes back with what the user entered
         }
-        TTarget t{form3_->AddressText(), form3_->NameText(), std::nullopt, std::nullopt};
+        TTarget t{address, form3_->NameText(), std::nullopt, std::nullopt};
         ListView1->FocusSelectScroll(ListView1->AppendRow(t));
         break;
     }

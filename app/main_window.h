@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <QVector>
+#include <array>
 #include <memory>
 #include <string>
 
@@ -155,6 +156,11 @@ private:
     void FinishAllScan();
     // The context menu, "設定", "偵察" and "編集": what the scan lock takes besides the buttons.
     void SetMenusUnlocked(bool unlocked);
+    // SpeedButton1 to SpeedButton5, the buttons the scan lock disables.
+    std::array<QToolButton*, 5> LockedButtons() const {
+        return {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5};
+    }
+    // Timer1 stopped with its running state saved in its Tag, and started again by that Tag.
     void PauseMainTimer();
     void RestoreMainTimer();
     void MinimizeHook();

@@ -49,6 +49,7 @@ TListView::TListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images:
         " color: palette(highlighted-text); }"));
     header()->setSectionsMovable(false);
     header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(false);  // one direction for all columns, so no arrow
     header()->setStretchLastSection(false);
     header()->setMinimumSectionSize(8);
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -135,7 +136,6 @@ void TListView::SortRows(int column, bool descending) {
         }
     }
     sortItems(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
-    header()->setSortIndicatorShown(false);
 }
 
 void TListView::mousePressEvent(QMouseEvent* e) {

@@ -80,6 +80,8 @@ bool CanEncode(const QString& text) {
 }
 
 int ByteLength(const QString& text) {
+    if (auto bytes = Encode(text)) return static_cast<int>(bytes->size());
+    // Some character has no form: count the others exactly and each such character as one byte.
     int n = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;

@@ -309,7 +309,7 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
 
 bool IcmpEchoService::Available(std::string* why) {
     for (int type : {SOCK_DGRAM, SOCK_RAW}) {
-        int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+        int fd = OpenSocket(type);
         if (fd >= 0) {
             ::close(fd);
             return true;

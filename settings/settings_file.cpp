@@ -57,8 +57,8 @@ bool TSettingsFile::ParseBool(const QString& text, bool def) {
 TFormSettings TSettingsFile::Load() const {
     IniProfileFile f(readPath_);
     TFormSettings s;
-    auto integer = [&](const char* key, int def) {
-        return ParseInteger(f.ReadString(kSection, QLatin1String(key), QString()), def);
+    auto integer = [&](const QString& key, int def) {
+        return ParseInteger(f.ReadString(kSection, key, QString()), def);
     };
     s.Left = integer("Left", s.Left);
     s.Top = integer("Top", s.Top);
@@ -66,8 +66,7 @@ TFormSettings TSettingsFile::Load() const {
     s.Height = integer("Height", s.Height);
     s.WindowState = integer("WindowState", s.WindowState);
     for (int i = 0; i < 5; ++i)
-        s.LCWidth[i] =
-            integer(QStringLiteral("LCWidth%1").arg(i).toLatin1().constData(), s.LCWidth[i]);
+        s.LCWidth[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.LCWidth[i]);
     s.MIN = f.ReadString(kSection, QStringLiteral("MIN"), s.MIN);
     s.CBX1 = ParseBool(f.ReadString(kSection, QStringLiteral("CBX1"), QString()), s.CBX1);
     s.CBX2 = ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), s.CBX2);

@@ -18,7 +18,7 @@ void Window::Rebuild() {
     form3.reset();
     form.reset();
     settings = std::make_unique<TSettingsFile>(QString::fromStdString(dir.Path("pingrove")));
-    services.reset(new TServices{echo, pump, *soundService, messages, tray, *settings,
+    services.reset(new TServices{*echoService, pump, *soundService, messages, tray, *settings,
                                  QString::fromStdString(ListPath()), PlatformId()});
     form = std::make_unique<TForm1>(*services);
     form3 = std::make_unique<TForm3>(form.get());

@@ -46,6 +46,8 @@ protected:
     FakeMessageBox messages;
     FakeNotificationArea tray;
     FakeFileChooser chooser;
+    // What the window is built over; tests may point these at other implementations.
+    IEchoService* echoService = &echo;
     ISound* soundService = &sound;
     std::unique_ptr<TSettingsFile> settings;
     std::unique_ptr<TServices> services;
