@@ -11,8 +11,9 @@ public:
     virtual void Release() = 0;
 };
 
-// flock(2) on a file named after the lock in $XDG_RUNTIME_DIR (else the temporary folder, with the
-// user id in the name so that users do not share it).
+// flock(2) on a file named after the lock in $XDG_RUNTIME_DIR, else in a private folder of the
+// user's in the temporary folder (pingrove-<uid>, mode 0700). When that folder is not safe (a link,
+// another owner, open to others) the program starts without the lock and says so on stderr.
 class FileInstanceLock : public IInstanceLock {
 public:
     explicit FileInstanceLock(std::string name);
@@ -20,8 +21,11 @@ public:
     bool TryAcquire() override;
     void Release() override;
     const std::string& Path() const { return path_; }
+    // False when the lock's folder could not be trusted; TryAcquire then lets the start go on.
+    bool Safe() const { return safe_; }
 
 private:
     std::string path_;
     int fd_ = -1;
+    bool safe_ = true;
 };

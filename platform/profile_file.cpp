@@ -1,62 +1,102 @@
 #include "platform/profile_file.h"
 
 #include <QFile>
-#include <QSaveFile>
-#include <QStringList>
+#include <QStringDecoder>
+#include <string>
+#include <string_view>
+
+#include "platform/atomic_file.h"
+#include "platform/cp932.h"
 
 namespace {
 
+// The file as byte lines, each without its LF but with a CR it may carry, so that every line the
+// program does not own goes back to the disk exactly as it came.
 struct Lines {
-    QStringList lines;
-    QString eol = QStringLiteral("\n");
+    std::vector<std::string> lines;
+    std::string eol = "\n";
+    bool finalEol = true;
 };
 
 Lines ReadLines(const QString& path) {
     Lines out;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return out;
-    QString text = QString::fromUtf8(f.readAll());
-    if (text.contains(QLatin1String("\r\n"))) out.eol = QStringLiteral("\r\n");
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out.lines = text.split(QLatin1Char('\n'));
-    if (!out.lines.isEmpty() && out.lines.last().isEmpty()) out.lines.removeLast();
+    std::optional<std::string> data = ReadWholeFile(QFile::encodeName(path).toStdString());
+    if (!data || data->empty()) return out;
+    if (data->find("\r\n") != std::string::npos) out.eol = "\r\n";
+    size_t begin = 0;
+    while (begin < data->size()) {
+        size_t lf = data->find('\n', begin);
+        if (lf == std::string::npos) {
+            out.lines.push_back(data->substr(begin));
+            out.finalEol = false;
+            break;
+        }
+        out.lines.push_back(data->substr(begin, lf - begin));
+        begin = lf + 1;
+    }
     return out;
 }
 
-// The section name of a "[name]" line, or null.
-QString SectionOf(const QString& line) {
-    QString t = line.trimmed();
-    if (t.size() >= 2 && t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')))
-        return t.mid(1, t.size() - 2).trimmed();
-    return QString();
+std::string_view Trim(std::string_view s) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
 }
 
-bool IsKeyLine(const QString& line, const QString& key, QString* value) {
-    qsizetype eq = line.indexOf(QLatin1Char('='));
-    if (eq < 0) return false;
-    if (line.left(eq).trimmed().compare(key, Qt::CaseInsensitive) != 0) return false;
-    if (value) *value = line.mid(eq + 1).trimmed();
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
     return true;
 }
 
-bool IsComment(const QString& line) {
-    QString t = line.trimmed();
-    return t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'));
+// The section name of a "[name]" line; false for other lines.
+bool SectionOf(std::string_view line, std::string_view* name) {
+    std::string_view t = Trim(line);
+    if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
+    *name = Trim(t.substr(1, t.size() - 2));
+    return true;
+}
+
+bool IsComment(std::string_view line) {
+    std::string_view t = Trim(line);
+    return t.empty() || t.front() == ';' || t.front() == '#';
+}
+
+bool IsKeyLine(std::string_view line, std::string_view key, std::string_view* value) {
+    if (IsComment(line)) return false;
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos || !SameIgnoringAsciiCase(Trim(line.substr(0, eq)), key))
+        return false;
+    if (value) *value = Trim(line.substr(eq + 1));
+    return true;
+}
+
+// Values this program wrote are UTF-8; one brought over from a Windows desktop is code page 932.
+QString DecodeValue(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (!utf8.hasError()) return text;
+    return cp932::Decode(bytes);
 }
 
 }  // namespace
 
 QString IniProfileFile::ReadString(const QString& section, const QString& key, const QString& def) {
     Lines file = ReadLines(path_);
+    const std::string sectionBytes = section.toStdString();
+    const std::string keyBytes = key.toStdString();
     bool inSection = false;
-    for (const QString& line : file.lines) {
-        QString s = SectionOf(line);
-        if (!s.isNull()) {
-            inSection = s.compare(section, Qt::CaseInsensitive) == 0;
+    for (const std::string& line : file.lines) {
+        std::string_view name, value;
+        if (SectionOf(line, &name)) {
+            inSection = SameIgnoringAsciiCase(name, sectionBytes);
             continue;
         }
-        QString value;
-        if (inSection && !IsComment(line) && IsKeyLine(line, key, &value)) return value.left(2047);
+        if (inSection && IsKeyLine(line, keyBytes, &value)) return DecodeValue(value).left(2047);
     }
     return def;
 }
@@ -64,43 +104,48 @@ QString IniProfileFile::ReadString(const QString& section, const QString& key, c
 bool IniProfileFile::WriteStrings(const QString& section,
                                   const std::vector<std::pair<QString, QString>>& values) {
     Lines file = ReadLines(path_);
-    QStringList& lines = file.lines;
-    qsizetype begin = -1, end = lines.size();  // the section's lines are (begin, end)
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString s = SectionOf(lines[i]);
-        if (s.isNull()) continue;
-        if (begin >= 0) {
+    std::vector<std::string>& lines = file.lines;
+    const std::string sectionBytes = section.toStdString();
+    size_t begin = lines.size(), end = lines.size();  // the section's lines are (begin, end)
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view name;
+        if (!SectionOf(lines[i], &name)) continue;
+        if (begin < lines.size()) {
             end = i;
             break;
         }
-        if (s.compare(section, Qt::CaseInsensitive) == 0) begin = i;
+        if (SameIgnoringAsciiCase(name, sectionBytes)) begin = i;
     }
-    if (begin < 0) {
-        lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
+    if (begin == lines.size()) {
+        // A last line without its line end gets one before the new section.
+        file.finalEol = true;
+        lines.push_back("[" + sectionBytes + "]");
         begin = lines.size() - 1;
         end = lines.size();
     }
+    const std::string cr = file.eol == "\r\n" ? "\r" : "";
     for (const auto& [key, value] : values) {
-        const QString line = key + QLatin1Char('=') + value;
+        const std::string keyBytes = key.toStdString();
+        const std::string line = keyBytes + "=" + value.toStdString();
         bool replaced = false;
-        for (qsizetype i = begin + 1; i < end && !replaced; ++i) {
-            if (!IsComment(lines[i]) && IsKeyLine(lines[i], key, nullptr)) {
-                lines[i] = line;
+        for (size_t i = begin + 1; i < end && !replaced; ++i) {
+            if (IsKeyLine(lines[i], keyBytes, nullptr)) {
+                const bool hadCr = !lines[i].empty() && lines[i].back() == '\r';
+                lines[i] = line + (hadCr ? "\r" : "");
                 replaced = true;
             }
         }
         if (replaced) continue;
-        qsizetype at = end;  // after the section's last non-blank line
-        while (at > begin + 1 && lines[at - 1].trimmed().isEmpty()) --at;
-        lines.insert(at, line);
+        size_t at = end;  // after the section's last non-blank line
+        while (at > begin + 1 && Trim(lines[at - 1]).empty()) --at;
+        if (at == lines.size()) file.finalEol = true;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), line + cr);
         ++end;
     }
-    QSaveFile out(path_);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    QByteArray bytes = (lines.join(file.eol) + file.eol).toUtf8();
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return false;
+    std::string bytes;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        bytes += lines[i];
+        if (i + 1 < lines.size() || file.finalEol) bytes += '\n';
     }
-    return out.commit();
+    return WriteFileAtomically(QFile::encodeName(path_).toStdString(), bytes);
 }

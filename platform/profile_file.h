@@ -20,7 +20,9 @@ public:
     }
 };
 
-// An INI file in UTF-8. Section and key names compare without regard to ASCII case.
+// An INI file. Section and key names compare without regard to ASCII case. Lines the program
+// does not write are kept byte for byte; only the values it reads are decoded (UTF-8, else code
+// page 932), and the values it writes are UTF-8.
 class IniProfileFile : public IProfileFile {
 public:
     explicit IniProfileFile(QString path) : path_(std::move(path)) {}

@@ -17,7 +17,7 @@ void TMlb2::Clear() {
 void TMlb2::AddField(std::string_view name) {
     names_.Add(std::string(name));
     types_.Add(std::string("STRING"));
-    for (int n = 1; n <= records_.Count(); ++n) records_.Get(n)->Add(std::nullopt);
+    for (int n = 1; n <= records_.Count(); ++n) records_.Get(n)->Resize(FieldCount());
 }
 
 bool TMlb2::SetFieldType(int i, std::string_view type) {
@@ -26,8 +26,7 @@ bool TMlb2::SetFieldType(int i, std::string_view type) {
 
 void TMlb2::Append() {
     TMLBStringList* row = records_.Add();
-    row->Reserve(FieldCount());
-    for (int i = 0; i < FieldCount(); ++i) row->Add(std::nullopt);
+    row->Resize(FieldCount());
 }
 
 bool TMlb2::MoveTo(int n) {

@@ -1,6 +1,6 @@
 // The CSV kind: names and values joined by the separator; values escape LF, the backslash and the
 // separator with a backslash. Reading drops every CR and stops at the first 0x1A byte.
-#include "table/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "table/mlb2.h"
 
 namespace {
@@ -47,7 +47,10 @@ bool TMlb2::LoadCSV(const std::string& path) {
     if (!raw) return false;
     std::string data;
     data.reserve(raw->size());
-    for (char c : *raw) {
+    std::string_view text(*raw);
+    // Windows editors put a UTF-8 byte order mark before the header; it is no part of a name.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    for (char c : text) {
         if (c == '\x1a') break;
         if (c != '\r') data += c;
     }

@@ -2,7 +2,7 @@
 // "STRING" fields are quoted with inner quotes doubled, other values are written bare.
 #include <vector>
 
-#include "table/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "table/mlb2.h"
 
 namespace {
@@ -75,7 +75,10 @@ bool TMlb2::LoadTXT(const std::string& path) {
     if (!data) return false;
     TMlb2 t = FreshTable();
     t.tableName_ = NameFromPath(path);
-    TokenReader r(*data, separator_, quoteChar_);
+    std::string_view text(*data);
+    // Windows editors put a UTF-8 byte order mark before the header; it is no part of a name.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    TokenReader r(text, separator_, quoteChar_);
 
     for (;;) {
         bool ended = r.ReadToken();

@@ -1,11 +1,10 @@
 #include "table/mlb_list.h"
 
 TMLBStringList* TMLBList::Add() {
-    rows_.push_back(std::make_unique<TMLBStringList>());
-    return rows_.back().get();
+    return &rows_.emplace_back();
 }
 
 TMLBStringList* TMLBList::Get(int i) const {
     if (i < 1 || i > Count()) return nullptr;
-    return rows_[i - 1].get();
+    return &rows_[static_cast<size_t>(i - 1)];
 }

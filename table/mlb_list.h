@@ -1,8 +1,8 @@
 #pragma once
 // The records of a table: an ordered list of rows, each a TMLBStringList owned by the list.
-// Rows keep their address for as long as they are in the list.
-#include <memory>
-#include <vector>
+// Rows keep their address for as long as they are in the list (a deque never moves its items on
+// append), and a row costs a few dozen bytes besides its values.
+#include <deque>
 
 #include "table/mlb_string_list.h"
 
@@ -17,5 +17,5 @@ public:
     bool IsEmpty() const { return rows_.empty(); }
 
 private:
-    std::vector<std::unique_ptr<TMLBStringList>> rows_;
+    mutable std::deque<TMLBStringList> rows_;
 };

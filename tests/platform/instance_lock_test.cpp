@@ -3,7 +3,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/instance_lock.h"
 #include "test_support.h"
@@ -67,6 +70,37 @@ TEST_F(InstanceLock, AKilledHolderDoesNotBlockTheNextStart) {
     EXPECT_TRUE(me.TryAcquire());
     close(fds[0]);
     close(fds[1]);
+}
+
+// Without a runtime folder the lock lives in a private folder in the shared temporary folder;
+// a link or a foreign folder planted there is never followed, and the start goes on unlocked.
+TEST(InstanceLockFallback, PrivateFolderInTmpAndNoPlantedLinkIsFollowed) {
+    TempDir tmp, elsewhere;
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("TMPDIR", tmp.Path().c_str(), 1);
+    const std::string mine = tmp.Path("pingrove-" + std::to_string(::geteuid()));
+    {
+        FileInstanceLock lock("pingrove");
+        EXPECT_EQ(lock.Path(), mine + "/pingrove.lock");
+        ASSERT_TRUE(lock.TryAcquire());
+        struct stat st {};
+        ASSERT_EQ(::lstat(mine.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_FALSE(ChildCanAcquire());
+    }
+    std::filesystem::remove_all(mine);
+    ASSERT_EQ(::symlink(elsewhere.Path().c_str(), mine.c_str()), 0);
+    {
+        FileInstanceLock lock("pingrove");
+        EXPECT_FALSE(lock.Safe());
+        EXPECT_TRUE(lock.TryAcquire());
+        EXPECT_FALSE(std::filesystem::exists(elsewhere.Path("pingrove.lock")));
+    }
+    ::unlink(mine.c_str());
+    ASSERT_EQ(::mkdir(mine.c_str(), 0777), 0);
+    ::chmod(mine.c_str(), 0777);  // a folder others may write into is no private place
+    EXPECT_FALSE(FileInstanceLock("pingrove").Safe());
+    unsetenv("TMPDIR");
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "platform/profile_file.h"
 #include "test_support.h"
@@ -34,6 +38,13 @@ TEST(ProfileFile, WritingKeepsEverythingElse) {
               "; note\r\n[Mine]\r\nx = 1\r\n\r\n[Form]\r\nTop=8\r\nOwn=keep\r\nLeft=3\r\n\r\n"
               "[Tail]\r\ny=2\r\n");
     EXPECT_EQ(f.ReadString("Mine", "x", ""), "1");
+
+    // Code page 932 bytes from a Windows desktop, a missing final line end: all kept as they were.
+    const std::string sjis = "; \x83\x65\x83\x58\x83\x67\r\n[Other]\r\nname=\x93\xfa\x96\x7b\r\n";
+    WriteFileBytes(path, sjis + "[Form]\r\nDF=C:\\\x89\xb9.wav\r\nTop=1");
+    ASSERT_TRUE(f.WriteStrings("Form", {{"Top", "2"}, {"Left", "4"}}));
+    EXPECT_EQ(ReadFileBytes(path), sjis + "[Form]\r\nDF=C:\\\x89\xb9.wav\r\nTop=2\nLeft=4\r\n");
+    EXPECT_EQ(f.ReadString("Other", "name", ""), QStringLiteral("日本"));
 }
 
 TEST(ProfileFile, NewFileGetsKeysInTheOrderWritten) {
@@ -66,6 +77,27 @@ TEST(ProfileFile, AFailedWriteReportsFalseAndKeepsTheFile) {
     EXPECT_FALSE(f.WriteString("Form", "Left", "2"));
     ::chmod(dir.Path().c_str(), 0700);
     EXPECT_EQ(ReadFileBytes(path), "[Form]\nLeft=1\n");
+}
+
+// A full disk: the write fails part way (a file size limit stands in for it), the old file stays
+// whole and no temporary file is left behind.
+TEST(ProfileFile, AWriteThatRunsOutOfSpaceKeepsTheOldFile) {
+    TempDir dir;
+    const std::string path = dir.Path("full.INI");
+    const std::string old = "[Form]\nLeft=1\n; " + std::string(3000, 'c') + "\n";
+    WriteFileBytes(path, old);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = IniProfileFile(Q(path)).WriteString("Form", "Left", "2");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadFileBytes(path), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ TEST_F(Formats, KindFollowsTheLastThreeCharacters) {
 
 TEST_F(Formats, TxtTokensSpacesQuotesAndRaggedLines) {
     std::string p = File("t.txt",
+                         "\xEF\xBB\xBF"                   // a byte order mark is skipped
                          "\"A\";;\"B\"\r\n"               // an empty header token adds no field
                          "1 000;\" x;\r\ny \"\r\n"        // spaces vanish outside quotes only
                          "\"ab\"cd;\"e\"\"f\";extra\r\n"  // quotes reopen; extra values dropped
@@ -85,6 +86,7 @@ TEST_F(Formats, TxtTokensSpacesQuotesAndRaggedLines) {
                          "\r\n");                         // a blank line is a record
     TMlb2 t = Load(p);
     ASSERT_EQ(t.FieldCount(), 2);
+    EXPECT_EQ(*t.GetFieldName(1), "A");
     ASSERT_EQ(t.RecordCount(), 4);
     EXPECT_EQ(t.GetCell(1, 1), "1000");
     EXPECT_EQ(t.GetCell(2, 1), " x;\r\ny ");
@@ -333,10 +335,10 @@ TEST_F(Formats, RandomTablesRoundTripInEveryKind) {
                     std::string want = t.GetCell(i, n);
                     std::string got = back.GetCell(i, n);
                     std::string kind = name;
-                    if (kind == "r.txt") {  // the writer turns LF into CR LF inside quotes
+                    if (kind == "r.txt") {  // a bare LF inside quotes comes back as CR LF
                         std::string w;
                         for (char c : want) {
-                            if (c == '\n') w += '\r';
+                            if (c == '\n' && (w.empty() || w.back() != '\r')) w += '\r';
                             w += c;
                         }
                         want = w;

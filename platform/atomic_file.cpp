@@ -1,6 +1,9 @@
-#include "table/atomic_file.h"
+#include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +30,42 @@ mode_t NewFileMode(const std::string& path) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
+}
+
+// A link the user made (say iplist.txt pointing into a synced folder) is meant to stay a link:
+// the write goes to the file it names. A link planted by somebody else is not followed; the
+// rename then replaces the link itself, as it would any file.
+std::string WriteTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || st.st_uid != ::geteuid())
+        return path;
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) return resolved;
+    // A dangling link: write where it points, relative to the link's folder.
+    char target[PATH_MAX];
+    ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+    if (n <= 0) return path;
+    std::string t(target, static_cast<size_t>(n));
+    if (t[0] == '/') return t;
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? t : path.substr(0, slash + 1) + t;
+}
+
+// Temporary files of an earlier write that was killed before its rename: ".name.XXXXXX",
+// regular files of our own.
+void RemoveLeftovers(const std::string& dir, const std::string& base) {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const std::string prefix = "." + base + ".";
+    while (dirent* e = ::readdir(d)) {
+        std::string_view name(e->d_name);
+        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+    ::closedir(d);
 }
 
 }  // namespace
@@ -56,11 +95,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return data;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data) {
+bool WriteFileAtomically(const std::string& requested, std::string_view data) {
+    const std::string path = WriteTarget(requested);
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     if (base.empty()) return false;
+    RemoveLeftovers(dir, base);
     std::string tmp = dir + "/." + base + ".XXXXXX";
     mode_t mode = NewFileMode(path);
     int fd = ::mkstemp(tmp.data());
@@ -84,9 +125,11 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
 bool WriteTextFileAtomically(const std::string& path, std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
+    char previous = 0;
     for (char c : text) {
-        if (c == '\n') out += '\r';
+        if (c == '\n' && previous != '\r') out += '\r';
         out += c;
+        previous = c;
     }
     return WriteFileAtomically(path, out);
 }
