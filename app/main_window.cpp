@@ -51,7 +51,8 @@ TForm1::TForm1(TServices& services, QWidget* parent)
       ImageList3(images::ImageList3()),
       ImageList4(images::ImageList4()),
       TrayIcon1(services.notificationArea, images::ProgramIcon(), this),
-      services_(services) {
+      services_(services),
+      targetList_(services.targetListPath) {
     setObjectName("Form1");
     BuildWindow();
 
@@ -323,8 +324,7 @@ void TForm1::showEvent(QShowEvent* e) {
 }
 
 void TForm1::FormShow() {
-    for (const TTarget& t : TTargetListFile(services_.targetListPath).Load())
-        ListView1->AppendRow(t);
+    for (const TTarget& t : targetList_.Load()) ListView1->AppendRow(t);
     SetPanel(1, texts::Sound(SoundOn));
     StartCountdown(countdown::IntervalMinutes(IntervalText));
     SetPanel(2, texts::AutoScan(AutoScanOn, IntervalText));
@@ -381,9 +381,9 @@ void TForm1::FormClose() {
     for (int i = 0; i < ListView1->RowCount(); ++i)
         targets.push_back(TListView::TargetOf(ListView1->Row(i)));
     // Unlike the settings, a failed list write once went unreported and lost the user's edits.
-    if (!TTargetListFile(services_.targetListPath).Save(targets))
+    if (!targetList_.Save(targets))
         throw std::runtime_error(
-            QStringLiteral("%1 に書き込めません").arg(services_.targetListPath).toStdString());
+            QStringLiteral("%1 に書き込めません").arg(targetList_.FailedPath()).toStdString());
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
@@ -394,13 +394,41 @@ void TForm1::closeEvent(QCloseEvent* e) {
     WaitForSelectScan();
     try {
         FormClose();
+        if (targetList_.BackupWritten())
+            services_.messages.Inform(
+                this, kCaption,
+                QStringLiteral("保存できない内容があったため、元の偵察先リストを %1 に残しました。")
+                    .arg(targetList_.BackupPath()));
     } catch (const std::exception& ex) {
-        e->ignore();
         ShowError(QString::fromUtf8(ex.what()));
-        return;
+        // A file that cannot be written must not keep the user in a window that never closes.
+        if (!services_.messages.AskYesNo(this, kCaption,
+                                         QStringLiteral("保存せずに終了しますか？"))) {
+            e->ignore();
+            return;
+        }
     }
     if (TrayIcon1.Visible()) TrayIcon1.SessionEnding();
     e->accept();
+    emit Closed();
+}
+
+bool TForm1::EndSession(bool mayAsk) {
+    if (mayAsk) {
+        if (close()) return true;
+        // The session's notice took the tray icon away: a window left in the tray comes back.
+        if (isHidden()) TrayIcon1.Restore();
+        return false;
+    }
+    StopRequested = true;
+    WaitForSelectScan();
+    try {
+        FormClose();
+    } catch (const std::exception&) {
+        // Nobody can be asked now; the files that could not be written keep their old content.
+    }
+    emit Closed();
+    return true;
 }
 
 void TForm1::changeEvent(QEvent* e) {

@@ -15,6 +15,7 @@
 #include "desktop/tray_icon.h"
 #include "probe/mx_icmp.h"
 #include "settings/settings_file.h"
+#include "settings/target_list_file.h"
 
 class QAction;
 class QGroupBox;
@@ -83,6 +84,9 @@ public:
     bool FormCloseQuery();
     // Saves the settings, then the target list; raises an error naming the file that failed.
     void FormClose();
+    // The desktop session is ending. Asks as a close does when the session manager lets us ask;
+    // when it does not, saves without asking. False when the user chose to stay.
+    bool EndSession(bool mayAsk);
 
     // Services for the scans and the dialogs.
     void SetPanel(int i, const QString& text);
@@ -142,6 +146,11 @@ public:
     QVector<QIcon> ImageList4;
     TTrayIcon TrayIcon1;
 
+signals:
+    // A close was accepted and the files are saved (or the user chose to go without them): the
+    // program ends, whether the window was on screen or hidden in the tray.
+    void Closed();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -170,6 +179,7 @@ private:
 
     TServices& services_;
     TFormSettings loaded_;
+    TTargetListFile targetList_;
     TForm3* form3_ = nullptr;
     TForm4* form4_ = nullptr;
     TAboutBox* about_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
+#include <QSessionManager>
 
 #include "app/about_box.h"
 #include "app/application.h"
@@ -41,6 +42,15 @@ void UseJapaneseFont() {
 
 }  // namespace
 
+void EndProgramWithWindow(QApplication& app, TForm1& window) {
+    app.setQuitOnLastWindowClosed(false);
+    QObject::connect(&window, &TForm1::Closed, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager& session) {
+                         if (!window.EndSession(session.allowsInteraction())) session.cancel();
+                     });
+}
+
 int RunProgram(int argc, char** argv) {
     TApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("pingrove"));
@@ -77,6 +87,7 @@ int RunProgram(int argc, char** argv) {
                      &form1);
         TAboutBox about(&form1);
         form1.SetDialogs(&form3, &form4, &about);
+        EndProgramWithWindow(app, form1);
         form1.ShowAtStart();
         app.exec();
     } catch (const std::exception& e) {

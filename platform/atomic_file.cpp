@@ -123,6 +123,10 @@ bool WriteFileAtomically(const std::string& requested, std::string_view data) {
 }
 
 bool WriteTextFileAtomically(const std::string& path, std::string_view text) {
+    return WriteFileAtomically(path, TextFileBytes(text));
+}
+
+std::string TextFileBytes(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
     char previous = 0;
@@ -131,5 +135,5 @@ bool WriteTextFileAtomically(const std::string& path, std::string_view text) {
         out += c;
         previous = c;
     }
-    return WriteFileAtomically(path, out);
+    return out;
 }

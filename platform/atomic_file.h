@@ -14,3 +14,5 @@ bool WriteFileAtomically(const std::string& path, std::string_view data);
 // Writes like a text-mode stream of the desktop the file kinds come from: an LF, also one inside
 // a value, reaches the disk as CR LF, unless a CR already stands before it.
 bool WriteTextFileAtomically(const std::string& path, std::string_view text);
+// The bytes WriteTextFileAtomically puts on the disk for `text`.
+std::string TextFileBytes(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "platform/atomic_file.h"
 #include "platform/cp932.h"
 #include "table/mlb2.h"
 
@@ -17,27 +18,24 @@ std::string Bytes(const QString& text, const std::optional<std::string>& origina
     return text.toUtf8().toStdString();  // no code page 932 form: better its UTF-8 than nothing
 }
 
-}  // namespace
-
-std::vector<TTarget> TTargetListFile::Load() const {
-    TMlb2 t;
-    t.Clear();
-    t.LoadFromFile(QFile::encodeName(path_).toStdString());
-    std::vector<TTarget> out;
-    t.MoveTo(1);
-    while (!t.Eof()) {
-        const std::string* ip = t.GetValue("IP");
-        const std::string* name = t.GetValue("Name");
-        TTarget target{Text(ip), Text(name), std::nullopt, std::nullopt};
-        if (ip) target.ipBytes = *ip;
-        if (name) target.nameBytes = *name;
-        out.push_back(std::move(target));
-        t.Next();
-    }
-    return out;
+bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
 }
 
-bool TTargetListFile::Save(const std::vector<TTarget>& targets) const {
+// The field named exactly `name`, else the first whose name differs only in ASCII case; 0 if none.
+int FieldIndex(const TMlb2& t, const std::string& name) {
+    for (int i = 1; i <= t.FieldCount(); ++i)
+        if (*t.GetFieldName(i) == name) return i;
+    for (int i = 1; i <= t.FieldCount(); ++i)
+        if (SameIgnoringAsciiCase(*t.GetFieldName(i), name)) return i;
+    return 0;
+}
+
+TMlb2 TableOf(const std::vector<TTarget>& targets) {
     TMlb2 t;
     t.Clear();
     t.AddField("IP");
@@ -45,8 +43,55 @@ bool TTargetListFile::Save(const std::vector<TTarget>& targets) const {
     for (const TTarget& target : targets) {
         t.Append();
         t.Next();
-        t.SetValue("IP", Bytes(target.ip, target.ipBytes));
-        t.SetValue("Name", Bytes(target.name, target.nameBytes));
+        t.SetValueAt(1, Bytes(target.ip, target.ipBytes));
+        t.SetValueAt(2, Bytes(target.name, target.nameBytes));
     }
-    return t.SaveToFile(QFile::encodeName(path_).toStdString());
+    return t;
+}
+
+std::string Native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+std::vector<TTarget> TTargetListFile::Load() {
+    unsavedStart_.reset();
+    std::vector<TTarget> out;
+    std::optional<std::string> start = ReadWholeFile(Native(path_));
+    if (!start) return out;
+    TMlb2 t;
+    t.Clear();
+    t.LoadFromFile(Native(path_));
+    const int ipField = FieldIndex(t, "IP");
+    const int nameField = FieldIndex(t, "Name");
+    t.MoveTo(1);
+    while (!t.Eof()) {
+        const std::string* ip = ipField ? t.GetValueAt(ipField) : nullptr;
+        const std::string* name = nameField ? t.GetValueAt(nameField) : nullptr;
+        TTarget target{Text(ip), Text(name), std::nullopt, std::nullopt};
+        if (ip) target.ipBytes = *ip;
+        if (name) target.nameBytes = *name;
+        out.push_back(std::move(target));
+        t.Next();
+    }
+    if (TableOf(out).TXTBytes() != *start) unsavedStart_ = std::move(start);
+    return out;
+}
+
+bool TTargetListFile::Save(const std::vector<TTarget>& targets) {
+    failedPath_.clear();
+    if (unsavedStart_ && !backupWritten_) {
+        if (!WriteFileAtomically(Native(BackupPath()), *unsavedStart_)) {
+            failedPath_ = BackupPath();
+            return false;
+        }
+        backupWritten_ = true;
+        unsavedStart_.reset();
+    }
+    if (!TableOf(targets).SaveToFile(Native(path_))) {
+        failedPath_ = path_;
+        return false;
+    }
+    return true;
 }

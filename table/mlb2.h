@@ -39,6 +39,8 @@ public:
     bool SaveToFile(const std::string& path);
     bool LoadTXT(const std::string& path);
     bool SaveTXT(const std::string& path);
+    // The bytes SaveTXT writes.
+    std::string TXTBytes();
     bool LoadCSV(const std::string& path);
     bool SaveCSV(const std::string& path);
     bool LoadMLB(const std::string& path);

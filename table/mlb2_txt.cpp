@@ -125,6 +125,10 @@ bool TMlb2::LoadTXT(const std::string& path) {
 }
 
 bool TMlb2::SaveTXT(const std::string& path) {
+    return WriteFileAtomically(path, TXTBytes());
+}
+
+std::string TMlb2::TXTBytes() {
     const int fields = FieldCount();
     const char q = quoteChar_, sep = separator_;
     std::string out;
@@ -157,5 +161,5 @@ bool TMlb2::SaveTXT(const std::string& path) {
             }
         }
     }
-    return WriteTextFileAtomically(path, out);
+    return TextFileBytes(out);
 }

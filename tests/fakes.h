@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QStringList>
 #include <atomic>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -54,11 +55,15 @@ private:
 class FakeMessageBox : public IMessageBox {
 public:
     bool answerYes = true;
+    std::deque<bool> answers;  // taken first, one per question; then answerYes
     QStringList questions, informs, errors;
     void Inform(QWidget*, const QString&, const QString& text) override { informs << text; }
     bool AskYesNo(QWidget*, const QString&, const QString& text) override {
         questions << text;
-        return answerYes;
+        if (answers.empty()) return answerYes;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
     }
     void ShowError(QWidget*, const QString&, const QString& text) override { errors << text; }
 };

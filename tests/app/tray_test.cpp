@@ -3,6 +3,7 @@
 #include <QToolButton>
 
 #include "app/application.h"
+#include "app/program.h"
 #include "window_fixture.h"
 
 namespace {
@@ -110,6 +111,7 @@ TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
     form->Action3Execute();
     form->ListView1->FocusSelectScroll(Row(0));
     form->Action3Execute();  // an edit that must not be lost silently
+    messages.answers = {true, false};  // 終了しますか？ はい, then 保存せずに終了しますか？ いいえ
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(messages.errors,
@@ -119,12 +121,53 @@ TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
 
     ::unlink(ListPath().c_str());
     ::mkdir(ListPath().c_str(), 0700);  // now the list cannot be written
+    messages.answers = {true, false};
     EXPECT_FALSE(form->close());
     EXPECT_EQ(messages.errors.last(),
               QString::fromStdString(ListPath()) + QStringLiteral(" に書き込めません"));
+    EXPECT_EQ(messages.questions.last(), QStringLiteral("保存せずに終了しますか？"));
     ::rmdir(ListPath().c_str());
     EXPECT_TRUE(form->close());
     EXPECT_EQ(ReadFileBytes(ListPath()), "\"IP\";\"Name\"\r\n");
+
+    Start("\"IP\";\"Name\"\r\n\"10.0.0.1\";\"a\"\r\n");
+    ::mkdir(IniPath().c_str(), 0700);
+    EXPECT_TRUE(form->close());  // はい to both: the user is never kept in
+    ::rmdir(IniPath().c_str());
+}
+
+// Every way of saying はい ends the event loop, also from the tray where no window is on screen.
+TEST_F(Window, EveryYesEndsTheEventLoop) {
+    const std::vector<std::pair<const char*, std::function<void(TForm1&)>>> ways = {
+        {"close box", [](TForm1& f) { f.close(); }},
+        {"終了 menu", [](TForm1& f) { f.Exit1->trigger(); }},
+        {"tray menu",
+         [](TForm1& f) {
+             f.showMinimized();
+             WaitFor([&] { return !f.isVisible(); });
+             f.Exit2->trigger();
+         }},
+        {"session end", [](TForm1& f) { f.EndSession(true); }},
+        {"session end without questions", [](TForm1& f) { f.EndSession(false); }},
+    };
+    for (const auto& [name, way] : ways) {
+        Start();
+        ::unlink(IniPath().c_str());
+        EndProgramWithWindow(*qobject_cast<QApplication*>(QCoreApplication::instance()), *form);
+        QTimer::singleShot(0, form.get(), [this, way = way] { way(*form); });
+        QTimer safety;
+        safety.setSingleShot(true);
+        QObject::connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        safety.start(3000);
+        EXPECT_EQ(QApplication::exec(), 0) << name;
+        EXPECT_FALSE(ReadFileBytes(IniPath()).empty()) << name;
+    }
+    Start();
+    messages.answers = {false};  // いいえ at the session's end: a window in the tray comes back
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    EXPECT_FALSE(form->EndSession(true));
+    EXPECT_TRUE(form->isVisible());
 }
 
 }  // namespace

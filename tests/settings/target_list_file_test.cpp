@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "settings/target_list_file.h"
 #include "test_support.h"
@@ -44,6 +47,60 @@ TEST(TargetListFile, MissingFieldsGiveEmptyTexts) {
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].ip, QString());
     EXPECT_EQ(t[0].name, "n");
+}
+
+// Whatever a save could not give back (a byte order mark, other fields, a header in other case,
+// unreadable bytes) is kept once, as the file was at start, in iplist.txt.bak.
+TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
+    TempDir dir;
+    const std::string path = dir.Path("iplist.txt");
+    const std::string raw =
+        "\xEF\xBB\xBF\"ip\";\"NAME\";\"Memo\"\r\n\"10.0.0.1\";\"gw\";\"keep me\"\r\n";
+    WriteFileBytes(path, raw);
+    TTargetListFile f(QString::fromStdString(path));
+    std::vector<TTarget> t = f.Load();
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0].ip, "10.0.0.1");
+    EXPECT_EQ(t[0].name, "gw");
+    ASSERT_TRUE(f.Save(t));
+    EXPECT_TRUE(f.BackupWritten());
+    EXPECT_EQ(ReadFileBytes(path + ".bak"), raw);
+    EXPECT_EQ(ReadFileBytes(path), "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"gw\"\r\n");
+    ASSERT_TRUE(f.Save({}));  // once per run: the backup keeps the file as it was at start
+    EXPECT_EQ(ReadFileBytes(path + ".bak"), raw);
+
+    // A file the program wrote itself round-trips and needs no backup, even with CR LF inside a
+    // value (which once gained a CR per save).
+    const std::string own = "\"IP\";\"Name\"\r\n\"10.0.0.2\";\"two\r\nlines\"\r\n";
+    WriteFileBytes(path, own);
+    std::filesystem::remove(path + ".bak");
+    TTargetListFile g(QString::fromStdString(path));
+    ASSERT_TRUE(g.Save(g.Load()));
+    EXPECT_EQ(ReadFileBytes(path), own);
+    EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+
+    // A backup that cannot be written stops the save and leaves the list as it was.
+    WriteFileBytes(path, raw);
+    std::filesystem::create_directory(path + ".bak");
+    TTargetListFile h(QString::fromStdString(path));
+    EXPECT_FALSE(h.Save(h.Load()));
+    EXPECT_EQ(h.FailedPath(), QString::fromStdString(path + ".bak"));
+    EXPECT_EQ(ReadFileBytes(path), raw);
+}
+
+// The list given as the user's link stays a link: the save goes to the file it names. A killed
+// save's temporary file is cleared by the next one.
+TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
+    TempDir dir, elsewhere;
+    const std::string target = elsewhere.Path("real.txt");
+    WriteFileBytes(target, "\"IP\";\"Name\"\r\n");
+    ASSERT_EQ(::symlink(target.c_str(), dir.Path("iplist.txt").c_str()), 0);
+    WriteFileBytes(elsewhere.Path(".real.txt.a1B2c3"), "half a save");
+    TTargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
+    ASSERT_TRUE(f.Save({{"10.0.0.9", "n", {}, {}}}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("iplist.txt")));
+    EXPECT_EQ(ReadFileBytes(target), "\"IP\";\"Name\"\r\n\"10.0.0.9\";\"n\"\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.Path()), {}), 1);
 }
 
 }  // namespace
