@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -8,6 +9,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMoveEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStandardItemModel>
@@ -296,9 +300,37 @@ void TForm1::BuildWindow() {
     resize(610, 490);
 }
 
+QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens) {
+    if (screens.isEmpty()) return wanted;
+    // The title bar must be on some screen, or the user cannot take hold of the window.
+    constexpr int kGrip = 40;
+    for (const QRect& a : screens) {
+        const QRect titleBar(wanted.left(), wanted.top(), wanted.width(), kGrip);
+        if (wanted.width() <= a.width() && wanted.height() <= a.height() &&
+            wanted.top() >= a.top() && a.intersected(titleBar).width() >= kGrip)
+            return wanted;
+    }
+    // Onto the screen nearest to where the window was meant to be, within that screen's size.
+    const QRect* best = &screens.first();
+    auto distance = [&](const QRect& a) {
+        const QPoint d = a.center() - wanted.topLeft();
+        return static_cast<qint64>(d.x()) * d.x() + static_cast<qint64>(d.y()) * d.y();
+    };
+    for (const QRect& a : screens)
+        if (distance(a) < distance(*best)) best = &a;
+    QRect r(wanted.topLeft(), wanted.size().boundedTo(best->size()));
+    r.moveLeft(std::clamp(r.left(), best->left(), best->right() - r.width() + 1));
+    r.moveTop(std::clamp(r.top(), best->top(), best->bottom() - r.height() + 1));
+    return r;
+}
+
 void TForm1::ApplySettings(const TFormSettings& s) {
-    move(s.Left, s.Top);
-    resize(s.Width, s.Height);
+    QList<QRect> screens;
+    for (QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
+    const QRect wanted(s.Left, s.Top, std::max(1, s.Width), std::max(1, s.Height));
+    const QRect r = ReachableGeometry(wanted, screens);
+    move(r.topLeft());
+    resize(r.size());
     for (int i = 0; i < 5; ++i) ListView1->setColumnWidth(i, s.LCWidth[i]);
     IntervalText = s.MIN;
     SoundOn = s.CBX1;
@@ -362,7 +394,7 @@ void TForm1::FormClose() {
     TFormSettings s = loaded_;
     // A maximised, minimised or tray-hidden window keeps the geometry it will come back to.
     const bool away = isMaximized() || isMinimized() || isHidden();
-    const QRect r = away ? normalGeometry() : QRect(pos(), size());
+    const QRect r = away ? normalGeometry().translated(-frameOffset_) : QRect(pos(), size());
     s.Left = r.left();
     s.Top = r.top();
     s.Width = r.width();
@@ -436,6 +468,11 @@ void TForm1::changeEvent(QEvent* e) {
     if (e->type() != QEvent::WindowStateChange) return;
     auto* change = static_cast<QWindowStateChangeEvent*>(e);
     if (isMinimized() && !(change->oldState() & Qt::WindowMinimized)) MinimizeHook();
+}
+
+void TForm1::moveEvent(QMoveEvent* e) {
+    QMainWindow::moveEvent(e);
+    if (windowState() == Qt::WindowNoState && isVisible()) frameOffset_ = geometry().topLeft() - pos();
 }
 
 void TForm1::MinimizeHook() {

@@ -34,6 +34,10 @@ class TForm4;
 class TListView;
 class TPingThread;
 
+// The window geometry to show: `wanted` when its title bar can be reached on one of the screens'
+// available areas and it fits there; otherwise moved onto the nearest screen and cut to its size.
+QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens);
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -155,6 +159,7 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
 
 private:
     void BuildWindow();
@@ -187,4 +192,8 @@ private:
     bool selectScanRunning_ = false;
     bool shown_ = false;
     QElapsedTimer minimizeRefused_;
+    // How far the client area lies inside the frame, learnt while the window is in its normal
+    // state: Qt keeps a maximised window's normal geometry as client area, the settings keep the
+    // frame's origin, as move() takes it.
+    QPoint frameOffset_;
 };

@@ -11,6 +11,7 @@ namespace {
 constexpr int kImageRole = Qt::UserRole;
 constexpr int kSortKeyRole = Qt::UserRole + 1;
 constexpr int kBytesRole = Qt::UserRole + 2;
+constexpr int kFullTextRole = Qt::UserRole + 3;
 
 class TargetRow : public QTreeWidgetItem {
 public:
@@ -65,8 +66,8 @@ TListView::TListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images:
 QTreeWidgetItem* TListView::AppendRow(const TTarget& target) {
     auto* row = new TargetRow;
     row->setText(0, QString());
-    row->setText(1, target.ip);
-    row->setText(2, target.name);
+    SetSubItem(row, 0, target.ip);
+    SetSubItem(row, 1, target.name);
     row->setText(3, QStringLiteral("0"));
     row->setText(4, QStringLiteral("0"));
     if (target.ipBytes) row->setData(1, kBytesRole, QByteArray::fromStdString(*target.ipBytes));
@@ -82,6 +83,21 @@ TTarget TListView::TargetOf(const QTreeWidgetItem* row) {
     if (ip.isValid()) t.ipBytes = ip.toByteArray().toStdString();
     if (name.isValid()) t.nameBytes = name.toByteArray().toStdString();
     return t;
+}
+
+QString TListView::SubItem(const QTreeWidgetItem* row, int k) {
+    const QVariant full = row->data(k + 1, kFullTextRole);
+    return full.isValid() ? full.toString() : row->text(k + 1);
+}
+
+void TListView::SetSubItem(QTreeWidgetItem* row, int k, const QString& text) {
+    if (text.size() <= kShownLength) {
+        row->setData(k + 1, kFullTextRole, QVariant());
+        row->setText(k + 1, text);
+        return;
+    }
+    row->setData(k + 1, kFullTextRole, text);
+    row->setText(k + 1, text.left(kShownLength) + QStringLiteral("…"));
 }
 
 QTreeWidgetItem* TListView::FindRow(const QString& address) const {
@@ -129,8 +145,9 @@ void TListView::SortRows(int column, bool descending) {
             QTreeWidgetItem* row = Row(i);
             QByteArray key = row->data(column, kBytesRole).toByteArray();
             if (key.isNull()) {
-                auto bytes = cp932::Encode(row->text(column));
-                key = bytes ? QByteArray::fromStdString(*bytes) : row->text(column).toUtf8();
+                const QString text = SubItem(row, column - 1);
+                auto bytes = cp932::Encode(text);
+                key = bytes ? QByteArray::fromStdString(*bytes) : text.toUtf8();
             }
             row->setData(column, kSortKeyRole, key);
         }

@@ -17,10 +17,11 @@ public:
     QTreeWidgetItem* Row(int i) const { return topLevelItem(i); }
     // The first row, in list order, whose address text equals `address` exactly.
     QTreeWidgetItem* FindRow(const QString& address) const;
-    static QString SubItem(const QTreeWidgetItem* row, int k) { return row->text(k + 1); }
-    static void SetSubItem(QTreeWidgetItem* row, int k, const QString& text) {
-        row->setText(k + 1, text);
-    }
+    // The full text; the list shows texts longer than kShownLength cut short, so that a name of
+    // megabytes does not stall every repaint.
+    static QString SubItem(const QTreeWidgetItem* row, int k);
+    static void SetSubItem(QTreeWidgetItem* row, int k, const QString& text);
+    static constexpr int kShownLength = 256;
     // Reads a count sub-item as decimal text, adds one and writes it back.
     static void RaiseCount(QTreeWidgetItem* row, int k);
     void SetImage(QTreeWidgetItem* row, int index);

@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QScreen>
 #include <QToolButton>
 
 #include "app/application.h"
@@ -91,6 +92,18 @@ TEST_F(Window, GeometryAndStateSurviveARestart) {
     Rebuild();
     EXPECT_TRUE(form->isMaximized());
     EXPECT_EQ(form->ListView1->columnWidth(2), 180);
+
+    // Stored places nobody could reach are brought onto the screen; reachable ones are kept.
+    const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    EXPECT_EQ(ReachableGeometry(QRect(-30000, 10, 610, 490), screens), QRect(0, 10, 610, 490));
+    EXPECT_EQ(ReachableGeometry(QRect(0, 0, 2147483647, 490), screens), QRect(0, 0, 1920, 490));
+    EXPECT_EQ(ReachableGeometry(QRect(2500, -5, 610, 490), screens), QRect(2500, 0, 610, 490));
+    EXPECT_EQ(ReachableGeometry(QRect(-100, 300, 610, 490), screens), QRect(-100, 300, 610, 490));
+    EXPECT_EQ(ReachableGeometry(QRect(3000, 100, 610, 490), screens), QRect(3000, 100, 610, 490));
+    Start({}, "[Form]\nLeft=-30000\nTop=0\nWidth=2147483647\nHeight=490\n");
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(form->frameGeometry().topLeft()));
+    EXPECT_LE(form->width(), screen.width());
 }
 
 TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
@@ -102,6 +115,15 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
               "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"a\"\r\n\"10.0.0.2\";\"b\"\r\n");
     Rebuild();
     EXPECT_EQ(Cell(1, 2), "0");
+
+    // A name of a megabyte is shown cut short and saved whole.
+    const std::string list = "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"" + std::string(1 << 20, 'n') + "\"\r\n";
+    WriteFileBytes(ListPath(), list);
+    Rebuild();
+    EXPECT_LE(Row(0)->text(2).size(), TListView::kShownLength + 1);
+    EXPECT_EQ(Cell(0, 1).size(), 1 << 20);
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(ReadFileBytes(ListPath()), list);
 }
 
 TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
