@@ -51,7 +51,7 @@ void EndProgramWithWindow(QApplication& app, TForm1& window) {
                      });
 }
 
-int RunProgram(int argc, char** argv) {
+int RunProgram(int argc, char** argv, int rawIcmpSocket) {
     TApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("pingrove"));
     QtMessageBox messages;
@@ -65,7 +65,7 @@ int RunProgram(int argc, char** argv) {
 
     const QString exeDir = QCoreApplication::applicationDirPath();
     const QString soundDir = exeDir + QStringLiteral("/sounds");
-    IcmpEchoService echo;
+    IcmpEchoService echo(rawIcmpSocket);
     QtEventPump pump;
     QtSound sound({soundDir, QDir::currentPath()});
     QtNotificationArea tray;

@@ -76,9 +76,7 @@ int StatusOfErrno(int err) {
     }
 }
 
-int OpenSocket(int type) {
-    int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0) return -1;
+void Configure(int fd, int type) {
     int on = 1;
     ::setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
     if (type == SOCK_DGRAM) {
@@ -93,6 +91,11 @@ int OpenSocket(int type) {
               (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
         ::setsockopt(fd, SOL_RAW, kIcmpFilter, &blocked, sizeof blocked);
     }
+}
+
+int OpenSocket(int type) {
+    int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (fd >= 0) Configure(fd, type);
     return fd;
 }
 
@@ -107,19 +110,25 @@ void Drain(int fd) {
 
 class IcmpEchoHandle : public IEchoHandle {
 public:
-    IcmpEchoHandle() {
-        // EACCES on the datagram kind means ping_group_range leaves the user out; EPERM on the
-        // raw kind means neither root nor CAP_NET_RAW. Either failure leaves fd_ at -1, and every
-        // send then reports a general failure, as a broken echo handle would.
-        fd_ = OpenSocket(SOCK_DGRAM);
-        if (fd_ < 0) {
-            fd_ = OpenSocket(SOCK_RAW);
-            raw_ = fd_ >= 0;
+    explicit IcmpEchoHandle(int sharedRaw) {
+        if (sharedRaw >= 0) {
+            fd_ = sharedRaw;
+            raw_ = true;
+            owned_ = false;
+        } else {
+            // EACCES on the datagram kind means ping_group_range leaves the user out; EPERM on
+            // the raw kind means neither root nor CAP_NET_RAW. Either failure leaves fd_ at -1,
+            // and every send then reports a general failure, as a broken echo handle would.
+            fd_ = OpenSocket(SOCK_DGRAM);
+            if (fd_ < 0) {
+                fd_ = OpenSocket(SOCK_RAW);
+                raw_ = fd_ >= 0;
+            }
         }
         id_ = static_cast<uint16_t>(::getpid() ^ reinterpret_cast<uintptr_t>(this));
     }
     ~IcmpEchoHandle() override {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0 && owned_) ::close(fd_);
     }
 
     EchoReply Send(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
@@ -133,6 +142,7 @@ private:
 
     int fd_ = -1;
     bool raw_ = false;
+    bool owned_ = true;
     uint16_t id_ = 0;
     uint16_t seq_ = 0;
     uint32_t destination_ = 0;
@@ -307,7 +317,12 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
 
 }  // namespace
 
+IcmpEchoService::IcmpEchoService(int sharedRawSocket) : sharedRaw_(sharedRawSocket) {
+    if (sharedRaw_ >= 0) Configure(sharedRaw_, SOCK_RAW);
+}
+
 bool IcmpEchoService::Available(std::string* why) {
+    if (sharedRaw_ >= 0) return true;
     for (int type : {SOCK_DGRAM, SOCK_RAW}) {
         int fd = OpenSocket(type);
         if (fd >= 0) {
@@ -320,7 +335,7 @@ bool IcmpEchoService::Available(std::string* why) {
 }
 
 std::unique_ptr<IEchoHandle> IcmpEchoService::Open() {
-    return std::make_unique<IcmpEchoHandle>();
+    return std::make_unique<IcmpEchoHandle>(sharedRaw_);
 }
 
 std::optional<uint32_t> IcmpEchoService::Resolve(const std::string& name) {

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# A copy of the program carrying cap_net_raw, started by an unprivileged user for whom only the
+# raw ICMP socket will do: once its window is up it holds no capability at all, and an all scan
+# still gets 127.0.0.1's answer. It runs in a network namespace of its own, whose
+# ping_group_range leaves every group out, so nothing leaves the machine and the host's setting
+# does not matter. Usage: run.sh PATH/TO/pingrove. Exit 77 (skipped) without what it needs.
+set -u
+exe=$(readlink -f "$1")
+[ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to grant the capability and switch users"; exit 77; }
+for tool in Xvfb xdotool setcap ip runuser; do
+  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+id nobody >/dev/null 2>&1 || { echo "SKIP: no user nobody"; exit 77; }
+ns=pgcap$$
+work=$(mktemp -d /tmp/pingrove-cap-XXXXXX)
+display=:$((500 + RANDOM % 400))
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  ip netns del $ns 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
+waitfor() {
+  local end=$((SECONDS + $1))
+  until eval "$2" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
+}
+ip netns add $ns || { echo "SKIP: cannot create a network namespace"; exit 77; }
+ip -n $ns link set lo up
+ip netns exec $ns sysctl -qw net.ipv4.ping_group_range="1 0"
+icmp() { ip netns exec $ns awk '/^Icmp:/ { if (!h) { for (i = 1; i <= NF; i++) n[$i] = i; h = 1 } else print $n["'$1'"] }' /proc/net/snmp; }
+
+chmod 755 "$work"
+mkdir -p "$work/bin" "$work/cwd"
+cp "$exe" "$work/bin/pingrove"
+setcap cap_net_raw+ep "$work/bin/pingrove" || { echo "SKIP: setcap does not work here"; exit 77; }
+printf '"IP";"Name"\r\n"127.0.0.1";"loop"\r\n' > "$work/cwd/iplist.txt"
+chmod -R a+rX "$work"
+
+Xvfb $display -ac -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+waitfor 10 "DISPLAY=$display xdotool getmouselocation" || fail "Xvfb did not start"
+before=$(icmp InEchoReps)
+cd "$work/cwd"
+ip netns exec $ns runuser -u nobody -- env -i DISPLAY=$display HOME="$work" \
+  XDG_CONFIG_HOME="$work/config" PATH=/usr/bin:/bin "$work/bin/pingrove" > "$work/out.log" 2>&1 &
+pids+=($!)
+waitfor 15 'pgrep -u nobody -x pingrove' || fail "the program did not start"
+app=$(pgrep -u nobody -x pingrove | head -1)
+export DISPLAY=$display
+waitfor 15 'test -n "$(xdotool search --all --onlyvisible --pid $app --name "v1\.05$")"' ||
+  fail "main window did not appear"
+win=$(xdotool search --all --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+for set in CapEff CapPrm CapInh CapAmb; do
+  value=$(awk -v k="$set:" '$1 == k { print $2 }' /proc/$app/status)
+  echo "$set $value"
+  [ "$value" = 0000000000000000 ] || fail "$set is $value once the window is up"
+done
+xdotool mousemove --window "$win" 38 34 click 1  # the toolbar's 全偵察
+waitfor 10 '[ "$(icmp InEchoReps)" -gt "$before" ]' || fail "no echo reply reached 127.0.0.1's prober"
+echo "privilege drop passed: replies $before -> $(icmp InEchoReps)"
