@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Start-up cost of the whole program with a given target list: the time until the started program
+# falls idle (its window built and the list shown) and its peak resident memory then.
+# Usage: bench/startup_bench.sh PATH/TO/pingrove  (runs on Qt's offscreen platform; no probe is sent)
+set -u
+exe=$(readlink -f "$1")
+work=$(mktemp -d /tmp/pingrove-startup-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/bin" "$work/run"
+cp "$exe" "$work/bin/pingrove"
+chmod 700 "$work/run"
+ticks() { awk '{ print $14 + $15 }' /proc/$1/stat 2>/dev/null; }
+measure() {  # measure LABEL: iplist.txt is in $work
+  (cd "$work" && exec env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" "$work/bin/pingrove" \
+     >/dev/null 2>&1) &
+  local pid=$! start=$(date +%s%N) last=-1 same=0 now
+  sleep 0.2
+  # Idle: the CPU time stood still for 0.5 s; the window is up and the list is shown.
+  while [ $same -lt 5 ]; do
+    now=$(ticks $pid) || break
+    if [ "$now" = "$last" ]; then same=$((same + 1)); else same=0; idle=$(date +%s%N); fi
+    last=$now
+    sleep 0.1
+  done
+  local hwm=$(awk '/^VmHWM/ { print $2 }' /proc/$pid/status)
+  kill $pid; wait $pid 2>/dev/null
+  printf '%-34s start-up %5d ms   peak RSS %6d KB\n' "$1" $(((idle - start) / 1000000)) "$hwm"
+}
+printf '"IP";"Name"\r\n' > "$work/iplist.txt"
+measure "empty list"
+python3 - "$work/iplist.txt" <<'PY'
+import sys
+open(sys.argv[1], "wb").write(b"a;" * 3000 + b"\r\n" * 6000)
+PY
+measure "crafted 18 KB (3000 fields)"
+python3 - "$work/iplist.txt" <<'PY'
+import sys
+rows = [b'"IP";"Name"']
+rows += [b'"10.%d.%d.%d";"\x83\x7a\x83\x58\x83\x67%d"' % (i >> 16 & 255, i >> 8 & 255, i & 255, i)
+         for i in range(100000)]
+open(sys.argv[1], "wb").write(b"\r\n".join(rows) + b"\r\n")
+PY
+measure "100,000 rows ($(($(stat -c %s "$work/iplist.txt") / 1024)) KB)"
