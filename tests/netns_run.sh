@@ -34,8 +34,11 @@ ip -n $w addr add 198.18.3.10/24 dev w0 && ip -n $w link set w0 up
 ip netns exec $r sysctl -qw net.ipv4.ip_forward=1
 ip netns exec $s sysctl -qw net.ipv4.icmp_echo_ignore_all=1
 ip netns exec $w sysctl -qw net.ipv4.icmp_echo_ignore_all=1
-# No rate limit on the router's ICMP errors, so every probe gets its answer.
+# No rate limit on the router's ICMP errors, so every probe gets its answer: neither the
+# per-peer one (icmp_ratelimit) nor the kernel's global budget, which a ratemask of 0 bypasses
+# (the budget is randomised and, on older kernels, shared with the whole machine).
 ip netns exec $r sysctl -qw net.ipv4.icmp_ratelimit=0
+ip netns exec $r sysctl -qw net.ipv4.icmp_ratemask=0
 ip -n $r route add unreachable 198.19.0.0/16
 ip -n $a route add default via 198.18.1.1
 ip -n $s route add default via 198.18.2.1
