@@ -124,6 +124,16 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
     EXPECT_EQ(Cell(0, 1).size(), 1 << 20);
     ASSERT_TRUE(form->close());
     EXPECT_EQ(ReadFileBytes(ListPath()), list);
+    EXPECT_TRUE(messages.informs.isEmpty());
+
+    // A column the list cannot show survives in the backup, and the user hears of it.
+    const std::string memo = "\"IP\";\"Name\";\"Memo\"\r\n\"10.0.0.1\";\"a\";\"m\"\r\n";
+    WriteFileBytes(ListPath(), memo);
+    Rebuild();
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(ReadFileBytes(ListPath() + ".bak"), memo);
+    ASSERT_EQ(messages.informs.size(), 1);
+    EXPECT_TRUE(messages.informs[0].contains("iplist.txt.bak"));
 }
 
 TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
