@@ -77,7 +77,16 @@ openmenu() {  # openmenu X: a top-level item of the menu bar, by its position
 }
 modal() { waitfor 5 'test -n "$(otherwin $app $win)"' && sleep 0.5; }
 openmenu 135; modal || fail "settings dialog did not open"; shot settings-dialog
+first=$(xdotool getwindowgeometry "$(otherwin $app $win)" | grep Position)
 xdotool key Escape; sleep 0.5
+for again in 2 3; do  # shown again, the dialog comes back to the same place
+  openmenu 135; modal || fail "settings dialog did not open again"
+  place=$(xdotool getwindowgeometry "$(otherwin $app $win)" | grep Position)
+  xdotool key Escape; sleep 0.5
+  [ $again = 2 ] && second=$place
+done
+[ "$place" = "$second" ] || fail "the settings dialog moved between showings: $second, then $place"
+echo "settings dialog: $first, then $second"
 openmenu 98; sleep 0.5; xdotool key Down Return; modal || fail "add dialog did not open"
 shot add-dialog
 xdotool key Escape; sleep 0.5
