@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/event_pump.h"
+
 // Status codes of an echo, in the numbering desktop ICMP services have long used.
 namespace ipstatus {
 constexpr int kSuccess = 0;
@@ -39,10 +41,11 @@ struct EchoReply {
 class IEchoHandle {
 public:
     virtual ~IEchoHandle() = default;
-    // Sends one echo request and waits at most timeoutMs for its outcome. When `idle` is set the
-    // wait is cut into slices of at most 10 ms and `idle` runs between them.
+    // Sends one echo request and waits for its outcome through `waiter` (null: a plain blocking
+    // wait). An outcome counts when the kernel received it within timeoutMs of the send, however
+    // late the wait returned; its RTT is measured on the kernel's receive time as well.
     virtual EchoReply Send(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
-                           int timeoutMs, const std::function<void()>& idle) = 0;
+                           int timeoutMs, IEventPump* waiter) = 0;
 };
 
 class IEchoService {

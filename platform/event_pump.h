@@ -1,9 +1,34 @@
 #pragma once
 // Lets the pending events of the UI thread run from inside a long operation (the all scan between
-// rows, the probe while it waits). On any other thread it does nothing.
+// rows, the probe while it waits for its reply or pauses). On any other thread the waits simply
+// block and ProcessEvents does nothing.
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 class IEventPump {
 public:
+    using Clock = std::chrono::steady_clock;
+
     virtual ~IEventPump() = default;
     virtual bool OnUiThread() const = 0;
     virtual void ProcessEvents() = 0;
+    // Waits until `fd` is readable (an error queued counts) or `deadline` passes; fd -1 waits for
+    // the deadline alone. On the UI thread the event loop runs meanwhile, so a handler that holds
+    // the loop (a modal dialog) may make it return late. True when fd became readable.
+    virtual bool WaitReadable(int fd, Clock::time_point deadline) = 0;
+
+    // The blocking form, for threads without an event loop: one poll, no slices.
+    static bool PollReadable(int fd, Clock::time_point deadline) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const int ms = static_cast<int>(std::clamp<int64_t>(left.count(), 0, 1 << 30));
+        if (fd < 0) {
+            std::this_thread::sleep_until(deadline);
+            return false;
+        }
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, ms) > 0;
+    }
 };

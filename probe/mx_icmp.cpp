@@ -1,5 +1,8 @@
 #include "probe/mx_icmp.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -48,13 +51,13 @@ void TMxICMP::Ping() {
     const int attempts = NumberOfPings;
     if (attempts <= 0) return;
     const bool onUi = pump_.OnUiThread();
-    std::function<void()> idle;
-    if (onUi) idle = [this] { pump_.ProcessEvents(); };
+    // The worker thread of a select scan simply blocks; the UI thread keeps its events running.
+    IEventPump* waiter = onUi ? &pump_ : nullptr;
 
     for (int k = 0; k < attempts; ++k) {
         if (onUi) pump_.ProcessEvents();
         if (!resolved && !tooLong) {
-            if (auto a = echo_.Resolve(address)) {
+            if (auto a = Resolve(address, onUi)) {
                 destination = *a;
                 resolved = true;
             }
@@ -62,22 +65,39 @@ void TMxICMP::Ping() {
         if (!resolved) {
             if (OnReply) OnReply(this, -1, "0.0.0.0", 0, 0);
         } else {
-            EchoReply r = handle->Send(destination, data, ttl, timeout, idle);
+            EchoReply r = handle->Send(destination, data, ttl, timeout, waiter);
             if (OnReply) OnReply(this, r.status, DottedAddress(r.address), r.rttMs, r.ttl);
         }
         Pause(onUi);
     }
 }
 
+std::optional<uint32_t> TMxICMP::Resolve(const std::string& name, bool onUi) {
+    if (!onUi) return echo_.Resolve(name);
+    // A name server that never answers holds the look-up for the resolver's whole time-out: it
+    // runs on a thread of its own while the events go on, and a pipe tells the wait it is done.
+    int done[2];
+    if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) return echo_.Resolve(name);
+    std::optional<uint32_t> result;
+    std::thread lookup([&] {
+        result = echo_.Resolve(name);
+        const char byte = 1;
+        (void)!::write(done[1], &byte, 1);
+    });
+    while (!pump_.WaitReadable(done[0], IEventPump::Clock::now() + std::chrono::hours(1))) {
+    }
+    lookup.join();
+    ::close(done[0]);
+    ::close(done[1]);
+    return result;
+}
+
 void TMxICMP::Pause(bool onUi) {
     if (Delay <= 0) return;
-    using Clock = std::chrono::steady_clock;
-    const auto end = Clock::now() + std::chrono::milliseconds(Delay);
-    for (;;) {
-        if (onUi) pump_.ProcessEvents();
-        // Measured after the events ran, so the pause does not outlast Delay by their time.
-        const auto left = end - Clock::now();
-        if (left <= Clock::duration::zero()) return;
-        std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
+    const auto end = IEventPump::Clock::now() + std::chrono::milliseconds(Delay);
+    if (onUi) {
+        pump_.WaitReadable(-1, end);
+    } else {
+        std::this_thread::sleep_until(end);
     }
 }

@@ -1,10 +1,12 @@
 #pragma once
 // TMxICMP probes one host with ICMP echo requests and reports every attempt through OnReply, on the
-// thread that called Ping. It rests on an echo facility and on an event pump that lets the UI
-// thread's pending events run at the start of each attempt, while the attempt waits, and during
-// the pause after it; on a worker thread the pump does nothing and the waits simply block.
+// thread that called Ping. It rests on an echo facility and on an event pump. On the UI thread the
+// pending events run at the start of each attempt, during a host-name look-up, while the attempt
+// waits for its reply (socket and event loop watched together) and during the pause after it; on
+// a worker thread the waits simply block.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -42,6 +44,7 @@ public:
 
 private:
     void Pause(bool onUi);
+    std::optional<uint32_t> Resolve(const std::string& name, bool onUi);
 
     IEchoService& echo_;
     IEventPump& pump_;

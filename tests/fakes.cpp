@@ -8,7 +8,7 @@ public:
     explicit FakeEchoHandle(FakeEchoService& s) : s_(s) { ++s_.opened; }
     ~FakeEchoHandle() override { ++s_.closed; }
     EchoReply Send(uint32_t destination, const std::vector<uint8_t>&, uint8_t ttl, int timeoutMs,
-                   const std::function<void()>& idle) override {
+                   IEventPump* waiter) override {
         ++s_.sends;
         const std::string dotted = DottedAddress(destination);
         FakeEchoService::Outcome o;
@@ -22,9 +22,10 @@ public:
         }
         int wait = known ? o.delayMs : std::min(timeoutMs, 20);
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
-        while (std::chrono::steady_clock::now() < end) {
-            if (idle) idle();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (waiter) {
+            waiter->WaitReadable(-1, end);
+        } else {
+            std::this_thread::sleep_until(end);
         }
         EchoReply r;
         if (!known) {

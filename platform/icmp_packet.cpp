@@ -1,0 +1,130 @@
+#include "platform/icmp_packet.h"
+
+#include <netinet/in.h>
+#include <netinet/ip_icmp.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/echo_service.h"
+
+namespace icmp_packet {
+
+uint16_t Checksum(const uint8_t* p, size_t n) {
+    uint32_t sum = 0;
+    for (; n > 1; p += 2, n -= 2) sum += static_cast<uint32_t>(p[0] << 8 | p[1]);
+    if (n) sum += static_cast<uint32_t>(p[0] << 8);
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint16_t>(~sum);
+}
+
+int StatusOfError(int type, int code) {
+    using namespace ipstatus;
+    switch (type) {
+        case ICMP_DEST_UNREACH:
+            switch (code) {
+                case ICMP_NET_UNREACH:
+                case ICMP_NET_UNKNOWN:
+                case ICMP_NET_ANO:
+                case ICMP_NET_UNR_TOS:
+                    return kDestNetUnreachable;
+                case ICMP_PROT_UNREACH:
+                    return kDestProtUnreachable;
+                case ICMP_PORT_UNREACH:
+                    return kDestPortUnreachable;
+                case ICMP_FRAG_NEEDED:
+                    return kPacketTooBig;
+                case ICMP_SR_FAILED:
+                    return kBadRoute;
+                default:
+                    return kDestHostUnreachable;
+            }
+        case ICMP_TIME_EXCEEDED:
+            return code == ICMP_EXC_FRAGTIME ? kTtlExpiredReassembly : kTtlExpiredTransit;
+        case ICMP_PARAMETERPROB:
+            return kParameterProblem;
+        case ICMP_SOURCE_QUENCH:
+            return kSourceQuench;
+        default:
+            return kGeneralFailure;
+    }
+}
+
+// A send that fails never reached the wire; the kernel's reason maps onto the nearest status.
+int StatusOfErrno(int err) {
+    switch (err) {
+        case ENETUNREACH:
+            return ipstatus::kDestNetUnreachable;
+        case EHOSTUNREACH:
+            return ipstatus::kDestHostUnreachable;
+        case EMSGSIZE:
+            return ipstatus::kPacketTooBig;
+        default:
+            return ipstatus::kGeneralFailure;
+    }
+}
+
+std::vector<uint8_t> EchoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> packet(8 + data.size());
+    packet[0] = ICMP_ECHO;
+    packet[4] = static_cast<uint8_t>(id >> 8);
+    packet[5] = static_cast<uint8_t>(id);
+    packet[6] = static_cast<uint8_t>(sequence >> 8);
+    packet[7] = static_cast<uint8_t>(sequence);
+    std::copy(data.begin(), data.end(), packet.begin() + 8);
+    const uint16_t sum = Checksum(packet.data(), packet.size());
+    packet[2] = static_cast<uint8_t>(sum >> 8);
+    packet[3] = static_cast<uint8_t>(sum);
+    return packet;
+}
+
+namespace {
+
+bool SameData(const uint8_t* p, size_t n, const std::vector<uint8_t>* data) {
+    return data && n == data->size() && (n == 0 || std::memcmp(p, data->data(), n) == 0);
+}
+
+uint16_t Field16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+
+}  // namespace
+
+Answer ParseDatagram(const uint8_t* p, size_t n, const Request& r) {
+    if (n < 8 || p[0] != ICMP_ECHOREPLY) return {};
+    if (Field16(p + 6) != r.sequence || !SameData(p + 8, n - 8, r.data)) return {};
+    return {Match::Reply, ipstatus::kSuccess, 0};
+}
+
+Answer ParseRaw(const uint8_t* p, size_t n, const Request& r) {
+    if (n < 20) return {};
+    const size_t ihl = static_cast<size_t>(p[0] & 0x0F) * 4;
+    if (ihl < 20 || n < ihl + 8) return {};
+    const uint8_t* message = p + ihl;
+    const size_t len = n - ihl;
+    const uint8_t type = message[0];
+    auto ours = [&](const uint8_t* h) {
+        return Field16(h + 4) == r.id && Field16(h + 6) == r.sequence;
+    };
+    if (type == ICMP_ECHOREPLY) {
+        if (!ours(message) || !SameData(message + 8, len - 8, r.data)) return {};
+        return {Match::Reply, ipstatus::kSuccess, p[8]};
+    }
+    if (type != ICMP_DEST_UNREACH && type != ICMP_TIME_EXCEEDED && type != ICMP_PARAMETERPROB &&
+        type != ICMP_SOURCE_QUENCH)
+        return {};
+    // The error quotes our request: its IP header, then at least eight bytes of its ICMP header.
+    const uint8_t* inner = message + 8;
+    const size_t innerLen = len - 8;
+    if (innerLen < 20) return {};
+    const size_t innerIhl = static_cast<size_t>(inner[0] & 0x0F) * 4;
+    if (innerIhl < 20 || innerLen < innerIhl + 8 || inner[9] != IPPROTO_ICMP) return {};
+    uint32_t innerDestination;
+    std::memcpy(&innerDestination, inner + 16, 4);
+    const uint8_t* quoted = inner + innerIhl;
+    if (innerDestination != r.destination || quoted[0] != ICMP_ECHO || !ours(quoted)) return {};
+    return {Match::Error, StatusOfError(type, message[1]), p[8]};
+}
+
+}  // namespace icmp_packet

@@ -1,0 +1,43 @@
+#pragma once
+// ICMP echo packets as pure functions over byte buffers: building a request, deciding whether a
+// received packet answers it, and the status an ICMP error or a refused send stands for. No
+// sockets and no clock, so every rule is testable with hand-built packets and without root.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace icmp_packet {
+
+uint16_t Checksum(const uint8_t* p, size_t n);
+// Type 8, code 0, the identifier and sequence number in network order, then `data`.
+std::vector<uint8_t> EchoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data);
+
+// The status of an echo that drew an ICMP error of this type and code.
+int StatusOfError(int type, int code);
+// The status of a send the kernel refused with this errno.
+int StatusOfErrno(int err);
+
+// The request a received packet must answer.
+struct Request {
+    uint16_t id = 0;
+    uint16_t sequence = 0;
+    uint32_t destination = 0;  // network order
+    const std::vector<uint8_t>* data = nullptr;
+};
+
+enum class Match { None, Reply, Error };
+struct Answer {
+    Match match = Match::None;
+    int status = 0;
+    uint8_t ttl = 0;  // of the received IP packet; raw sockets only
+};
+
+// A packet from a raw socket, with its IP header: every ICMP packet of the host arrives there, so
+// an echo reply must carry our identifier, sequence number and data, and an error must quote our
+// request to our destination.
+Answer ParseRaw(const uint8_t* p, size_t n, const Request& r);
+// A packet from a datagram ICMP socket, without IP header: the kernel has matched the identifier
+// (it owns it), the sequence number and data are ours to check.
+Answer ParseDatagram(const uint8_t* p, size_t n, const Request& r);
+
+}  // namespace icmp_packet
