@@ -15,7 +15,12 @@ if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null; then
 fi
 p=pgt$$
 c=${p}c r=${p}r a=${p}a s=${p}s w=${p}w
-cleanup() { for n in $c $r $a $s $w; do ip netns del "$n" 2>/dev/null; done; }
+sink=
+cleanup() {
+  [ -n "$sink" ] && kill "$sink" 2>/dev/null
+  rm -rf "/etc/netns/$c"
+  for n in $c $r $a $s $w; do ip netns del "$n" 2>/dev/null; done
+}
 trap cleanup EXIT
 for n in $c $r $a $s $w; do
   ip netns add "$n" || { echo "SKIP: cannot create network namespaces"; exit 77; }
@@ -46,6 +51,17 @@ ip -n $w route add default via 198.18.3.1
 for net in 198.18.1.0/24 198.18.2.0/24 198.18.3.0/24 198.19.0.0/16; do
   ip -n $c route add $net via 198.18.0.1
 done
+# The client's name server is the silent host, which swallows every query: a look-up waits for
+# the resolver's time-out (1 s) and fails. ip netns exec puts this resolv.conf in place.
+mkdir -p "/etc/netns/$c"
+printf 'nameserver 198.18.2.10\noptions timeout:1 attempts:1\n' > "/etc/netns/$c/resolv.conf"
+ip netns exec $s python3 -c '
+import socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("0.0.0.0", 53))
+while True:
+    s.recv(512)
+' & sink=$!
 export PINGROVE_NETNS_CLIENT=$c PINGROVE_NETNS_ROUTER=$r PINGROVE_NETNS_ANSWER=$a \
        PINGROVE_NETNS_SILENT=$s PINGROVE_NETNS_SLOW=$w
 ip netns exec $c "$@"

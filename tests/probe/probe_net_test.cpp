@@ -5,8 +5,12 @@
 #include <netinet/ip_icmp.h>
 #include <poll.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <QTimer>
 
 #include <chrono>
 #include <cstdlib>
@@ -33,6 +37,51 @@ void SetPingGroupRange(const char* range) {
     std::ofstream("/proc/sys/net/ipv4/ping_group_range") << range;
 }
 
+// Answers the echo requests that reach the slow host after `ms`, for as long as it lives.
+class SlowResponder {
+public:
+    explicit SlowResponder(int ms) {
+        const std::string script = std::string(PINGROVE_SOURCE_DIR) + "/bench/slow_responder.py";
+        const std::string delay = std::to_string(ms);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::execlp("ip", "ip", "netns", "exec", Env("PINGROVE_NETNS_SLOW"), "python3",
+                     script.c_str(), delay.c_str(), nullptr);
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // its socket opens
+    }
+    ~SlowResponder() {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    pid_t pid_;
+};
+
+// An event handler that holds the loop (a modal dialog opened during a scan) for 1.5 s.
+class HeldEventLoop : public IEventPump {
+public:
+    bool OnUiThread() const override { return true; }
+    void ProcessEvents() override {}
+    bool WaitReadable(int, Clock::time_point) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return false;
+    }
+};
+
+// Counts the ticks of a 5 ms timer on the UI thread.
+struct Ticker {
+    Ticker() {
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
+        timer.start();
+    }
+    QTimer timer;
+    int ticks = 0;
+};
+
 struct Reply {
     int status;
     std::string ip;
@@ -57,7 +106,11 @@ protected:
         if (fd >= 0) ::close(fd);
     }
     Reply PingOnce(const std::string& address, int ttl = 255, int timeout = 1000) {
-        TMxICMP p(echo, pump);
+        return PingOnceWith(pump, address, ttl, timeout);
+    }
+    Reply PingOnceWith(IEventPump& events, const std::string& address, int ttl = 255,
+                       int timeout = 1000) {
+        TMxICMP p(echo, events);
         p.Address = address;
         p.NumberOfPings = 1;
         p.Delay = 0;
@@ -90,6 +143,51 @@ TEST_P(Network, SilentHostTimesOutAfterTimeout) {
             .count();
     EXPECT_EQ(r.status, ipstatus::kRequestTimedOut);
     EXPECT_GE(ms, 300);
+}
+
+// The reply is judged by when the kernel received it: a handler that held the event loop for
+// 1.5 s neither turns a 50 ms answer into a time-out nor into a 1.5 s round trip.
+TEST_P(Network, AnAnswerInTimeCountsHoweverLongTheEventsRan) {
+    SlowResponder responder(50);
+    HeldEventLoop held;
+    Reply r = PingOnceWith(held, "198.18.3.10");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NEAR(r.rtt, 50, 10);
+}
+
+// Answers come after 150 ms, the time-out is 100 ms: the first attempt's late answer arrives
+// during the second attempt on the same socket and must not be taken for its answer.
+TEST_P(Network, ALateAnswerIsNotTakenForTheNextAttempt) {
+    SlowResponder responder(150);
+    TMxICMP p(echo, pump);
+    p.Address = "198.18.3.10";
+    p.NumberOfPings = 2;
+    p.Delay = 0;
+    p.Timeout = 100;
+    std::vector<int> statuses;
+    p.OnReply = [&](TMxICMP*, int s, const std::string&, int, uint8_t) { statuses.push_back(s); };
+    p.Ping();
+    EXPECT_EQ(statuses, (std::vector<int>{ipstatus::kRequestTimedOut, ipstatus::kRequestTimedOut}));
+}
+
+// Events keep running on the UI thread while the probe waits for a silent host, during its
+// pause, and while a name server that swallows every query keeps the look-up waiting.
+TEST_P(Network, EventsRunWhileTheProbeWaitsPausesAndLooksUp) {
+    {
+        Ticker ticker;
+        TMxICMP p(echo, pump);
+        p.Address = "198.18.2.10";
+        p.NumberOfPings = 1;
+        p.Timeout = 300;
+        p.Delay = 300;
+        p.Ping();
+        EXPECT_GE(ticker.ticks, 40);  // about 120 in 600 ms
+    }
+    Ticker ticker;
+    Reply r = PingOnce("nowhere.pingrove.test");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.ip, "0.0.0.0");
+    EXPECT_GE(ticker.ticks, 40);  // the resolver waits about 1 s for its answer
 }
 
 TEST_P(Network, RouterReportsUnreachableAndTtlExpired) {

@@ -1,0 +1,116 @@
+// Echo packets built and read as bytes: no socket, no root.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/ip_icmp.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/echo_service.h"
+#include "platform/icmp_packet.h"
+
+namespace {
+
+using namespace icmp_packet;
+
+const std::vector<uint8_t> kData(64, 0xA7);
+
+// An IPv4 header (20 bytes, protocol ICMP, TTL 57) in front of an ICMP message.
+std::vector<uint8_t> WithIpHeader(std::vector<uint8_t> message, const char* to) {
+    std::vector<uint8_t> p(20);
+    p[0] = 0x45;
+    p[8] = 57;
+    p[9] = IPPROTO_ICMP;
+    uint32_t a = inet_addr(to);
+    std::memcpy(&p[16], &a, 4);
+    p.insert(p.end(), message.begin(), message.end());
+    return p;
+}
+
+std::vector<uint8_t> EchoReply(uint16_t id, uint16_t seq, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> m = EchoRequest(id, seq, data);
+    m[0] = ICMP_ECHOREPLY;
+    return m;
+}
+
+TEST(IcmpPacket, RequestLayoutAndChecksum) {
+    std::vector<uint8_t> p = EchoRequest(0x1234, 0xABCD, kData);
+    ASSERT_EQ(p.size(), 72u);
+    EXPECT_EQ(p[0], ICMP_ECHO);
+    EXPECT_EQ(p[1], 0);
+    EXPECT_EQ((std::vector<uint8_t>{p[4], p[5], p[6], p[7]}),
+              (std::vector<uint8_t>{0x12, 0x34, 0xAB, 0xCD}));
+    EXPECT_EQ(Checksum(p.data(), p.size()), 0);  // a correct checksum sums to zero
+    const uint8_t odd[] = {0x01, 0x02, 0x03};  // an odd last byte counts as the high half
+    EXPECT_EQ(Checksum(odd, 3), static_cast<uint16_t>(~(0x0102 + 0x0300)));
+}
+
+// Only the answer to this very request counts: identifier, sequence number and data on a raw
+// socket, sequence number and data on a datagram one (the kernel owns its identifier); an error
+// must quote our request to our destination.
+TEST(IcmpPacket, OnlyTheAnswerToThisRequestMatches) {
+    const Request r{0x1234, 7, inet_addr("198.18.1.10"), &kData};
+    auto raw = [&](std::vector<uint8_t> m) {
+        auto p = WithIpHeader(std::move(m), "198.18.0.2");
+        return ParseRaw(p.data(), p.size(), r);
+    };
+    Answer a = raw(EchoReply(0x1234, 7, kData));
+    EXPECT_EQ(a.match, Match::Reply);
+    EXPECT_EQ(a.status, 0);
+    EXPECT_EQ(a.ttl, 57);
+    EXPECT_EQ(raw(EchoReply(0x1235, 7, kData)).match, Match::None);  // a foreign identifier
+    EXPECT_EQ(raw(EchoReply(0x1234, 6, kData)).match, Match::None);  // the previous probe
+    EXPECT_EQ(raw(EchoReply(0x1234, 7, std::vector<uint8_t>(64, 0))).match, Match::None);
+    EXPECT_EQ(raw(EchoRequest(0x1234, 7, kData)).match, Match::None);  // our own request
+
+    // A router's "host unreachable" quoting our request, and one quoting somebody else's.
+    auto error = [&](uint16_t id, const char* quotedTo) {
+        std::vector<uint8_t> m = {ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, 0, 0, 0, 0, 0, 0};
+        auto quoted = WithIpHeader(EchoRequest(id, 7, kData), quotedTo);
+        m.insert(m.end(), quoted.begin(), quoted.begin() + 28);
+        return raw(m);
+    };
+    a = error(0x1234, "198.18.1.10");
+    EXPECT_EQ(a.match, Match::Error);
+    EXPECT_EQ(a.status, ipstatus::kDestHostUnreachable);
+    EXPECT_EQ(error(0x9999, "198.18.1.10").match, Match::None);
+    EXPECT_EQ(error(0x1234, "198.18.1.11").match, Match::None);
+
+    auto datagram = [&](std::vector<uint8_t> m) { return ParseDatagram(m.data(), m.size(), r); };
+    EXPECT_EQ(datagram(EchoReply(0x4444, 7, kData)).match, Match::Reply);
+    EXPECT_EQ(datagram(EchoReply(0x4444, 8, kData)).match, Match::None);
+    EXPECT_EQ(datagram(EchoReply(0x4444, 7, {})).match, Match::None);
+    // Truncated packets of every length are refused, never read past their end.
+    auto whole = WithIpHeader(EchoReply(0x1234, 7, kData), "198.18.0.2");
+    for (size_t n = 0; n < whole.size(); ++n)
+        EXPECT_EQ(ParseRaw(whole.data(), n, r).match, Match::None) << n;
+}
+
+TEST(IcmpPacket, StatusOfEachErrorAndRefusedSend) {
+    using namespace ipstatus;
+    const struct {
+        int type, code, status;
+    } errors[] = {
+        {ICMP_DEST_UNREACH, ICMP_NET_UNREACH, kDestNetUnreachable},
+        {ICMP_DEST_UNREACH, ICMP_NET_UNKNOWN, kDestNetUnreachable},
+        {ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, kDestHostUnreachable},
+        {ICMP_DEST_UNREACH, ICMP_HOST_UNKNOWN, kDestHostUnreachable},
+        {ICMP_DEST_UNREACH, ICMP_PROT_UNREACH, kDestProtUnreachable},
+        {ICMP_DEST_UNREACH, ICMP_PORT_UNREACH, kDestPortUnreachable},
+        {ICMP_DEST_UNREACH, ICMP_FRAG_NEEDED, kPacketTooBig},
+        {ICMP_DEST_UNREACH, ICMP_SR_FAILED, kBadRoute},
+        {ICMP_TIME_EXCEEDED, ICMP_EXC_TTL, kTtlExpiredTransit},
+        {ICMP_TIME_EXCEEDED, ICMP_EXC_FRAGTIME, kTtlExpiredReassembly},
+        {ICMP_PARAMETERPROB, 0, kParameterProblem},
+        {ICMP_SOURCE_QUENCH, 0, kSourceQuench},
+        {ICMP_REDIRECT, 0, kGeneralFailure},
+    };
+    for (const auto& e : errors)
+        EXPECT_EQ(StatusOfError(e.type, e.code), e.status) << e.type << "/" << e.code;
+    EXPECT_EQ(StatusOfErrno(ENETUNREACH), kDestNetUnreachable);
+    EXPECT_EQ(StatusOfErrno(EHOSTUNREACH), kDestHostUnreachable);
+    EXPECT_EQ(StatusOfErrno(EMSGSIZE), kPacketTooBig);
+    EXPECT_EQ(StatusOfErrno(EPERM), kGeneralFailure);
+}
+
+}  // namespace
