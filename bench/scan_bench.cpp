@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -60,6 +61,15 @@ int main(int argc, char** argv) {
         ++replies;
         onReply(s, status, ip, rtt, t);
     };
+    qint64 idleFloor = 0;
+    {
+        // The machine's floor: the same timer in an idle event loop for two seconds.
+        UiGapMeter idle;
+        QEventLoop loop;
+        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+        loop.exec();
+        idleFloor = idle.Longest();
+    }
     UiGapMeter gaps;
     QElapsedTimer total;
     total.start();
@@ -69,8 +79,9 @@ int main(int argc, char** argv) {
     const qint64 expected = replyTimeSum + 10LL * form.MxICMP1.Delay;
     std::printf(
         "targets 10 replies %d scan_ms %lld expected_ms %lld overhead_ms_per_target %.2f "
-        "longest_ui_gap_ms %lld\n",
+        "longest_ui_gap_ms %lld idle_floor_ms %lld (goal: gap <= floor + 3)\n",
         replies, static_cast<long long>(elapsed), static_cast<long long>(expected),
-        (elapsed - expected) / 10.0, static_cast<long long>(longestGap));
+        (elapsed - expected) / 10.0, static_cast<long long>(longestGap),
+        static_cast<long long>(idleFloor));
     return 0;
 }
