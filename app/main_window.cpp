@@ -46,14 +46,18 @@ int Tag(const QObject* o) {
     return o->property("Tag").toInt();
 }
 
-// Centres a dialog's frame over the window's frame at every showing. Left to Qt, a dialog shown
-// again is placed from a guess at its frame and lands 20 px off every other time.
-void CentreOver(QWidget* dialog, const QWidget* window) {
+// Centres a dialog's frame over `area` at every showing. Left to Qt, a dialog shown again is
+// placed from a guess at its frame and lands 20 px off every other time.
+void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
     QSize frame = dialog->frameGeometry().size() - dialog->size();  // known once it was shown
     if (frame.isEmpty()) frame = window->frameGeometry().size() - window->size();
     QRect r(QPoint(), dialog->size() + frame);
-    r.moveCenter(window->frameGeometry().center());
+    r.moveCenter(area.center());
     dialog->move(r.topLeft());
+}
+
+void CentreOver(QWidget* dialog, const QWidget* window) {
+    CentreOver(dialog, window, window->frameGeometry());
 }
 
 }  // namespace
@@ -508,7 +512,11 @@ void TForm1::TrayIcon1Restore() {
 }
 
 void TForm1::About1Click() {
-    if (about_) about_->exec();
+    if (!about_) return;
+    // The about box belongs to no part of the window: it opens in the middle of the screen.
+    if (const QScreen* screen = this->screen())
+        CentreOver(about_, this, screen->availableGeometry());
+    about_->exec();
 }
 
 // ---- the list view
@@ -558,6 +566,9 @@ void TForm1::ReleaseSelectScan() {
     SetMenusUnlocked(true);
     RestoreMainTimer();
     selectScanRunning_ = false;
+    // A row selected while the worker ran brings its menu commands back like any selection.
+    N9->setEnabled(ItemSelected);
+    Delete1->setEnabled(ItemSelected);
 }
 
 void TForm1::WaitForSelectScan() {

@@ -2,6 +2,8 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "app/image_lists.h"
 #include "platform/cp932.h"
@@ -25,6 +27,19 @@ public:
     }
 };
 
+// Every row is as high as a row with its state icon, icon or not: the view takes all rows' height
+// from the first, and rows would shrink and grow as the first one lost and gained its icon.
+class RowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize s = QStyledItemDelegate::sizeHint(option, index);
+        const int iconRow = option.decorationSize.height() + 3;  // the icon and the grid line
+        s.setHeight(std::max(s.height(), iconRow));
+        return s;
+    }
+};
+
 }  // namespace
 
 TListView::TListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images::ImageList1()) {
@@ -43,6 +58,7 @@ TListView::TListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images:
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAllColumnsShowFocus(true);
     setIconSize(QSize(16, 16));
+    setItemDelegate(new RowDelegate(this));
     // Grid lines between the cells; selected rows keep the palette's highlight colours.
     setStyleSheet(QStringLiteral(
         "QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }"

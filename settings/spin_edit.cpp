@@ -1,21 +1,46 @@
 #include "settings/spin_edit.h"
 
 #include <QLineEdit>
+#include <algorithm>
+
+namespace {
+
+// The number a text of digits (with an optional sign) stands for, brought into [lo, hi]; null
+// for any other text. Digits beyond what an integer holds still count as "very large".
+std::optional<int> Clamped(const QString& text, int lo, int hi) {
+    const QString t = text.trimmed();
+    qsizetype i = (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) ? 1 : 0;
+    if (i == t.size()) return std::nullopt;
+    for (qsizetype k = i; k < t.size(); ++k)
+        if (!t[k].isDigit() || t[k].unicode() > '9') return std::nullopt;
+    bool ok = false;
+    const qlonglong v = t.toLongLong(&ok, 10);
+    if (!ok) return t.startsWith(QLatin1Char('-')) ? lo : hi;
+    return static_cast<int>(std::clamp<qlonglong>(v, lo, hi));
+}
+
+}  // namespace
 
 TSpinEdit::TSpinEdit(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
     setRange(minimum, maximum);
     setValue(minimum);
 }
 
+QValidator::State TSpinEdit::validate(QString& text, int&) const {
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t == QLatin1String("-") || t == QLatin1String("+"))
+        return QValidator::Intermediate;
+    return Clamped(t, minimum(), maximum()) ? QValidator::Acceptable : QValidator::Invalid;
+}
+
+int TSpinEdit::valueFromText(const QString& text) const {
+    return Clamped(text, minimum(), maximum()).value_or(minimum());
+}
+
 int TSpinEdit::Value() {
-    bool ok = false;
-    int v = lineEdit()->text().trimmed().toInt(&ok, 10);
-    if (!ok) {
-        setValue(minimum());
-        lineEdit()->setText(QString::number(minimum()));
-        return minimum();
-    }
-    v = std::clamp(v, minimum(), maximum());
-    setValue(v);
-    return v;
+    const std::optional<int> v = Clamped(lineEdit()->text(), minimum(), maximum());
+    const int value = v.value_or(minimum());
+    setValue(value);
+    lineEdit()->setText(QString::number(value));
+    return value;
 }

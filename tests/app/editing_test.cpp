@@ -2,6 +2,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 #include "settings/spin_edit.h"
@@ -119,6 +120,18 @@ TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
     edit->setText("");
     EXPECT_EQ(s->Value(), 0);
     EXPECT_EQ(edit->text(), "0");
+    // Typed numbers out of range are taken and brought to the nearest bound, also when the field
+    // loses the focus first (as it does when OK is clicked).
+    s->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "999");
+    EXPECT_EQ(edit->text(), "999");
+    s->interpretText();
+    EXPECT_EQ(s->Value(), 255);
+    TSpinEdit* interval = form4->CSpinEdit1;
+    interval->findChild<QLineEdit*>()->setText("0");
+    interval->interpretText();
+    EXPECT_EQ(form4->Interval(), 1);
     EXPECT_FALSE(form3->Edit2->validator() == nullptr);
     QString emoji = QStringLiteral("😀");
     int pos = 0;

@@ -1,3 +1,4 @@
+#include <QScreen>
 #include <QAction>
 #include <QFile>
 #include <QGroupBox>
@@ -216,9 +217,12 @@ TEST_F(Window, AboutBoxShowsNameAndVersion) {
         EXPECT_EQ(w->findChild<QLabel*>("ProductName")->text(), QStringLiteral("ピングローブ"));
         static_cast<QDialog*>(w)->accept();
     });
+    form->move(0, 0);  // far from the middle of the screen: the box does not follow the window
     form->About1Click();
     EXPECT_EQ(seen, QStringLiteral("バージョン情報"));
     EXPECT_EQ(about->size(), QSize(241, 191));
+    const QPoint middle = form->screen()->availableGeometry().center();
+    EXPECT_LE((about->frameGeometry().center() - middle).manhattanLength(), 2);
 }
 
 }  // namespace

@@ -25,7 +25,10 @@ protected:
 
 TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
     Start(kList);
+    const int rowHeight = form->ListView1->visualItemRect(Row(1)).height();
+    EXPECT_GE(rowHeight, 16 + 3);  // room for the state icon before any row has one
     form->Action5Execute();
+    EXPECT_EQ(form->ListView1->visualItemRect(Row(1)).height(), rowHeight);
     EXPECT_EQ(Image(0), 2);
     EXPECT_EQ(Image(1), 1);
     EXPECT_EQ(Image(2), 2);
@@ -191,6 +194,8 @@ TEST_F(Scan, SelectScanRunsOnAWorkerAndReleasesAfterTheReply) {
     for (QToolButton* b : {form->SpeedButton1, form->SpeedButton2, form->SpeedButton3,
                            form->SpeedButton4, form->SpeedButton5})
         EXPECT_TRUE(b->isEnabled());
+    EXPECT_TRUE(form->N9->isEnabled());  // the main menu follows the selection made meanwhile
+    EXPECT_TRUE(form->Delete1->isEnabled());
     EXPECT_TRUE(form->Timer1.isActive());
 }
 
