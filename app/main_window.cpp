@@ -481,7 +481,8 @@ void TForm1::changeEvent(QEvent* e) {
     QMainWindow::changeEvent(e);
     if (e->type() != QEvent::WindowStateChange) return;
     auto* change = static_cast<QWindowStateChangeEvent*>(e);
-    if (isMinimized() && !(change->oldState() & Qt::WindowMinimized)) MinimizeHook();
+    if (isMinimized() && !(change->oldState() & Qt::WindowMinimized))
+        MinimizeHook(change->oldState() & Qt::WindowMaximized);
 }
 
 void TForm1::moveEvent(QMoveEvent* e) {
@@ -489,7 +490,7 @@ void TForm1::moveEvent(QMoveEvent* e) {
     if (windowState() == Qt::WindowNoState && isVisible()) frameOffset_ = geometry().topLeft() - pos();
 }
 
-void TForm1::MinimizeHook() {
+void TForm1::MinimizeHook(bool wasMaximized) {
     if (AutoScanOn) {
         try {
             TrayIcon1.SetVisible(true);
@@ -504,7 +505,7 @@ void TForm1::MinimizeHook() {
             return;
         }
     }
-    TrayIcon1.WindowMinimized();
+    TrayIcon1.WindowMinimized(wasMaximized);
 }
 
 void TForm1::TrayIcon1Restore() {

@@ -177,7 +177,7 @@ private:
     // Timer1 stopped with its running state saved in its Tag, and started again by that Tag.
     void PauseMainTimer();
     void RestoreMainTimer();
-    void MinimizeHook();
+    void MinimizeHook(bool wasMaximized);
     void ShowError(const QString& text);
     QToolButton* MakeButton(const char* name, const QIcon& icon, const QString& hint,
                             QAction* action);

@@ -87,7 +87,11 @@ void TTrayIcon::Update() {
 
 void TTrayIcon::Restore() {
     if (window_) {
-        window_->showNormal();
+        if (restoreMaximized_) {
+            window_->showMaximized();
+        } else {
+            window_->showNormal();
+        }
         window_->raise();
         window_->activateWindow();
     }
@@ -100,8 +104,9 @@ void TTrayIcon::Minimize() {
     if (OnMinimize) OnMinimize();
 }
 
-void TTrayIcon::WindowMinimized() {
+void TTrayIcon::WindowMinimized(bool wasMaximized) {
     if (!visible_) return;
+    restoreMaximized_ = wasMaximized || (window_ && window_->windowState() & Qt::WindowMaximized);
     // Let the window finish its own state change before it is hidden.
     QTimer::singleShot(0, this, [this] {
         if (visible_ && window_ && window_->isMinimized()) Minimize();

@@ -57,8 +57,9 @@ public:
     void Restore();
     void Minimize();
     void ShowMenu();
-    // The window reports that it was minimised; while the icon is shown this hides it.
-    void WindowMinimized();
+    // The window reports that it was minimised (from the maximised state or not); while the icon is
+    // shown this hides it, and Restore brings it back in that state.
+    void WindowMinimized(bool wasMaximized = false);
     // A mouse release (or another click) on the icon.
     void HandleClick(INotificationArea::Click click);
     // One step of the animation.
@@ -78,6 +79,7 @@ public:
     std::function<void()> OnMinimize;
 
 private:
+    bool restoreMaximized_ = false;
     void Update();
     QIcon PictureIcon() const;
 

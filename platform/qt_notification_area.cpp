@@ -1,21 +1,47 @@
 #include "platform/qt_notification_area.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QTimer>
+
 QtNotificationArea::QtNotificationArea(QObject* parent) : QObject(parent) {
     connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (!onClick) return;
-        // Trigger is the release of the left button; Context the right button.
         switch (r) {
             case QSystemTrayIcon::Trigger:
-                onClick(Click::LeftUp);
+                Report(Click::LeftUp, Qt::LeftButton);
                 break;
             case QSystemTrayIcon::Context:
-                onClick(Click::RightUp);
+                Report(Click::RightUp, Qt::RightButton);
                 break;
             default:
-                onClick(Click::Other);
+                Report(Click::Other, Qt::NoButton);
                 break;
         }
     });
+}
+
+void QtNotificationArea::Report(Click click, Qt::MouseButton button) {
+    if (button != Qt::NoButton && (QGuiApplication::mouseButtons() & button)) {
+        pending_ = click;
+        pendingButton_ = button;
+        QCoreApplication::instance()->installEventFilter(this);
+        return;
+    }
+    if (onClick) onClick(click);
+}
+
+bool QtNotificationArea::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == pendingButton_) {
+        QCoreApplication::instance()->removeEventFilter(this);
+        pendingButton_ = Qt::NoButton;
+        // After the release has reached the icon: the menu must not take it for its own.
+        QTimer::singleShot(0, this, [this, click = pending_] {
+            if (onClick) onClick(click);
+        });
+    }
+    return false;
 }
 
 bool QtNotificationArea::Add() {

@@ -30,6 +30,13 @@ TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
     form->Undo1->trigger();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(tray.shown);
+
+    form->showMaximized();  // a maximised window comes back maximised
+    QApplication::processEvents();
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    tray.onClick(INotificationArea::Click::LeftUp);
+    EXPECT_TRUE(form->isMaximized());
 }
 
 TEST_F(Window, MinimisingWithoutAutoScanIsAnOrdinaryMinimise) {

@@ -101,12 +101,22 @@ shot tray
 tray=$(xdotool search --onlyvisible --class trayer | head -1)
 eval "$(xdotool getwindowgeometry --shell "$tray")"
 iconx=$((X + WIDTH - 12)) icony=$((Y + HEIGHT / 2))  # trayer packs its icons to the right
-xdotool mousemove $iconx $icony click 3
+# The icon acts on the release of a button, not on its press.
+windows() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
+before=$(windows)
+xdotool mousemove $iconx $icony mousedown 3
 sleep 1
+[ "$(windows)" = "$before" ] || fail "the tray menu opened on the press of the right button"
+xdotool mouseup 3
+waitfor 5 '[ "$(windows)" -gt "$before" ]' || fail "the tray menu did not open on the release"
+sleep 0.5
 shot tray-menu
 xdotool key Escape
 sleep 0.5
-xdotool mousemove $iconx $icony click 1
+xdotool mousemove $iconx $icony mousedown 1
+sleep 1
+[ -z "$(mainwin $app)" ] || fail "the window came back on the press of the left button"
+xdotool mouseup 1
 waitfor 5 'test -n "$(mainwin $app)"' || fail "tray click did not restore"
 shot restored
 
