@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QSessionManager>
 
 #include "app/about_box.h"
@@ -42,6 +44,17 @@ void UseJapaneseFont() {
 
 }  // namespace
 
+QString QtCatalogueFor(const QLocale& locale, const QString& folder) {
+    QTranslator probe;
+    if (locale.language() != QLocale::Japanese &&
+        probe.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
+        return probe.filePath();
+    // A Japanese program speaks Japanese in Qt's own dialogs too, where the locale has no
+    // catalogue of its own (the C locale among them).
+    if (probe.load(QStringLiteral("qtbase_ja"), folder)) return probe.filePath();
+    return QString();
+}
+
 void EndProgramWithWindow(QApplication& app, TForm1& window) {
     app.setQuitOnLastWindowClosed(false);
     QObject::connect(&window, &TForm1::Closed, &app, [] { QCoreApplication::exit(0); });
@@ -61,6 +74,10 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket) {
         return 0;
     }
     UseJapaneseFont();
+    QTranslator qtTexts;
+    const QString catalogue =
+        QtCatalogueFor(QLocale(), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (!catalogue.isEmpty() && qtTexts.load(catalogue)) app.installTranslator(&qtTexts);
     app.setWindowIcon(images::ProgramIcon());
 
     const QString exeDir = QCoreApplication::applicationDirPath();

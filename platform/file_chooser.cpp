@@ -1,8 +1,34 @@
 #include "platform/file_chooser.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTimer>
+#include <QTreeView>
 
 QString QtFileChooser::ChooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
                                       const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, folder, filter);
+    QFileDialog dialog(parent, title, folder, filter);
+    dialog.setObjectName(QStringLiteral("FileChooser"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(640, 400);
+    if (parent) {
+        // Over the dialog that asked, not wherever the window system puts a new window.
+        QRect r(QPoint(), dialog.size());
+        r.moveCenter(parent->window()->frameGeometry().center());
+        dialog.move(r.topLeft());
+    }
+    // The detail columns take the width their texts need (translated headers, dates), the name
+    // column the rest.
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        for (QTreeView* view : dialog.findChildren<QTreeView*>()) {
+            QHeaderView* header = view->header();
+            for (int c = 1; c < header->count(); ++c)
+                header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+            header->setSectionResizeMode(0, QHeaderView::Stretch);
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
 }

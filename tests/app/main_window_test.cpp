@@ -1,3 +1,5 @@
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QScreen>
 #include <QAction>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
+#include "app/program.h"
 #include "window_fixture.h"
 
 namespace {
@@ -223,6 +226,24 @@ TEST_F(Window, AboutBoxShowsNameAndVersion) {
     EXPECT_EQ(about->size(), QSize(241, 191));
     const QPoint middle = form->screen()->availableGeometry().center();
     EXPECT_LE((about->frameGeometry().center() - middle).manhattanLength(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Qt's own dialogs speak Japanese where the locale is Japanese or has no catalogue of its own.
+TEST(QtTexts, TheLocalesCatalogueElseJapanese) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFileInfo::exists(folder + "/qtbase_ja.qm")) GTEST_SKIP() << "qt6-translations-l10n";
+    auto name = [&](const char* locale) {
+        return QFileInfo(QtCatalogueFor(QLocale(QString::fromLatin1(locale)), folder)).fileName();
+    };
+    EXPECT_EQ(name("ja_JP"), "qtbase_ja.qm");
+    EXPECT_EQ(name("de_DE"), "qtbase_de.qm");
+    EXPECT_EQ(name("C"), "qtbase_ja.qm");
+    EXPECT_EQ(name("eo"), "qtbase_ja.qm");  // Esperanto: no catalogue
+    EXPECT_EQ(QtCatalogueFor(QLocale("ja_JP"), "/nonexistent"), QString());
 }
 
 }  // namespace
