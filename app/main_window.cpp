@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <algorithm>
+#include <functional>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -12,6 +13,8 @@
 #include <QMoveEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStandardItemModel>
@@ -58,6 +61,11 @@ void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
 
 void CentreOver(QWidget* dialog, const QWidget* window) {
     CentreOver(dialog, window, window->frameGeometry());
+}
+
+void NameScrollBars(QAbstractScrollArea* area, const QString& name) {
+    area->verticalScrollBar()->setAccessibleName(name + QStringLiteral("（縦スクロール）"));
+    area->horizontalScrollBar()->setAccessibleName(name + QStringLiteral("（横スクロール）"));
 }
 
 }  // namespace
@@ -117,6 +125,7 @@ QToolButton* TForm1::MakeButton(const char* name, const QIcon& icon, const QStri
     b->setObjectName(name);
     b->setIcon(icon);
     b->setToolTip(hint);
+    b->setAccessibleName(hint);  // a glyph alone says nothing to a screen reader
     b->setFixedSize(23, 22);
     b->setAutoRaise(true);
     SetTag(b, 0);
@@ -257,6 +266,9 @@ void TForm1::BuildWindow() {
     connect(ListView1, &TListView::SelectItem, this, &TForm1::ListView1SelectItem);
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { Action4Execute(); });
     connect(ListView1->header(), &QHeaderView::sectionClicked, this, &TForm1::ListView1ColumnClick);
+    ListView1->setAccessibleName(GroupBox1->title());
+    NameScrollBars(ListView1, GroupBox1->title());
+    AddKeyboardCommands();
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
         if (!PopupMenu1AutoPopup) return;
         PopupMenu1->popup(ListView1->viewport()->mapToGlobal(p));
@@ -286,6 +298,8 @@ void TForm1::BuildWindow() {
     l2->addWidget(HeaderControl1);
     Memo1 = new QPlainTextEdit(GroupBox2);
     Memo1->setObjectName("Memo1");
+    Memo1->setAccessibleName(QStringLiteral("偵察ログ"));
+    NameScrollBars(Memo1, Memo1->accessibleName());
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     l2->addWidget(Memo1);
@@ -336,6 +350,32 @@ QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens) {
     r.moveLeft(std::clamp(r.left(), best->left(), best->right() - r.width() + 1));
     r.moveTop(std::clamp(r.top(), best->top(), best->bottom() - r.height() + 1));
     return r;
+}
+
+void TForm1::AddKeyboardCommands() {
+    // The keys a Qt user tries, none of them shown in a menu: the menus keep their captions. Each
+    // command goes through the control that runs it, so the scan lock holds for keys too.
+    auto key = [this](QKeySequence k, QWidget* scope, std::function<void()> run) {
+        auto* s = new QShortcut(k, scope, std::move(run));
+        s->setContext(scope == this ? Qt::WindowShortcut : Qt::WidgetShortcut);
+    };
+    auto click = [](QToolButton* b) {
+        return [b] {
+            if (b->isEnabled()) b->click();
+        };
+    };
+    key(Qt::Key_Return, ListView1, click(SpeedButton2));  // as a double click on the row
+    key(Qt::Key_Enter, ListView1, click(SpeedButton2));
+    key(Qt::Key_Delete, ListView1, click(SpeedButton5));
+    key(Qt::Key_Insert, this, click(SpeedButton3));
+    key(Qt::Key_F5, this, click(SpeedButton1));
+    key(Qt::Key_Escape, this, click(SpeedButton6));
+    key(Qt::Key_F10, this, [this] {
+        if (!menuBar()->actions().isEmpty()) {
+            menuBar()->setFocus(Qt::MenuBarFocusReason);
+            menuBar()->setActiveAction(menuBar()->actions().first());
+        }
+    });
 }
 
 void TForm1::ApplySettings(const TFormSettings& s) {

@@ -165,6 +165,7 @@ private:
     void BuildWindow();
     void BuildMenus();
     void BuildToolBar();
+    void AddKeyboardCommands();
     void ApplySettings(const TFormSettings& s);
     void HandleReply(int status, const QString& ipAddress, const QString& address);
     void FinishAllScan();

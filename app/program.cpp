@@ -64,7 +64,17 @@ void EndProgramWithWindow(QApplication& app, TForm1& window) {
                      });
 }
 
+void PreferX11OnWayland() {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;  // the user's choice stands
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return;          // no X server to go to
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qgetenv("XDG_SESSION_TYPE") != QByteArrayLiteral("wayland"))
+        return;
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
+}
+
 int RunProgram(int argc, char** argv, int rawIcmpSocket) {
+    PreferX11OnWayland();
     TApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("pingrove"));
     QtMessageBox messages;

@@ -14,6 +14,12 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket);
 // does.
 void EndProgramWithWindow(QApplication& app, TForm1& window);
 
+// Wayland lets no program place its window or learn that it was minimised, so the stored
+// position, the centred about box and the minimise to the tray would all stop working there. On a
+// Wayland desktop with an X server at hand (XWayland) the program runs on Qt's X11 platform,
+// unless QT_QPA_PLATFORM says otherwise. Call before the application object exists.
+void PreferX11OnWayland();
+
 // The file of Qt's own texts (the file chooser, the standard buttons) to load in `folder`: the
 // locale's, or Japanese where the locale is Japanese or has none. Empty when neither is there.
 QString QtCatalogueFor(const QLocale& locale, const QString& folder);

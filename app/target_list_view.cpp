@@ -131,6 +131,10 @@ void TListView::RaiseCount(QTreeWidgetItem* row, int k) {
 void TListView::SetImage(QTreeWidgetItem* row, int index) {
     row->setData(0, kImageRole, index);
     row->setIcon(0, index >= 0 && index < imageList1_.size() ? imageList1_[index] : QIcon());
+    // What the icon shows, for a screen reader.
+    static const QString kStates[] = {QString(), QStringLiteral("オフライン"),
+                                      QStringLiteral("オンライン"), QStringLiteral("偵察中")};
+    row->setData(0, Qt::AccessibleTextRole, index >= 1 && index <= 3 ? kStates[index] : QString());
 }
 
 int TListView::ImageIndex(const QTreeWidgetItem* row) {

@@ -48,6 +48,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
         CSpinEdit[i] = new TSpinEdit(0, 255, GroupBox1);
         CSpinEdit[i]->setObjectName(QStringLiteral("CSpinEdit%1").arg(i + 1));
         CSpinEdit[i]->setGeometry(lefts[i], 40, 45, 21);
+        CSpinEdit[i]->setAccessibleName(QStringLiteral("偵察先ＩＰアドレス　第%1部").arg(i + 1));
     }
     const char* dotNames[3] = {"Label3", "Label4", "Label5"};
     for (int i = 0; i < 3; ++i)
@@ -58,6 +59,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     Edit2->setObjectName("Edit2");
     Edit2->setGeometry(16, 88, 289, 20);
     Edit2->setValidator(new Cp932Validator(Edit2));
+    Edit2->setAccessibleName(QStringLiteral("偵察先名"));
 
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, CSpinEdit[0]);

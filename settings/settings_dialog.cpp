@@ -39,6 +39,9 @@ TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidge
     BitBtn1 = MakeButton(group, "BitBtn1", QString(), QRect(272, 80, 41, 25));
     BitBtn1->setIcon(QIcon(QStringLiteral(":/icons/play.svg")));
     BitBtn1->setToolTip(QStringLiteral("音を鳴らす"));
+    BitBtn1->setAccessibleName(BitBtn1->toolTip());
+    Label1->setBuddy(CSpinEdit1);
+    CSpinEdit1->setAccessibleName(Label1->text());
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm4::CheckBox1Click);
     connect(CheckBox2, &QCheckBox::clicked, this, &TForm4::CheckBox2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);

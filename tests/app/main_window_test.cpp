@@ -1,6 +1,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <QTest>
 #include <QAction>
 #include <QFile>
 #include <QGroupBox>
@@ -116,6 +117,25 @@ TEST_F(Window, SelectionEnablesTheRowCommands) {
     form->ListView1->FocusSelectScroll(Row(0));
     EXPECT_FALSE(form->ItemSelected);
     EXPECT_FALSE(form->SpeedButton2->isEnabled());
+    form->AllScanRunning = false;
+
+    // The same commands from the keyboard, under the same rules; screen readers hear each
+    // button's hint and each row's state.
+    QApplication::setActiveWindow(form.get());
+    form->ListView1->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return form->ListView1->hasFocus(); }));
+    QTest::keyClick(form->ListView1, Qt::Key_Delete);  // nothing selected: nothing deleted
+    EXPECT_EQ(form->ListView1->RowCount(), 3);
+    form->ListView1->FocusSelectScroll(Row(1));
+    QTest::keyClick(form->ListView1, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return !form->SelectScanRunning() && Image(1) > 0; }));
+    EXPECT_EQ(Row(1)->data(0, Qt::AccessibleTextRole).toString(),
+              Image(1) == 2 ? QStringLiteral("オンライン") : QStringLiteral("オフライン"));
+    QTest::keyClick(form->ListView1, Qt::Key_Delete);
+    EXPECT_EQ(form->ListView1->RowCount(), 2);
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    EXPECT_EQ(Cell(0, 3), "1");  // the all scan ran
+    EXPECT_EQ(form->SpeedButton1->accessibleName(), QStringLiteral("全偵察"));
 }
 
 TEST_F(Window, ColumnClicksSortAsTextAndFlipTheDirection) {

@@ -30,6 +30,7 @@ waitfor() {  # waitfor SECONDS 'CONDITION': evaluates the condition until it hol
   until eval "$2" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
 }
 
+here=$(dirname "$(readlink -f "$0")")
 Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=$display XDG_RUNTIME_DIR=$work/run LANG=ja_JP.UTF-8
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -38,6 +39,18 @@ openbox >/dev/null 2>&1 & pids+=($!)
 trayer --edge bottom --align right --widthtype pixel --width 64 --heighttype pixel --height 24 \
   >/dev/null 2>&1 & pids+=($!)
 sleep 1
+# A session bus, so that the program shows its controls on the accessibility bus (AT-SPI).
+a11y=false
+if command -v dbus-launch >/dev/null && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
+  eval "$(dbus-launch --sh-syntax)" && pids+=($DBUS_SESSION_BUS_PID) && a11y=true
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+fi
+named() {  # named STEP: every control on show has a name a screen reader can announce
+  $a11y || return 0
+  /usr/bin/python3 "$here/accessible_names.py" "$app" > "$work/a11y-$1.log" 2>&1 ||
+    fail "controls without an accessible name ($1): $(grep -E 'no name|not on' "$work/a11y-$1.log" | head -5)"
+  echo "accessible names, $1: $(grep -vc "^note" "$work/a11y-$1.log") controls, all named"
+}
 
 # The program runs from its own folder copy, so its settings file lands there.
 mkdir -p "$work/bin" "$work/cwd"
@@ -51,6 +64,7 @@ waitfor 15 'test -n "$(mainwin $app)"' || fail "main window did not appear"
 win=$(mainwin $app)
 sleep 1
 shot main
+named main-window
 
 # A second start is refused with its message and leaves with status 0.
 "$work/bin/pingrove" > "$work/second.log" 2>&1 & second=$!
@@ -77,6 +91,7 @@ openmenu() {  # openmenu X: a top-level item of the menu bar, by its position
 }
 modal() { waitfor 5 'test -n "$(otherwin $app $win)"' && sleep 0.5; }
 openmenu 135; modal || fail "settings dialog did not open"; shot settings-dialog
+named settings-dialog
 first=$(xdotool getwindowgeometry "$(otherwin $app $win)" | grep Position)
 xdotool key Escape; sleep 0.5
 for again in 2 3; do  # shown again, the dialog comes back to the same place
@@ -89,6 +104,7 @@ done
 echo "settings dialog: $first, then $second"
 openmenu 98; sleep 0.5; xdotool key Down Return; modal || fail "add dialog did not open"
 shot add-dialog
+named add-dialog
 xdotool key Escape; sleep 0.5
 openmenu 200; modal || fail "about box did not open"; shot about-box
 xdotool key Return; sleep 0.5
