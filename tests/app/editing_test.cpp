@@ -96,7 +96,7 @@ TEST_F(Window, DuplicateBeepsBlinksAndComesBack) {
 }
 
 TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
-    Start("\"IP\";\"Name\"\r\n\"010.0.0.1\";\"\"\r\n");
+    Start("\"IP\";\"Name\"\r\n\"10.0.0.10\";\"\"\r\n\"010.0.0.1\";\"\"\r\n");
     form->Timer1.stop();  // auto scan off: the timer stays off whatever happens
     WhenModal([](QWidget* w) {
         auto* d = qobject_cast<TForm3*>(w);
@@ -104,11 +104,11 @@ TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
         d->Button2->click();
     });
     form->Action1Execute();
-    EXPECT_EQ(form->ListView1->RowCount(), 1);
+    EXPECT_EQ(form->ListView1->RowCount(), 2);
     EXPECT_FALSE(form->Timer1.isActive());
     WhenModal([](QWidget* w) { qobject_cast<TForm3*>(w)->Button1->click(); });
     form->Action1Execute();
-    EXPECT_EQ(form->ListView1->RowCount(), 2);  // 10.0.0.1 is not the text 010.0.0.1
+    EXPECT_EQ(form->ListView1->RowCount(), 3);  // 10.0.0.1 is neither 010.0.0.1 nor 10.0.0.10
     EXPECT_EQ(sound.beeps, 0);
 }
 

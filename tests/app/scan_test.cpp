@@ -120,6 +120,24 @@ TEST_F(Scan, SameAddressTwiceMarksTheFirstRow) {
     EXPECT_EQ(Cell(1, 2), "1");  // the selected row at its reply is counted
 }
 
+// The answering address finds its row by the whole text: "10.0.0.1" is not "10.0.0.10"; and the
+// row whose address answered is marked before the probed row that spells it otherwise.
+TEST_F(Scan, RepliesFindTheirRowByTheWholeAddress) {
+    echo.Set("10.0.0.10", {0, "10.0.0.1", 0});
+    echo.Set("127.0.0.1", {0, "", 0});
+    Start("\"IP\";\"Name\"\r\n\"10.0.0.10\";\"a\"\r\n\"10.0.0.1\";\"b\"\r\n"
+          "\"127.0.0.1\";\"c\"\r\n\"127.1\";\"d\"\r\n");
+    form->ListView1->FocusSelectScroll(Row(0));
+    form->Action4Execute();
+    ASSERT_TRUE(WaitFor([&] { return !form->SelectScanRunning(); }));
+    EXPECT_EQ(Image(1), 2);  // 10.0.0.1 answered for 10.0.0.10
+    EXPECT_EQ(Image(0), 3);
+    form->ListView1->FocusSelectScroll(Row(3));
+    form->Action4Execute();
+    ASSERT_TRUE(WaitFor([&] { return !form->SelectScanRunning(); }));
+    EXPECT_EQ(Image(2), 2);  // 127.0.0.1 answered for 127.1
+}
+
 TEST_F(Scan, AnotherSpellingOfTheAddressMarksTheProbedRow) {
     echo.Set("127.0.0.1", {0, "", 0});
     Start("\"IP\";\"Name\"\r\n\"127.000.000.001\";\"a\"\r\n\"127.1\";\"b\"\r\n");
@@ -278,6 +296,10 @@ TEST(StatusTexts, LogLineFormat) {
     EXPECT_EQ(texts::LogLine(when, QLocale(QLocale::English), "x"),
               QStringLiteral("2026年03月04日 Wednesday 05:06:07  ｜オンライン  ｜x"));
     EXPECT_EQ(countdown::IntervalSeconds(100000000), 2147483647);
+    // An afternoon reads on the 24-hour clock.
+    EXPECT_TRUE(texts::LogLine(QDateTime(QDate(2026, 3, 4), QTime(17, 6, 7)),
+                               QLocale(QLocale::Japanese), "x")
+                    .contains(QStringLiteral(" 17:06:07  ｜")));
 }
 
 }  // namespace

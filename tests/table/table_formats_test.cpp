@@ -240,6 +240,11 @@ TEST_F(Formats, BadMlbFilesLeaveTheTableAsItWas) {
     hugeCount[27] = '\xff';
     bad.push_back(hugeCount);
     bad.push_back(bytes + "x");
+    // The record's byte count says one more than its values hold (the file's total agrees).
+    std::string longer = bytes + "x";
+    longer[bytes.size() - 16] = static_cast<char>(longer[bytes.size() - 16] + 1);
+    longer[12] = static_cast<char>(longer[12] + 1);
+    bad.push_back(longer);
 
     for (const std::string& b : bad) {
         TMlb2 t;
