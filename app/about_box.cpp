@@ -5,9 +5,10 @@
 #include <QPushButton>
 
 #include "app/image_lists.h"
+#include "app/program_info.h"
 #include "settings/dialog_parts.h"
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     MakeFixedDialog(this, "AboutBox", QSize(241, 191));
     setWindowTitle(QStringLiteral("バージョン情報"));
     auto* panel = new QFrame(this);
@@ -25,7 +26,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     f.setBold(true);
     product->setFont(f);
     product->setGeometry(72, 18, 145, 24);
-    auto* version = new QLabel(QStringLiteral("Version 1.05"), panel);
+    auto* version = new QLabel(QStringLiteral("Version ") + QString::fromUtf8(kProgramVersion), panel);
     version->setObjectName("Version");
     version->setGeometry(72, 48, 145, 16);
     auto* comment = new QLabel(QStringLiteral("ICMP エコーによるホスト偵察"), panel);

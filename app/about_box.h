@@ -1,9 +1,9 @@
 #pragma once
 #include <QDialog>
 
-// TAboutBox: the program icon, the product name and the version, closed by OK.
-class TAboutBox : public QDialog {
+// AboutBox: the program icon, the product name and the version, closed by OK.
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(QWidget* parent = nullptr);
+    explicit AboutBox(QWidget* parent = nullptr);
 };

@@ -2,14 +2,14 @@
 
 #include "platform/message_box.h"
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     ShowError = [](const QString& text) {
         QtMessageBox().ShowError(QApplication::activeWindow(), QStringLiteral("ピングローブ"),
                                  text);
     };
 }
 
-bool TApplication::notify(QObject* receiver, QEvent* event) {
+bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {

@@ -4,10 +4,10 @@
 #include <QApplication>
 #include <functional>
 
-class TApplication : public QApplication {
+class Application : public QApplication {
     Q_OBJECT
 public:
-    TApplication(int& argc, char** argv);
+    Application(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
     // Shows an error text; a message box unless replaced (tests replace it).
     std::function<void(const QString&)> ShowError;

@@ -1,159 +1,80 @@
 #pragma once
-// TForm1, the main window: the target list, the scan log, the status bar, the commands, the scans
-// and the auto-scan countdown. Its fields are the state the scans, the reply handling and the
-// dialogs share; everything here belongs to the UI thread.
+// The main window: it routes the commands to the scans and the editing dialogs and shows what
+// happens: the list, the scan log, the status bar and the tray icon. The widgets live in
+// MainWindowUi, the scans in ScanRunner, the countdown in AutoScanCountdown, the scan lock in
+// ScanLock; everything here belongs to the UI thread.
+//
+// Where the window's design names are found:
+//   TForm1 MainWindow          Action1Execute addTarget        Action3Execute deleteTarget
+//   Action4Execute runSelectScan   Action5Execute runAllScan   MxICMP1Reply onProbeReply
+//   Timer1Timer AutoScanCountdown::tick     StartCountdown AutoScanCountdown::restart
+//   SpeedButton6Click requestStop   ListView1SelectItem onRowSelection
+//   PopupMenu1Popup onContextMenu   ListView1ColumnClick sortByColumn   N1Click openSettings
+//   About1Click showAbout   FormShow loadTargets   FormCloseQuery confirmClose
+//   FormClose saveFiles   TrayIcon1Restore onTrayRestore   TakeScanLock ScanLock::take
+//   ItemSelected itemSelected_   SortDescending sortDescending_   SoundOn soundOn_ (CBX1)
+//   AutoScanOn autoScanOn_ (CBX2)   IntervalText intervalText_ (MIN)   SoundFile soundFile_ (DF)
+//   OsFamily osFamily_   OnlineFound, StopRequested, AllScanRunning: ScanRunner
+//   ImageList1: the list's pictures; ImageList2/3: the tray frames; ImageList4: MenuPicture
+// Controls keep their design names as object names (see MainWindowUi).
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
-#include <QTimer>
 #include <QVector>
-#include <array>
 #include <memory>
 #include <string>
 
+#include "app/main_window_ui.h"
 #include "app/services.h"
 #include "desktop/tray_icon.h"
-#include "probe/mx_icmp.h"
 #include "settings/settings_file.h"
 #include "settings/target_list_file.h"
 
-class QAction;
-class QGroupBox;
-class QHeaderView;
-class QLabel;
-class QMenu;
-class QPlainTextEdit;
-class QSplitter;
-class QStatusBar;
-class QToolBar;
-class QToolButton;
+class AboutBox;
+class AddTargetDialog;
+class AutoScanCountdown;
 class QTreeWidgetItem;
-class TAboutBox;
-class TForm3;
-class TForm4;
-class TListView;
-class TPingThread;
+class ScanLock;
+class ScanRunner;
+class SettingsDialog;
 
-// The window geometry to show: `wanted` when its title bar can be reached on one of the screens'
-// available areas and it fits there; otherwise moved onto the nearest screen and cut to its size.
-QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens);
-
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Reads the settings; raises EICMPError when no ICMP echo socket can be opened.
-    explicit TForm1(TServices& services, QWidget* parent = nullptr);
-    ~TForm1() override;
-    void SetDialogs(TForm3* form3, TForm4* form4, TAboutBox* about);
+    explicit MainWindow(Services& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+    void setDialogs(AddTargetDialog* addDialog, SettingsDialog* settingsDialog, AboutBox* about);
     // Shows the window in the state the settings name.
-    void ShowAtStart();
-
-    // Shared state.
-    std::string OsFamily;
-    bool ItemSelected = false;
-    int SortColumn = 0;
-    bool SortDescending = false;
-    bool OnlineFound = false;
-    bool StopRequested = false;
-    bool AllScanRunning = false;
-    bool SoundOn = false;
-    bool AutoScanOn = false;
-    QString IntervalText;
-    QString SoundFile;
-    int ElapsedSeconds = 0;
-    int IntervalSeconds = 0;
-    int RemainingMinutes = 0;
-    int RemainingSeconds = 0;
-
-    // Commands and handlers.
-    void Action1Execute();
-    void Action2Execute() {}
-    void Action3Execute();
-    void Action4Execute();
-    void Action5Execute();
-    void SpeedButton6Click() { StopRequested = true; }
-    void Timer1Timer();
-    void MxICMP1Reply(TMxICMP* sender, int status, const std::string& ipAddress, int rtt,
-                      uint8_t ttl);
-    void ListView1SelectItem(QTreeWidgetItem* item, bool selected);
-    void PopupMenu1Popup();
-    void ListView1ColumnClick(int column);
-    void N1Click();
-    void About1Click();
-    void Exit1Click() { close(); }
-    void Exit2Click() { close(); }
-    void Undo1Click() { TrayIcon1.Restore(); }
-    void TrayIcon1Restore();
-    void FormShow();
-    bool FormCloseQuery();
-    // Saves the settings, then the target list; raises an error naming the file that failed.
-    void FormClose();
+    void showAtStart();
     // The desktop session is ending. Asks as a close does when the session manager lets us ask;
     // when it does not, saves without asking. False when the user chose to stay.
-    bool EndSession(bool mayAsk);
+    bool endSession(bool mayAsk);
 
-    // Services for the scans and the dialogs.
-    void SetPanel(int i, const QString& text);
-    QString Panel(int i) const;
-    void StartCountdown(int minutes);
-    void TakeScanLock(bool allScan);
-    void ReleaseSelectScan();
-    bool SelectScanRunning() const { return selectScanRunning_; }
-    // Lets events run until the select scan's worker has finished and its effects are in.
-    void WaitForSelectScan();
-    TTrayIcon& Tray() { return TrayIcon1; }
+    // The shared state of the design, for reading.
+    bool itemSelected() const { return itemSelected_; }
+    bool sortDescending() const { return sortDescending_; }
+    bool soundOn() const { return soundOn_; }
+    const QString& intervalText() const { return intervalText_; }
+    const QString& soundFile() const { return soundFile_; }
+    const std::string& osFamily() const { return osFamily_; }
+    bool contextMenuAllowed() const { return contextMenuAllowed_; }
 
-    // Controls and components, named as in the window's design.
-    QToolBar* ToolBar1;
-    QToolButton* SpeedButton1;
-    QToolButton* SpeedButton2;
-    QToolButton* SpeedButton3;
-    QToolButton* SpeedButton4;
-    QToolButton* SpeedButton5;
-    QToolButton* SpeedButton6;
-    QGroupBox* GroupBox1;
-    QGroupBox* GroupBox2;
-    QSplitter* Splitter1;
-    TListView* ListView1;
-    QHeaderView* HeaderControl1;
-    QPlainTextEdit* Memo1;
-    QStatusBar* StatusBar1;
-    QLabel* StatusPanels[4];
-    QAction* Action1;
-    QAction* Action2;
-    QAction* Action3;
-    QAction* Action4;
-    QAction* Action5;
-    QAction* Exit1;
-    QMenu* N8;
-    QAction* N9;
-    QAction* N10;
-    QMenu* Edit1;
-    QAction* N11;
-    QAction* Delete1;
-    QAction* N1;
-    QAction* About1;
-    QMenu* PopupMenu1;
-    QAction* N6;
-    QAction* N7;
-    QAction* N2;
-    QAction* N3;
-    QAction* N4;
-    QMenu* PopupMenu2;
-    QAction* Undo1;
-    QAction* Exit2;
-    bool PopupMenu1AutoPopup = true;
-    QTimer Timer1;
-    TMxICMP MxICMP1;
-    QVector<QIcon> ImageList2;
-    QVector<QIcon> ImageList3;
-    QVector<QIcon> ImageList4;
-    TTrayIcon TrayIcon1;
+public slots:
+    void addTarget();
+    void deleteTarget();
+    void runSelectScan();
+    void runAllScan();
+    void requestStop();
+    void sortByColumn(int column);
+    void openSettings();
+    void showAbout();
+    void onContextMenu();
 
 signals:
     // A close was accepted and the files are saved (or the user chose to go without them): the
     // program ends, whether the window was on screen or hidden in the tray.
-    void Closed();
+    void closed();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -162,35 +83,44 @@ protected:
     void moveEvent(QMoveEvent* e) override;
 
 private:
-    void BuildWindow();
-    void BuildMenus();
-    void BuildToolBar();
-    void AddKeyboardCommands();
-    void ApplySettings(const TFormSettings& s);
-    void HandleReply(int status, const QString& ipAddress, const QString& address);
-    void FinishAllScan();
-    // The context menu, "設定", "偵察" and "編集": what the scan lock takes besides the buttons.
-    void SetMenusUnlocked(bool unlocked);
-    // SpeedButton1 to SpeedButton5, the buttons the scan lock disables.
-    std::array<QToolButton*, 5> LockedButtons() const {
-        return {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5};
-    }
-    // Timer1 stopped with its running state saved in its Tag, and started again by that Tag.
-    void PauseMainTimer();
-    void RestoreMainTimer();
-    void MinimizeHook(bool wasMaximized);
-    void ShowError(const QString& text);
-    QToolButton* MakeButton(const char* name, const QIcon& icon, const QString& hint,
-                            QAction* action);
+    void connectCommands();
+    void applySettings(const WindowSettings& s);
+    void loadTargets();
+    bool confirmClose();
+    // Saves the settings, then the target list; raises an error naming the file that failed.
+    void saveFiles();
+    void setPanel(Panel p, const QString& text);
+    void setMenusUnlocked(bool unlocked);
+    void onRowSelection(QTreeWidgetItem* row, bool selected);
+    void onProbeReply(int status, const QString& ip, const QString& address);
+    void onAllScanFinished(bool onlineFound);
+    void onSelectScanFinished();
+    void onMinimized(bool wasMaximized);
+    void onTrayRestore();
+    void showError(const QString& text);
 
-    TServices& services_;
-    TFormSettings loaded_;
-    TTargetListFile targetList_;
-    TForm3* form3_ = nullptr;
-    TForm4* form4_ = nullptr;
-    TAboutBox* about_ = nullptr;
-    std::unique_ptr<TPingThread> pingThread_;
-    bool selectScanRunning_ = false;
+    MainWindowUi m_ui;
+    Services& services_;
+    QVector<QIcon> trayFramesFor98_;  // ImageList2
+    QVector<QIcon> trayFrames_;       // ImageList3
+    TrayIcon tray_;
+    AutoScanCountdown* countdown_;
+    ScanRunner* scans_;
+    std::unique_ptr<ScanLock> lock_;
+    WindowSettings loaded_;
+    TargetListFile targetList_;
+    AddTargetDialog* addDialog_ = nullptr;
+    SettingsDialog* settingsDialog_ = nullptr;
+    AboutBox* about_ = nullptr;
+
+    std::string osFamily_;
+    bool itemSelected_ = false;
+    bool sortDescending_ = false;
+    bool contextMenuAllowed_ = true;  // PopupMenu1's AutoPopup
+    bool soundOn_ = false;
+    bool autoScanOn_ = false;
+    QString intervalText_;
+    QString soundFile_;
     bool shown_ = false;
     QElapsedTimer minimizeRefused_;
     // How far the client area lies inside the frame, learnt while the window is in its normal

@@ -12,6 +12,7 @@
 #include "app/application.h"
 #include "app/image_lists.h"
 #include "app/main_window.h"
+#include "app/program_info.h"
 #include "platform/file_chooser.h"
 #include "platform/icmp_echo_service.h"
 #include "platform/instance_lock.h"
@@ -26,7 +27,7 @@
 
 namespace {
 
-const QString kCaption = QStringLiteral("ピングローブ");
+const QString kCaption = QString::fromUtf8(kProductName);
 
 // The windows are designed for "ＭＳ Ｐゴシック" at 12 pixels; IPAPGothic has the same metrics.
 void UseJapaneseFont() {
@@ -55,12 +56,12 @@ QString QtCatalogueFor(const QLocale& locale, const QString& folder) {
     return QString();
 }
 
-void EndProgramWithWindow(QApplication& app, TForm1& window) {
+void EndProgramWithWindow(QApplication& app, MainWindow& window) {
     app.setQuitOnLastWindowClosed(false);
-    QObject::connect(&window, &TForm1::Closed, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&window, &MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager& session) {
-                         if (!window.EndSession(session.allowsInteraction())) session.cancel();
+                         if (!window.endSession(session.allowsInteraction())) session.cancel();
                      });
 }
 
@@ -75,10 +76,10 @@ void PreferX11OnWayland() {
 
 int RunProgram(int argc, char** argv, int rawIcmpSocket) {
     PreferX11OnWayland();
-    TApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("pingrove"));
+    Application app(argc, argv);
+    app.setApplicationName(QString::fromUtf8(kProgramName));
     QtMessageBox messages;
-    FileInstanceLock lock("pingrove");
+    FileInstanceLock lock(kProgramName);
     if (!lock.TryAcquire()) {
         messages.Inform(nullptr, kCaption, QStringLiteral("ピングローブは既に実行されています！"));
         return 0;
@@ -97,8 +98,8 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket) {
     QtSound sound({soundDir, QDir::currentPath()});
     QtNotificationArea tray;
     QtFileChooser chooser;
-    TSettingsFile settings(QCoreApplication::applicationFilePath());
-    TServices services{echo,
+    SettingsFile settings(QCoreApplication::applicationFilePath());
+    Services services{echo,
                        pump,
                        sound,
                        messages,
@@ -107,15 +108,15 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket) {
                        QDir::current().absoluteFilePath(QStringLiteral("iplist.txt")),
                        PlatformId()};
     try {
-        TForm1 form1(services);
-        TForm3 form3(&form1);
-        TForm4 form4(sound, chooser,
+        MainWindow window(services);
+        AddTargetDialog addDialog(&window);
+        SettingsDialog settingsDialog(sound, chooser,
                      QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"),
-                     &form1);
-        TAboutBox about(&form1);
-        form1.SetDialogs(&form3, &form4, &about);
-        EndProgramWithWindow(app, form1);
-        form1.ShowAtStart();
+                     &window);
+        AboutBox about(&window);
+        window.setDialogs(&addDialog, &settingsDialog, &about);
+        EndProgramWithWindow(app, window);
+        window.showAtStart();
         app.exec();
     } catch (const std::exception& e) {
         messages.ShowError(nullptr, kCaption, QString::fromUtf8(e.what()));

@@ -4,7 +4,7 @@
 
 class QApplication;
 class QLocale;
-class TForm1;
+class MainWindow;
 
 // `rawIcmpSocket`: the raw ICMP socket opened before privileges were dropped, or -1.
 int RunProgram(int argc, char** argv, int rawIcmpSocket);
@@ -12,7 +12,7 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket);
 // The event loop ends when the main window's close is accepted, also for a window hidden in the
 // tray (Qt quits by itself only when a visible window closes), and a session end asks as a close
 // does.
-void EndProgramWithWindow(QApplication& app, TForm1& window);
+void EndProgramWithWindow(QApplication& app, MainWindow& window);
 
 // Wayland lets no program place its window or learn that it was minimised, so the stored
 // position, the centred about box and the minimise to the tray would all stop working there. On a

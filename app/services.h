@@ -7,15 +7,15 @@ class IEventPump;
 class ISound;
 class IMessageBox;
 class INotificationArea;
-class TSettingsFile;
+class SettingsFile;
 
-struct TServices {
+struct Services {
     IEchoService& echo;
     IEventPump& pump;
     ISound& sound;
     IMessageBox& messages;
     INotificationArea& notificationArea;
-    TSettingsFile& settingsFile;
+    SettingsFile& settingsFile;
     QString targetListPath;  // absolute, fixed at start-up
     int platformId;
 };

@@ -15,10 +15,10 @@ constexpr int kSortKeyRole = Qt::UserRole + 1;
 constexpr int kBytesRole = Qt::UserRole + 2;
 constexpr int kFullTextRole = Qt::UserRole + 3;
 
-class TargetRow : public QTreeWidgetItem {
+class SortableItem : public QTreeWidgetItem {
 public:
     bool operator<(const QTreeWidgetItem& other) const override {
-        auto* view = static_cast<TListView*>(treeWidget());
+        auto* view = static_cast<TargetListView*>(treeWidget());
         int column = view ? view->SortKeyColumn() : 0;
         if (column == 0) return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
         // Unsigned byte order, a prefix first: exactly QByteArray's comparison.
@@ -42,7 +42,7 @@ public:
 
 }  // namespace
 
-TListView::TListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images::ImageList1()) {
+TargetListView::TargetListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images::ImageList1()) {
     setObjectName("ListView1");
     setColumnCount(5);
     setHeaderLabels({QStringLiteral("！"), QStringLiteral("偵察先ＩＰアドレス"),
@@ -79,8 +79,8 @@ TListView::TListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images:
             });
 }
 
-QTreeWidgetItem* TListView::AppendRow(const TTarget& target) {
-    auto* row = new TargetRow;
+QTreeWidgetItem* TargetListView::AppendRow(const Target& target) {
+    auto* row = new SortableItem;
     row->setText(0, QString());
     SetSubItem(row, 0, target.ip);
     SetSubItem(row, 1, target.name);
@@ -93,20 +93,20 @@ QTreeWidgetItem* TListView::AppendRow(const TTarget& target) {
     return row;
 }
 
-TTarget TListView::TargetOf(const QTreeWidgetItem* row) {
-    TTarget t{SubItem(row, 0), SubItem(row, 1), std::nullopt, std::nullopt};
+Target TargetListView::TargetOf(const QTreeWidgetItem* row) {
+    Target t{SubItem(row, 0), SubItem(row, 1), std::nullopt, std::nullopt};
     QVariant ip = row->data(1, kBytesRole), name = row->data(2, kBytesRole);
     if (ip.isValid()) t.ipBytes = ip.toByteArray().toStdString();
     if (name.isValid()) t.nameBytes = name.toByteArray().toStdString();
     return t;
 }
 
-QString TListView::SubItem(const QTreeWidgetItem* row, int k) {
+QString TargetListView::SubItem(const QTreeWidgetItem* row, int k) {
     const QVariant full = row->data(k + 1, kFullTextRole);
     return full.isValid() ? full.toString() : row->text(k + 1);
 }
 
-void TListView::SetSubItem(QTreeWidgetItem* row, int k, const QString& text) {
+void TargetListView::SetSubItem(QTreeWidgetItem* row, int k, const QString& text) {
     if (text.size() <= kShownLength) {
         row->setData(k + 1, kFullTextRole, QVariant());
         row->setText(k + 1, text);
@@ -116,19 +116,19 @@ void TListView::SetSubItem(QTreeWidgetItem* row, int k, const QString& text) {
     row->setText(k + 1, text.left(kShownLength) + QStringLiteral("…"));
 }
 
-QTreeWidgetItem* TListView::FindRow(const QString& address) const {
+QTreeWidgetItem* TargetListView::FindRow(const QString& address) const {
     for (int i = 0; i < RowCount(); ++i) {
         if (SubItem(Row(i), 0) == address) return Row(i);
     }
     return nullptr;
 }
 
-void TListView::RaiseCount(QTreeWidgetItem* row, int k) {
+void TargetListView::RaiseCount(QTreeWidgetItem* row, int k) {
     qint64 n = SubItem(row, k).toLongLong();
     SetSubItem(row, k, QString::number(n + 1));
 }
 
-void TListView::SetImage(QTreeWidgetItem* row, int index) {
+void TargetListView::SetImage(QTreeWidgetItem* row, int index) {
     row->setData(0, kImageRole, index);
     row->setIcon(0, index >= 0 && index < imageList1_.size() ? imageList1_[index] : QIcon());
     // What the icon shows, for a screen reader.
@@ -137,27 +137,27 @@ void TListView::SetImage(QTreeWidgetItem* row, int index) {
     row->setData(0, Qt::AccessibleTextRole, index >= 1 && index <= 3 ? kStates[index] : QString());
 }
 
-int TListView::ImageIndex(const QTreeWidgetItem* row) {
+int TargetListView::ImageIndex(const QTreeWidgetItem* row) {
     return row->data(0, kImageRole).toInt();
 }
 
-void TListView::FocusSelectScroll(QTreeWidgetItem* row) {
+void TargetListView::FocusSelectScroll(QTreeWidgetItem* row) {
     setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollToItem(row);
 }
 
-QTreeWidgetItem* TListView::SelectedRow() const {
+QTreeWidgetItem* TargetListView::SelectedRow() const {
     const QList<QTreeWidgetItem*> rows = selectedItems();
     return rows.isEmpty() ? nullptr : rows.first();
 }
 
-void TListView::DeleteRow(QTreeWidgetItem* row) {
+void TargetListView::DeleteRow(QTreeWidgetItem* row) {
     // Without a current row the view does not select a neighbour in the deleted row's place.
     if (row->isSelected() || currentItem() == row) selectionModel()->clear();
     delete row;
 }
 
-void TListView::SortRows(int column, bool descending) {
+void TargetListView::SortRows(int column, bool descending) {
     sortKeyColumn_ = column;
     if (column >= 1) {
         // One conversion per row and sort, not one per comparison.
@@ -175,8 +175,24 @@ void TListView::SortRows(int column, bool descending) {
     sortItems(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
-void TListView::mousePressEvent(QMouseEvent* e) {
+void TargetListView::mousePressEvent(QMouseEvent* e) {
     // A click into the empty part of the list ends the selection.
     if (!itemAt(e->position().toPoint())) clearSelection();
     QTreeWidget::mousePressEvent(e);
+}
+
+QString TargetRow::address() const {
+    return TargetListView::SubItem(item_, 0);
+}
+
+void TargetRow::raiseScanCount() {
+    TargetListView::RaiseCount(item_, static_cast<int>(Column::ScanCount) - 1);
+}
+
+void TargetRow::raiseOnlineCount() {
+    TargetListView::RaiseCount(item_, static_cast<int>(Column::OnlineCount) - 1);
+}
+
+void TargetRow::setIcon(RowIcon icon) {
+    static_cast<TargetListView*>(item_->treeWidget())->SetImage(item_, static_cast<int>(icon));
 }

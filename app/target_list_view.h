@@ -7,12 +7,33 @@
 
 #include "settings/target_list_file.h"
 
-class TListView : public QTreeWidget {
+// The list's columns: the state icon, then the four sub-items.
+enum class Column { State = 0, Address = 1, Name = 2, OnlineCount = 3, ScanCount = 4 };
+// The state icon of a row, by its index in the row picture list.
+enum class RowIcon { None = -1, Offline = 1, Online = 2, Probing = 3 };
+
+class TargetListView;
+
+// One row of the list, typed: what the scans and the reply handling do to a row.
+class TargetRow {
+public:
+    explicit TargetRow(QTreeWidgetItem* item) : item_(item) {}
+    QTreeWidgetItem* item() const { return item_; }
+    QString address() const;
+    void raiseScanCount();
+    void raiseOnlineCount();
+    void setIcon(RowIcon icon);
+
+private:
+    QTreeWidgetItem* item_;
+};
+
+class TargetListView : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit TListView(QWidget* parent = nullptr);
+    explicit TargetListView(QWidget* parent = nullptr);
 
-    QTreeWidgetItem* AppendRow(const TTarget& target);
+    QTreeWidgetItem* AppendRow(const Target& target);
     int RowCount() const { return topLevelItemCount(); }
     QTreeWidgetItem* Row(int i) const { return topLevelItem(i); }
     // The first row, in list order, whose address text equals `address` exactly.
@@ -32,7 +53,7 @@ public:
     // Ends the row's selection first, so the selection handler hears of it.
     void DeleteRow(QTreeWidgetItem* row);
     // The row's target with the bytes it was read with.
-    static TTarget TargetOf(const QTreeWidgetItem* row);
+    static Target TargetOf(const QTreeWidgetItem* row);
 
     // Sorts by column (0 caption, 1..4 sub-items); sub-items compare as code page 932 bytes.
     void SortRows(int column, bool descending);

@@ -9,7 +9,7 @@
 namespace {
 
 void SortByName(benchmark::State& state) {
-    TListView view;
+    TargetListView view;
     const QString kana =
         QStringLiteral("アイウエオカキクケコサシスセソタチツテトナニヌネノ偵察先名前");
     for (int i = 0; i < state.range(0); ++i) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "app/main_window.h"
+#include "app/scan_runner.h"
 #include "app/target_list_view.h"
 #include "platform/icmp_echo_service.h"
 #include "platform/message_box.h"
@@ -44,20 +45,22 @@ int main(int argc, char** argv) {
     Silence sound;
     QtMessageBox messages;
     NoTray tray;
-    TSettingsFile settings(dir.filePath("pingrove"));
-    TServices services{echo, pump, sound, messages, tray, settings, dir.filePath("iplist.txt"), 2};
-    TForm1 form(services);
+    SettingsFile settings(dir.filePath("pingrove"));
+    Services services{echo, pump, sound, messages, tray, settings, dir.filePath("iplist.txt"), 2};
+    MainWindow form(services);
     form.show();
-    form.Timer1.stop();
+    form.findChild<QTimer*>("Timer1")->stop();
+    auto* list = form.findChild<TargetListView*>("ListView1");
+    TMxICMP& probe = form.findChild<ScanRunner*>("ScanRunner")->probe();
     int replies = 0;
     qint64 replyTimeSum = 0;
     for (int i = 0; i < 10; ++i) {
         const bool silent = i % 2;
-        form.ListView1->AppendRow({silent ? "198.18.2.10" : "198.18.1.10", "", {}, {}});
+        list->AppendRow({silent ? "198.18.2.10" : "198.18.1.10", "", {}, {}});
     }
-    auto onReply = form.MxICMP1.OnReply;
-    form.MxICMP1.OnReply = [&](TMxICMP* s, int status, const std::string& ip, int rtt, uint8_t t) {
-        replyTimeSum += status == 0 ? rtt : form.MxICMP1.Timeout;
+    auto onReply = probe.OnReply;
+    probe.OnReply = [&](TMxICMP* s, int status, const std::string& ip, int rtt, uint8_t t) {
+        replyTimeSum += status == 0 ? rtt : probe.Timeout;
         ++replies;
         onReply(s, status, ip, rtt, t);
     };
@@ -73,10 +76,10 @@ int main(int argc, char** argv) {
     UiGapMeter gaps;
     QElapsedTimer total;
     total.start();
-    form.Action5Execute();
+    form.runAllScan();
     const qint64 elapsed = total.elapsed();
     const qint64 longestGap = gaps.Longest();
-    const qint64 expected = replyTimeSum + 10LL * form.MxICMP1.Delay;
+    const qint64 expected = replyTimeSum + 10LL * probe.Delay;
     std::printf(
         "targets 10 replies %d scan_ms %lld expected_ms %lld overhead_ms_per_target %.2f "
         "longest_ui_gap_ms %lld idle_floor_ms %lld (goal: gap <= floor + 3)\n",

@@ -8,13 +8,13 @@
 
 #include "platform/cp932.h"
 
-TTrayIcon::TTrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent)
+TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent)
     : QObject(parent), area_(area), appIcon_(std::move(appIcon)), window_(window) {
     QPixmap blank(16, 16);
     blank.fill(Qt::transparent);
     blankIcon_ = QIcon(blank);
     frameTimer_.setInterval(animateInterval_);
-    connect(&frameTimer_, &QTimer::timeout, this, &TTrayIcon::FrameTick);
+    connect(&frameTimer_, &QTimer::timeout, this, &TrayIcon::FrameTick);
     area_.onClick = [this](INotificationArea::Click c) { HandleClick(c); };
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [this] { SessionEnding(); });
@@ -22,12 +22,12 @@ TTrayIcon::TTrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QO
     }
 }
 
-TTrayIcon::~TTrayIcon() {
+TrayIcon::~TrayIcon() {
     area_.onClick = nullptr;
     if (visible_) area_.Remove();
 }
 
-void TTrayIcon::SetVisible(bool v) {
+void TrayIcon::SetVisible(bool v) {
     visible_ = v;
     if (v) {
         area_.SetIcon(PictureIcon());
@@ -39,14 +39,14 @@ void TTrayIcon::SetVisible(bool v) {
     }
 }
 
-void TTrayIcon::SetHint(const QString& t) {
+void TrayIcon::SetHint(const QString& t) {
     if (t == hint_ || cp932::ByteLength(t) >= 64) return;
     hint_ = t;
     toolTip_ = t;
     if (visible_) area_.SetToolTip(toolTip_);
 }
 
-void TTrayIcon::SetAnimate(bool v) {
+void TrayIcon::SetAnimate(bool v) {
     if (!icons_) return;
     animate_ = v;
     if (v) {
@@ -56,36 +56,36 @@ void TTrayIcon::SetAnimate(bool v) {
     }
 }
 
-void TTrayIcon::SetAnimateInterval(int ms) {
+void TrayIcon::SetAnimateInterval(int ms) {
     animateInterval_ = ms;
     frameTimer_.setInterval(ms);
 }
 
-void TTrayIcon::SetIconIndex(int i) {
+void TrayIcon::SetIconIndex(int i) {
     iconIndex_ = i;
     picture_ = (icons_ && i >= 0 && i < icons_->size()) ? i : -2;
     Update();
 }
 
-void TTrayIcon::FrameTick() {
+void TrayIcon::FrameTick() {
     const int n = icons_ ? static_cast<int>(icons_->size()) : 0;
     SetIconIndex(iconIndex_ < n ? iconIndex_ + 1 : 0);
 }
 
-QIcon TTrayIcon::PictureIcon() const {
+QIcon TrayIcon::PictureIcon() const {
     if (picture_ == -1) return appIcon_;
     if (picture_ < 0) return blankIcon_;
     return (*icons_)[picture_];
 }
 
-void TTrayIcon::Update() {
+void TrayIcon::Update() {
     // Hosts of the StatusNotifierItem protocol redraw on every new picture: send only changes.
     if (!visible_ || sentPicture_ == picture_) return;
     area_.SetIcon(PictureIcon());
     sentPicture_ = picture_;
 }
 
-void TTrayIcon::Restore() {
+void TrayIcon::Restore() {
     if (window_) {
         if (restoreMaximized_) {
             window_->showMaximized();
@@ -98,13 +98,13 @@ void TTrayIcon::Restore() {
     if (OnRestore) OnRestore();
 }
 
-void TTrayIcon::Minimize() {
+void TrayIcon::Minimize() {
     // Hiding the window takes its task bar entry away too.
     if (window_) window_->hide();
     if (OnMinimize) OnMinimize();
 }
 
-void TTrayIcon::WindowMinimized(bool wasMaximized) {
+void TrayIcon::WindowMinimized(bool wasMaximized) {
     if (!visible_) return;
     restoreMaximized_ = wasMaximized || (window_ && window_->windowState() & Qt::WindowMaximized);
     // Let the window finish its own state change before it is hidden.
@@ -113,14 +113,14 @@ void TTrayIcon::WindowMinimized(bool wasMaximized) {
     });
 }
 
-void TTrayIcon::ShowMenu() {
+void TrayIcon::ShowMenu() {
     if (!PopupMenu) return;
     if (QWidget* active = QApplication::activeWindow()) active->activateWindow();
     PopupMenu->popup(QCursor::pos());
 }
 
-void TTrayIcon::HandleClick(INotificationArea::Click click) {
-    TTrayIconMessage m = click == INotificationArea::Click::LeftUp    ? imLeftClickUp
+void TrayIcon::HandleClick(INotificationArea::Click click) {
+    TrayIconMessage m = click == INotificationArea::Click::LeftUp    ? imLeftClickUp
                          : click == INotificationArea::Click::RightUp ? imRightClickUp
                                                                       : imNone;
     if (m == imNone) return;
@@ -128,7 +128,7 @@ void TTrayIcon::HandleClick(INotificationArea::Click click) {
     if (PopupMenuOn == m) ShowMenu();
 }
 
-void TTrayIcon::SessionEnding() {
+void TrayIcon::SessionEnding() {
     if (visible_) area_.Remove();
     visible_ = false;
 }

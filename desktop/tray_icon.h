@@ -1,5 +1,5 @@
 #pragma once
-// TTrayIcon shows one icon in the notification area while the main window is minimised there: a
+// TrayIcon shows one icon in the notification area while the main window is minimised there: a
 // tooltip (Hint), an animation through the frames of its picture list plus one frame without a
 // picture, a restore on one mouse release and a menu on another.
 #include <QIcon>
@@ -20,7 +20,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum TTrayIconMessage {
+enum TrayIconMessage {
     imClick,
     imDoubleClick,
     imMouseDown,
@@ -32,12 +32,12 @@ enum TTrayIconMessage {
     imNone
 };
 
-class TTrayIcon : public QObject {
+class TrayIcon : public QObject {
     Q_OBJECT
 public:
     // `window` is the window that Minimize hides and Restore brings back.
-    TTrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent = nullptr);
-    ~TTrayIcon() override;
+    TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent = nullptr);
+    ~TrayIcon() override;
 
     bool Visible() const { return visible_; }
     // Raises EOutOfResources when the notification area refuses the icon or its removal.
@@ -72,8 +72,8 @@ public:
     const QString& ToolTip() const { return toolTip_; }
 
     QMenu* PopupMenu = nullptr;
-    TTrayIconMessage RestoreOn = imDoubleClick;
-    TTrayIconMessage PopupMenuOn = imNone;
+    TrayIconMessage RestoreOn = imDoubleClick;
+    TrayIconMessage PopupMenuOn = imNone;
     bool Hide = false;
     std::function<void()> OnRestore;
     std::function<void()> OnMinimize;

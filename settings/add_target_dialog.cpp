@@ -32,7 +32,7 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, const char
 
 }  // namespace
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+AddTargetDialog::AddTargetDialog(QWidget* parent) : QDialog(parent) {
     MakeFixedDialog(this, "Form3", QSize(343, 183));
     Button1 = MakeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(168, 152, 75, 25));
     Button2 = MakeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(248, 152, 75, 25));
@@ -45,7 +45,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     MakeLabel(QStringLiteral("偵察先ＩＰアドレス　（例：127.0.0.1）"), GroupBox1, 16, 24, "Label1");
     const int lefts[4] = {16, 72, 127, 183};
     for (int i = 0; i < 4; ++i) {
-        CSpinEdit[i] = new TSpinEdit(0, 255, GroupBox1);
+        CSpinEdit[i] = new SpinEdit(0, 255, GroupBox1);
         CSpinEdit[i]->setObjectName(QStringLiteral("CSpinEdit%1").arg(i + 1));
         CSpinEdit[i]->setGeometry(lefts[i], 40, 45, 21);
         CSpinEdit[i]->setAccessibleName(QStringLiteral("偵察先ＩＰアドレス　第%1部").arg(i + 1));
@@ -68,32 +68,32 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
 
     Timer1.setObjectName("Timer1");
     Timer1.setInterval(700);
-    connect(&Timer1, &QTimer::timeout, this, &TForm3::Timer1Timer);
+    connect(&Timer1, &QTimer::timeout, this, &AddTargetDialog::Timer1Timer);
 }
 
-QString TForm3::AddressText() {
+QString AddTargetDialog::AddressText() {
     QStringList parts;
-    for (TSpinEdit* s : CSpinEdit) parts << QString::number(s->Value());
+    for (SpinEdit* s : CSpinEdit) parts << QString::number(s->Value());
     return parts.join(QLatin1Char('.'));
 }
 
-QString TForm3::NameText() const {
+QString AddTargetDialog::NameText() const {
     return Edit2->text();
 }
 
-void TForm3::ShowDuplicate(const QString& address) {
+void AddTargetDialog::ShowDuplicate(const QString& address) {
     MessageShown = false;
     if (!Timer1.isActive()) Timer1.start();
     DuplicateAddress = address;
 }
 
-void TForm3::EndRun() {
+void AddTargetDialog::EndRun() {
     MessageShown = false;
     Timer1.stop();
     GroupBox1->setTitle(QString());
 }
 
-void TForm3::Timer1Timer() {
+void AddTargetDialog::Timer1Timer() {
     GroupBox1->setTitle(
         MessageShown ? QString() : DuplicateAddress + QStringLiteral("は既に登録されています。"));
     MessageShown = !MessageShown;

@@ -1,6 +1,6 @@
 #pragma once
-// TForm3, the add-target dialog: four octets and an optional name. It keeps its values between
-// showings. The main window decides what is a duplicate; the dialog only shows the blinking
+// AddTargetDialog (the design's TForm3): four octets and an optional name. It keeps its values
+// between showings. The main window decides what is a duplicate; the dialog only shows the blinking
 // message in its group's caption.
 #include <QDialog>
 #include <QTimer>
@@ -8,12 +8,12 @@
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
-class TSpinEdit;
+class SpinEdit;
 
-class TForm3 : public QDialog {
+class AddTargetDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* parent = nullptr);
+    explicit AddTargetDialog(QWidget* parent = nullptr);
 
     // The four octets joined by ".", without leading zeros.
     QString AddressText();
@@ -28,7 +28,7 @@ public:
     bool MessageShown = false;
 
     QGroupBox* GroupBox1;
-    TSpinEdit* CSpinEdit[4];
+    SpinEdit* CSpinEdit[4];
     QLineEdit* Edit2;
     QPushButton* Button1;
     QPushButton* Button2;

@@ -10,7 +10,7 @@
 #include "settings/dialog_parts.h"
 #include "settings/spin_edit.h"
 
-TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent)
+SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent)
     : QDialog(parent), sound_(sound), chooser_(chooser), soundFolder_(std::move(soundFolder)) {
     MakeFixedDialog(this, "Form4", QSize(349, 169));
     setWindowTitle(QStringLiteral("設定"));
@@ -29,7 +29,7 @@ TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidge
     Label1->setObjectName("Label1");
     Label1->move(56, 56);
     Label1->adjustSize();
-    CSpinEdit1 = new TSpinEdit(1, 60, group);
+    CSpinEdit1 = new SpinEdit(1, 60, group);
     CSpinEdit1->setObjectName("CSpinEdit1");
     CSpinEdit1->setGeometry(160, 48, 41, 21);
     CheckBox1 = new QCheckBox(QStringLiteral("ＩＰ接続発見時に音を鳴らす。"), group);
@@ -42,10 +42,10 @@ TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidge
     BitBtn1->setAccessibleName(BitBtn1->toolTip());
     Label1->setBuddy(CSpinEdit1);
     CSpinEdit1->setAccessibleName(Label1->text());
-    connect(CheckBox1, &QCheckBox::clicked, this, &TForm4::CheckBox1Click);
-    connect(CheckBox2, &QCheckBox::clicked, this, &TForm4::CheckBox2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm4::BitBtn1Click);
+    connect(CheckBox1, &QCheckBox::clicked, this, &SettingsDialog::CheckBox1Click);
+    connect(CheckBox2, &QCheckBox::clicked, this, &SettingsDialog::CheckBox2Click);
+    connect(Button3, &QPushButton::clicked, this, &SettingsDialog::Button3Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &SettingsDialog::BitBtn1Click);
 
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, CheckBox2);
@@ -55,7 +55,7 @@ TForm4::TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidge
     setTabOrder(CheckBox1, BitBtn1);
 }
 
-void TForm4::FormShow(bool soundOn, int intervalMinutes, bool autoScanOn,
+void SettingsDialog::FormShow(bool soundOn, int intervalMinutes, bool autoScanOn,
                       const QString& soundFile) {
     soundFile_ = soundFile;
     CheckBox1->setChecked(soundOn);
@@ -65,27 +65,27 @@ void TForm4::FormShow(bool soundOn, int intervalMinutes, bool autoScanOn,
     CheckBox2Click();
 }
 
-bool TForm4::SoundOn() const {
+bool SettingsDialog::SoundOn() const {
     return CheckBox1->isChecked();
 }
-bool TForm4::AutoScanOn() const {
+bool SettingsDialog::AutoScanOn() const {
     return CheckBox2->isChecked();
 }
-int TForm4::Interval() {
+int SettingsDialog::Interval() {
     return CSpinEdit1->Value();
 }
 
-void TForm4::CheckBox1Click() {
+void SettingsDialog::CheckBox1Click() {
     Button3->setEnabled(CheckBox1->isChecked());
     BitBtn1->setEnabled(CheckBox1->isChecked());
 }
 
-void TForm4::CheckBox2Click() {
+void SettingsDialog::CheckBox2Click() {
     CSpinEdit1->setEnabled(CheckBox2->isChecked());
     Label1->setEnabled(CheckBox2->isChecked());
 }
 
-void TForm4::Button3Click() {
+void SettingsDialog::Button3Click() {
     QString path = chooser_.ChooseOpenFile(this, QStringLiteral("音選択"), soundFolder_,
                                            QStringLiteral("メディアファイル (*.wav)"));
     if (path.isEmpty()) return;
@@ -93,6 +93,6 @@ void TForm4::Button3Click() {
     emit SoundFileChosen(path);
 }
 
-void TForm4::BitBtn1Click() {
+void SettingsDialog::BitBtn1Click() {
     sound_.PlayAsyncNoStop(soundFile_);
 }

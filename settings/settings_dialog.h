@@ -1,20 +1,20 @@
 #pragma once
-// TForm4, the settings dialog: auto scan and its interval, the sound switch, choosing and trying
-// the sound file. It is filled from values the main window hands over and hands its results
+// SettingsDialog (the design's TForm4): auto scan and its interval, the sound switch, choosing
+// and trying the sound file. It is filled from values the main window hands over and hands its results
 // back; a chosen sound file is announced at once through SoundFileChosen.
 #include <QDialog>
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
-class TSpinEdit;
+class SpinEdit;
 class ISound;
 class IFileChooser;
 
-class TForm4 : public QDialog {
+class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    TForm4(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent = nullptr);
+    SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent = nullptr);
 
     // Fills the controls at every showing.
     // `intervalMinutes` is brought into 1..60.
@@ -31,7 +31,7 @@ public:
     QCheckBox* CheckBox1;
     QCheckBox* CheckBox2;
     QLabel* Label1;
-    TSpinEdit* CSpinEdit1;
+    SpinEdit* CSpinEdit1;
     QPushButton* Button1;
     QPushButton* Button2;
     QPushButton* Button3;

@@ -23,7 +23,7 @@ bool FolderWritable(const QString& folder) {
 
 }  // namespace
 
-TSettingsFile::TSettingsFile(const QString& executable) {
+SettingsFile::SettingsFile(const QString& executable) {
     QFileInfo exe(executable);
     QString name = exe.fileName();
     qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -38,7 +38,7 @@ TSettingsFile::TSettingsFile(const QString& executable) {
     }
 }
 
-int TSettingsFile::ParseInteger(const QString& text, int def) {
+int SettingsFile::ParseInteger(const QString& text, int def) {
     bool ok = false;
     int v;
     if (text.size() > 2 && text[0] == QLatin1Char('0') &&
@@ -50,44 +50,44 @@ int TSettingsFile::ParseInteger(const QString& text, int def) {
     return ok ? v : def;
 }
 
-bool TSettingsFile::ParseBool(const QString& text, bool def) {
+bool SettingsFile::ParseBool(const QString& text, bool def) {
     return ParseInteger(text, def ? 1 : 0) != 0;
 }
 
-TFormSettings TSettingsFile::Load() const {
+WindowSettings SettingsFile::Load() const {
     IniProfileFile f(readPath_);
-    TFormSettings s;
+    WindowSettings s;
     auto integer = [&](const QString& key, int def) {
         return ParseInteger(f.ReadString(kSection, key, QString()), def);
     };
-    s.Left = integer("Left", s.Left);
-    s.Top = integer("Top", s.Top);
-    s.Width = integer("Width", s.Width);
-    s.Height = integer("Height", s.Height);
-    s.WindowState = integer("WindowState", s.WindowState);
+    s.left = integer("Left", s.left);
+    s.top = integer("Top", s.top);
+    s.width = integer("Width", s.width);
+    s.height = integer("Height", s.height);
+    s.windowState = integer("WindowState", s.windowState);
     for (int i = 0; i < 5; ++i)
-        s.LCWidth[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.LCWidth[i]);
-    s.MIN = f.ReadString(kSection, QStringLiteral("MIN"), s.MIN);
-    s.CBX1 = ParseBool(f.ReadString(kSection, QStringLiteral("CBX1"), QString()), s.CBX1);
-    s.CBX2 = ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), s.CBX2);
-    s.DF = f.ReadString(kSection, QStringLiteral("DF"), s.DF);
+        s.columnWidths[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.columnWidths[i]);
+    s.intervalText = f.ReadString(kSection, QStringLiteral("MIN"), s.intervalText);
+    s.soundOn = ParseBool(f.ReadString(kSection, QStringLiteral("CBX1"), QString()), s.soundOn);
+    s.autoScanOn = ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), s.autoScanOn);
+    s.soundFile = f.ReadString(kSection, QStringLiteral("DF"), s.soundFile);
     return s;
 }
 
-bool TSettingsFile::Save(const TFormSettings& s) const {
+bool SettingsFile::Save(const WindowSettings& s) const {
     QDir().mkpath(QFileInfo(writePath_).absolutePath());
     std::vector<std::pair<QString, QString>> values = {
-        {"Left", QString::number(s.Left)},
-        {"Top", QString::number(s.Top)},
-        {"Width", QString::number(s.Width)},
-        {"Height", QString::number(s.Height)},
-        {"WindowState", QString::number(s.WindowState)},
+        {"Left", QString::number(s.left)},
+        {"Top", QString::number(s.top)},
+        {"Width", QString::number(s.width)},
+        {"Height", QString::number(s.height)},
+        {"WindowState", QString::number(s.windowState)},
     };
     for (int i = 0; i < 5; ++i)
-        values.emplace_back(QStringLiteral("LCWidth%1").arg(i), QString::number(s.LCWidth[i]));
-    values.emplace_back("MIN", s.MIN);
-    values.emplace_back("CBX1", s.CBX1 ? "1" : "0");
-    values.emplace_back("CBX2", s.CBX2 ? "1" : "0");
-    values.emplace_back("DF", s.DF);
+        values.emplace_back(QStringLiteral("LCWidth%1").arg(i), QString::number(s.columnWidths[i]));
+    values.emplace_back("MIN", s.intervalText);
+    values.emplace_back("CBX1", s.soundOn ? "1" : "0");
+    values.emplace_back("CBX2", s.autoScanOn ? "1" : "0");
+    values.emplace_back("DF", s.soundFile);
     return IniProfileFile(writePath_).WriteStrings(kSection, values);
 }

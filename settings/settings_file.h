@@ -7,26 +7,27 @@
 #include <QString>
 #include <array>
 
-struct TFormSettings {
-    int Left = 0;
-    int Top = 0;
-    int Width = 610;
-    int Height = 490;
-    int WindowState = 0;  // 0 normal, 1 minimised, 2 maximised
-    std::array<int, 5> LCWidth{20, 100, 250, 100, 100};
-    QString MIN = QStringLiteral("15");
-    bool CBX1 = true;
-    bool CBX2 = true;
-    QString DF = QStringLiteral("chimes.wav");
+// What the file holds; the comments name each value's key in section "Form".
+struct WindowSettings {
+    int left = 0;                                              // Left
+    int top = 0;                                               // Top
+    int width = 610;                                           // Width
+    int height = 490;                                          // Height
+    int windowState = 0;  // WindowState: 0 normal, 1 minimised, 2 maximised
+    std::array<int, 5> columnWidths{20, 100, 250, 100, 100};  // LCWidth0 to LCWidth4
+    QString intervalText = QStringLiteral("15");               // MIN
+    bool soundOn = true;                                       // CBX1
+    bool autoScanOn = true;                                    // CBX2
+    QString soundFile = QStringLiteral("chimes.wav");          // DF
 };
 
-class TSettingsFile {
+class SettingsFile {
 public:
     // `executable` is the running program's full path.
-    explicit TSettingsFile(const QString& executable);
-    TFormSettings Load() const;
+    explicit SettingsFile(const QString& executable);
+    WindowSettings Load() const;
     // All keys in one replacement of the file; false when it cannot be written.
-    bool Save(const TFormSettings& s) const;
+    bool Save(const WindowSettings& s) const;
     const QString& ReadPath() const { return readPath_; }
     const QString& WritePath() const { return writePath_; }
 

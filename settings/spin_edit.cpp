@@ -21,23 +21,23 @@ std::optional<int> Clamped(const QString& text, int lo, int hi) {
 
 }  // namespace
 
-TSpinEdit::TSpinEdit(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
+SpinEdit::SpinEdit(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
     setRange(minimum, maximum);
     setValue(minimum);
 }
 
-QValidator::State TSpinEdit::validate(QString& text, int&) const {
+QValidator::State SpinEdit::validate(QString& text, int&) const {
     const QString t = text.trimmed();
     if (t.isEmpty() || t == QLatin1String("-") || t == QLatin1String("+"))
         return QValidator::Intermediate;
     return Clamped(t, minimum(), maximum()) ? QValidator::Acceptable : QValidator::Invalid;
 }
 
-int TSpinEdit::valueFromText(const QString& text) const {
+int SpinEdit::valueFromText(const QString& text) const {
     return Clamped(text, minimum(), maximum()).value_or(minimum());
 }
 
-int TSpinEdit::Value() {
+int SpinEdit::Value() {
     const std::optional<int> v = Clamped(lineEdit()->text(), minimum(), maximum());
     const int value = v.value_or(minimum());
     setValue(value);

@@ -4,10 +4,10 @@
 // typed or read, is brought to the nearest bound (999 in an octet is 255, 0 as the interval is 1).
 #include <QSpinBox>
 
-class TSpinEdit : public QSpinBox {
+class SpinEdit : public QSpinBox {
     Q_OBJECT
 public:
-    TSpinEdit(int minimum, int maximum, QWidget* parent = nullptr);
+    SpinEdit(int minimum, int maximum, QWidget* parent = nullptr);
     int Value();
 
 protected:

@@ -35,12 +35,12 @@ int FieldIndex(const TMlb2& t, const std::string& name) {
     return 0;
 }
 
-TMlb2 TableOf(const std::vector<TTarget>& targets) {
+TMlb2 TableOf(const std::vector<Target>& targets) {
     TMlb2 t;
     t.Clear();
     t.AddField("IP");
     t.AddField("Name");
-    for (const TTarget& target : targets) {
+    for (const Target& target : targets) {
         t.Append();
         t.Next();
         t.SetValueAt(1, Bytes(target.ip, target.ipBytes));
@@ -55,9 +55,9 @@ std::string Native(const QString& path) {
 
 }  // namespace
 
-std::vector<TTarget> TTargetListFile::Load() {
+std::vector<Target> TargetListFile::Load() {
     unsavedStart_.reset();
-    std::vector<TTarget> out;
+    std::vector<Target> out;
     std::optional<std::string> start = ReadWholeFile(Native(path_));
     if (!start) return out;
     TMlb2 t;
@@ -69,7 +69,7 @@ std::vector<TTarget> TTargetListFile::Load() {
     while (!t.Eof()) {
         const std::string* ip = ipField ? t.GetValueAt(ipField) : nullptr;
         const std::string* name = nameField ? t.GetValueAt(nameField) : nullptr;
-        TTarget target{Text(ip), Text(name), std::nullopt, std::nullopt};
+        Target target{Text(ip), Text(name), std::nullopt, std::nullopt};
         if (ip) target.ipBytes = *ip;
         if (name) target.nameBytes = *name;
         out.push_back(std::move(target));
@@ -79,7 +79,7 @@ std::vector<TTarget> TTargetListFile::Load() {
     return out;
 }
 
-bool TTargetListFile::Save(const std::vector<TTarget>& targets) {
+bool TargetListFile::Save(const std::vector<Target>& targets) {
     failedPath_.clear();
     if (unsavedStart_ && !backupWritten_) {
         if (!WriteFileAtomically(Native(BackupPath()), *unsavedStart_)) {

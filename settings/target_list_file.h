@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct TTarget {
+struct Target {
     QString ip;
     QString name;
     // The bytes read from the file, kept so that text which is not valid code page 932 (shown
@@ -18,15 +18,15 @@ struct TTarget {
     std::optional<std::string> nameBytes;
 };
 
-class TTargetListFile {
+class TargetListFile {
 public:
-    explicit TTargetListFile(QString path) : path_(std::move(path)) {}
+    explicit TargetListFile(QString path) : path_(std::move(path)) {}
     // Records in file order; a missing or unreadable file gives no targets. The fields are
     // found by their names, "IP" and "Name", or failing that by the same names in any ASCII case.
-    std::vector<TTarget> Load();
+    std::vector<Target> Load();
     // Replaces the file as a whole; false when it (or the backup it first needs) cannot be
     // written, with FailedPath() naming the file.
-    bool Save(const std::vector<TTarget>& targets);
+    bool Save(const std::vector<Target>& targets);
     const QString& Path() const { return path_; }
     QString BackupPath() const { return path_ + QStringLiteral(".bak"); }
     // Whether a save of this run has kept the file as read at start in BackupPath().

@@ -15,13 +15,13 @@ protected:
         Start(
             "\"IP\";\"Name\"\r\n\"127.0.0.1\";\"\"\r\n\"198.18.1.10\";\"\"\r\n"
             "\"198.18.2.10\";\"\"\r\n");
-        form->Timer1.stop();
+        Timer()->stop();
     }
     IcmpEchoService realEcho;
 };
 
 TEST_F(NetworkWindow, AllScanMarksAnsweringAndSilentHosts) {
-    form->Action5Execute();
+    form->runAllScan();
     EXPECT_EQ(Image(0), 2);
     EXPECT_EQ(Image(1), 2);
     EXPECT_EQ(Image(2), 1);
@@ -29,22 +29,22 @@ TEST_F(NetworkWindow, AllScanMarksAnsweringAndSilentHosts) {
     EXPECT_EQ(Cell(1, 2), "1");
     EXPECT_EQ(Cell(2, 2), "0");
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Cell(i, 3), "1");
-    QStringList log = form->Memo1->toPlainText().split('\n');
+    QStringList log = Child<QPlainTextEdit>("Memo1")->toPlainText().split('\n');
     ASSERT_EQ(log.size(), 2);
     EXPECT_TRUE(log[0].endsWith(QStringLiteral("｜127.0.0.1")));
     EXPECT_TRUE(log[1].endsWith(QStringLiteral("｜198.18.1.10")));
-    EXPECT_EQ(form->Panel(0), QStringLiteral("偵察済（198.18.2.10）オフライン"));
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（198.18.2.10）オフライン"));
 }
 
 TEST_F(NetworkWindow, SelectScanOnTheWorkerThread) {
-    form->ListView1->FocusSelectScroll(Row(1));
-    form->Action4Execute();
-    ASSERT_TRUE(WaitFor([&] { return !form->SelectScanRunning(); }));
+    List()->FocusSelectScroll(Row(1));
+    form->runSelectScan();
+    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
     EXPECT_EQ(Image(1), 2);
     EXPECT_EQ(Cell(1, 2), "1");
     EXPECT_EQ(Cell(1, 3), "1");
-    EXPECT_EQ(form->Panel(0), QStringLiteral("偵察済（198.18.1.10）オンライン"));
-    EXPECT_EQ(form->Memo1->toPlainText().split('\n').size(), 1);
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（198.18.1.10）オンライン"));
+    EXPECT_EQ(Child<QPlainTextEdit>("Memo1")->toPlainText().split('\n').size(), 1);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 namespace {
 
-void Fill(TForm3* d, std::array<int, 4> octets, const QString& name) {
+void Fill(AddTargetDialog* d, std::array<int, 4> octets, const QString& name) {
     for (int i = 0; i < 4; ++i) d->CSpinEdit[i]->setValue(octets[i]);
     d->Edit2->setText(name);
 }
@@ -18,40 +18,40 @@ void Fill(TForm3* d, std::array<int, 4> octets, const QString& name) {
 TEST_F(Window, AddTargetsAndSaveTheListByteExact) {
     Start();
     WhenModal([](QWidget* w) {
-        auto* d = qobject_cast<TForm3*>(w);
+        auto* d = qobject_cast<AddTargetDialog*>(w);
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->windowTitle(), QStringLiteral("偵察先の追加"));
         Fill(d, {192, 168, 0, 1}, QStringLiteral("ルータ"));
         d->Button1->click();
     });
-    form->Action1Execute();
-    ASSERT_EQ(form->ListView1->RowCount(), 1);
+    form->addTarget();
+    ASSERT_EQ(List()->RowCount(), 1);
     EXPECT_EQ(Cell(0, 0), "192.168.0.1");
     EXPECT_EQ(Cell(0, 1), QStringLiteral("ルータ"));
     EXPECT_EQ(Cell(0, 2), "0");
     EXPECT_EQ(Image(0), -1);
-    EXPECT_EQ(form->ListView1->SelectedRow(), Row(0));
-    EXPECT_TRUE(form->SpeedButton5->isEnabled());
+    EXPECT_EQ(List()->SelectedRow(), Row(0));
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton5")->isEnabled());
 
     WhenModal([](QWidget* w) {
-        auto* d = qobject_cast<TForm3*>(w);
+        auto* d = qobject_cast<AddTargetDialog*>(w);
         Fill(d, {10, 0, 0, 2}, QStringLiteral("a\"b"));
         d->Button1->click();
     });
-    form->Action1Execute();
+    form->addTarget();
     WhenModal([](QWidget* w) {
-        auto* d = qobject_cast<TForm3*>(w);
+        auto* d = qobject_cast<AddTargetDialog*>(w);
         EXPECT_EQ(d->AddressText(), "10.0.0.2");  // the values of the previous use
         Fill(d, {0, 0, 0, 0}, QString());
         d->Button1->click();
     });
-    form->Action1Execute();
+    form->addTarget();
     ASSERT_TRUE(form->close());
     EXPECT_EQ(ReadFileBytes(ListPath()),
               "\"IP\";\"Name\"\r\n\"192.168.0.1\";\"\x83\x8B\x81\x5B\x83\x5E\"\r\n"
               "\"10.0.0.2\";\"a\"\"b\"\r\n\"0.0.0.0\";\"\"\r\n");
     Rebuild();  // the counts start from 0 again and the names come back
-    ASSERT_EQ(form->ListView1->RowCount(), 3);
+    ASSERT_EQ(List()->RowCount(), 3);
     EXPECT_EQ(Cell(0, 1), QStringLiteral("ルータ"));
     EXPECT_EQ(Cell(1, 1), QStringLiteral("a\"b"));
     EXPECT_EQ(Cell(2, 1), QString());
@@ -59,13 +59,13 @@ TEST_F(Window, AddTargetsAndSaveTheListByteExact) {
 
 TEST_F(Window, DuplicateBeepsBlinksAndComesBack) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.1\";\"old\"\r\n");
-    form->Timer1.start();
+    Timer()->start();
     int showings = 0;
     std::function<void(QWidget*)> step = [&](QWidget* w) {
-        auto* d = qobject_cast<TForm3*>(w);
+        auto* d = qobject_cast<AddTargetDialog*>(w);
         ++showings;
         if (showings == 1) {
-            EXPECT_FALSE(form->Timer1.isActive());  // the countdown stands still
+            EXPECT_FALSE(Timer()->isActive());  // the countdown stands still
             Fill(d, {10, 0, 0, 1}, QStringLiteral("new"));
             WhenModal(step);
             d->Button1->click();
@@ -86,35 +86,35 @@ TEST_F(Window, DuplicateBeepsBlinksAndComesBack) {
         }
     };
     WhenModal(step);
-    form->Action1Execute();
+    form->addTarget();
     EXPECT_EQ(showings, 2);
-    ASSERT_EQ(form->ListView1->RowCount(), 2);
+    ASSERT_EQ(List()->RowCount(), 2);
     EXPECT_EQ(Cell(1, 0), "10.0.0.2");
     EXPECT_FALSE(form3->Timer1.isActive());
     EXPECT_TRUE(form3->GroupBox1->title().isEmpty());
-    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_TRUE(Timer()->isActive());
 }
 
 TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.10\";\"\"\r\n\"010.0.0.1\";\"\"\r\n");
-    form->Timer1.stop();  // auto scan off: the timer stays off whatever happens
+    Timer()->stop();  // auto scan off: the timer stays off whatever happens
     WhenModal([](QWidget* w) {
-        auto* d = qobject_cast<TForm3*>(w);
+        auto* d = qobject_cast<AddTargetDialog*>(w);
         Fill(d, {10, 0, 0, 1}, QString());
         d->Button2->click();
     });
-    form->Action1Execute();
-    EXPECT_EQ(form->ListView1->RowCount(), 2);
-    EXPECT_FALSE(form->Timer1.isActive());
-    WhenModal([](QWidget* w) { qobject_cast<TForm3*>(w)->Button1->click(); });
-    form->Action1Execute();
-    EXPECT_EQ(form->ListView1->RowCount(), 3);  // 10.0.0.1 is neither 010.0.0.1 nor 10.0.0.10
+    form->addTarget();
+    EXPECT_EQ(List()->RowCount(), 2);
+    EXPECT_FALSE(Timer()->isActive());
+    WhenModal([](QWidget* w) { qobject_cast<AddTargetDialog*>(w)->Button1->click(); });
+    form->addTarget();
+    EXPECT_EQ(List()->RowCount(), 3);  // 10.0.0.1 is neither 010.0.0.1 nor 10.0.0.10
     EXPECT_EQ(sound.beeps, 0);
 }
 
 TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
     Start();
-    TSpinEdit* s = form3->CSpinEdit[0];
+    SpinEdit* s = form3->CSpinEdit[0];
     s->setValue(77);
     auto* edit = s->findChild<QLineEdit*>();
     edit->setText("");
@@ -128,7 +128,7 @@ TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
     EXPECT_EQ(edit->text(), "999");
     s->interpretText();
     EXPECT_EQ(s->Value(), 255);
-    TSpinEdit* interval = form4->CSpinEdit1;
+    SpinEdit* interval = form4->CSpinEdit1;
     interval->findChild<QLineEdit*>()->setText("0");
     interval->interpretText();
     EXPECT_EQ(form4->Interval(), 1);
@@ -140,22 +140,22 @@ TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
 
 TEST_F(Window, DeleteRemovesTheSelectedRowAtOnce) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.1\";\"\"\r\n\"10.0.0.2\";\"\"\r\n");
-    form->Action3Execute();  // nothing selected: nothing happens
-    EXPECT_EQ(form->ListView1->RowCount(), 2);
-    form->ListView1->FocusSelectScroll(Row(0));
-    form->Action3Execute();
-    ASSERT_EQ(form->ListView1->RowCount(), 1);
+    form->deleteTarget();  // nothing selected: nothing happens
+    EXPECT_EQ(List()->RowCount(), 2);
+    List()->FocusSelectScroll(Row(0));
+    form->deleteTarget();
+    ASSERT_EQ(List()->RowCount(), 1);
     EXPECT_EQ(Cell(0, 0), "10.0.0.2");
-    EXPECT_FALSE(form->ItemSelected);
-    EXPECT_FALSE(form->SpeedButton5->isEnabled());
-    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_FALSE(form->itemSelected());
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton5")->isEnabled());
+    EXPECT_TRUE(Timer()->isActive());
 }
 
 TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {
     Start();
-    for (int i = 0; i < 10; ++i) form->Timer1Timer();
+    for (int i = 0; i < 10; ++i) Countdown()->tick();
     WhenModal([](QWidget* w) {
-        auto* d = qobject_cast<TForm4*>(w);
+        auto* d = qobject_cast<SettingsDialog*>(w);
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->windowTitle(), QStringLiteral("設定"));
         EXPECT_EQ(d->CSpinEdit1->value(), 15);
@@ -163,15 +163,15 @@ TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {
         d->CSpinEdit1->setValue(5);
         d->Button1->click();
     });
-    form->N1Click();
-    EXPECT_EQ(form->IntervalText, "5");
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　5分0秒"));
-    EXPECT_EQ(form->Panel(2), QStringLiteral("自動偵察-オン(5分毎)"));
-    EXPECT_TRUE(form->Timer1.isActive());
+    form->openSettings();
+    EXPECT_EQ(form->intervalText(), "5");
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　5分0秒"));
+    EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-オン(5分毎)"));
+    EXPECT_TRUE(Timer()->isActive());
 
-    for (int i = 0; i < 10; ++i) form->Timer1Timer();
+    for (int i = 0; i < 10; ++i) Countdown()->tick();
     WhenModal([](QWidget* w) {  // auto scan off: the timer stops, panel 3 keeps its text
-        auto* d = qobject_cast<TForm4*>(w);
+        auto* d = qobject_cast<SettingsDialog*>(w);
         d->CheckBox2->click();
         EXPECT_FALSE(d->CSpinEdit1->isEnabled());
         d->CheckBox1->click();
@@ -179,56 +179,56 @@ TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {
         EXPECT_FALSE(d->BitBtn1->isEnabled());
         d->Button1->click();
     });
-    form->N1Click();
-    EXPECT_FALSE(form->Timer1.isActive());
-    EXPECT_FALSE(form->SoundOn);
-    EXPECT_EQ(form->Panel(1), QStringLiteral("音-オフ"));
-    EXPECT_EQ(form->Panel(2), QStringLiteral("自動偵察-オフ"));
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　4分50秒"));
+    form->openSettings();
+    EXPECT_FALSE(Timer()->isActive());
+    EXPECT_FALSE(form->soundOn());
+    EXPECT_EQ(Panel(1), QStringLiteral("音-オフ"));
+    EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-オフ"));
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　4分50秒"));
 
     WhenModal([](QWidget* w) {  // back on with the same interval: the countdown goes on
-        qobject_cast<TForm4*>(w)->CheckBox2->click();
-        qobject_cast<TForm4*>(w)->Button1->click();
+        qobject_cast<SettingsDialog*>(w)->CheckBox2->click();
+        qobject_cast<SettingsDialog*>(w)->Button1->click();
     });
-    form->N1Click();
-    EXPECT_TRUE(form->Timer1.isActive());
-    EXPECT_EQ(form->ElapsedSeconds, 10);
+    form->openSettings();
+    EXPECT_TRUE(Timer()->isActive());
+    EXPECT_EQ(Countdown()->elapsedSeconds(), 10);
 }
 
 TEST_F(Window, IntervalTextInAnotherSpellingCountsAsAChange) {
     Start({}, "[Form]\nMIN=015\n");
-    for (int i = 0; i < 3; ++i) form->Timer1Timer();
-    WhenModal([](QWidget* w) { qobject_cast<TForm4*>(w)->Button1->click(); });
-    form->N1Click();
-    EXPECT_EQ(form->IntervalText, "15");
-    EXPECT_EQ(form->ElapsedSeconds, 0);
+    for (int i = 0; i < 3; ++i) Countdown()->tick();
+    WhenModal([](QWidget* w) { qobject_cast<SettingsDialog*>(w)->Button1->click(); });
+    form->openSettings();
+    EXPECT_EQ(form->intervalText(), "15");
+    EXPECT_EQ(Countdown()->elapsedSeconds(), 0);
 
     Start({}, "[Form]\nMIN=90\n");
     WhenModal([](QWidget* w) {
-        EXPECT_EQ(qobject_cast<TForm4*>(w)->CSpinEdit1->value(), 60);
-        qobject_cast<TForm4*>(w)->Button1->click();
+        EXPECT_EQ(qobject_cast<SettingsDialog*>(w)->CSpinEdit1->value(), 60);
+        qobject_cast<SettingsDialog*>(w)->Button1->click();
     });
-    form->N1Click();
-    EXPECT_EQ(form->IntervalText, "60");
+    form->openSettings();
+    EXPECT_EQ(form->intervalText(), "60");
 }
 
 TEST_F(Window, ChosenSoundStaysAfterCancelAndCancelRestoresTheTimer) {
     Start();
     chooser.answer = QStringLiteral("/tmp/ベル.wav");
     WhenModal([](QWidget* w) {
-        auto* d = qobject_cast<TForm4*>(w);
+        auto* d = qobject_cast<SettingsDialog*>(w);
         d->Button3->click();
         d->BitBtn1->click();
         d->CSpinEdit1->setValue(30);
         d->Button2->click();
     });
-    form->N1Click();
+    form->openSettings();
     EXPECT_EQ(chooser.lastTitle, QStringLiteral("音選択"));
     EXPECT_EQ(chooser.lastFilter, QStringLiteral("メディアファイル (*.wav)"));
-    EXPECT_EQ(form->SoundFile, QStringLiteral("/tmp/ベル.wav"));
+    EXPECT_EQ(form->soundFile(), QStringLiteral("/tmp/ベル.wav"));
     EXPECT_EQ(sound.played, QStringList{QStringLiteral("/tmp/ベル.wav")});
-    EXPECT_EQ(form->IntervalText, "15");
-    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_EQ(form->intervalText(), "15");
+    EXPECT_TRUE(Timer()->isActive());
     ASSERT_TRUE(form->close());
     EXPECT_NE(ReadFileBytes(IniPath()).find("DF=/tmp/ベル.wav\n"), std::string::npos);
 }

@@ -53,11 +53,11 @@ TEST_F(Window, StartShowsTheDesignedWindow) {
     EXPECT_EQ(Child<QAction>("About1")->text(), QStringLiteral("バージョン情報"));
     EXPECT_EQ(Child<QAction>("Undo1")->text(), QStringLiteral("元に戻す"));
 
-    QHeaderView* h = form->ListView1->header();
+    QHeaderView* h = List()->header();
     const char* headers[5] = {"！", "偵察先ＩＰアドレス", "偵察先名", "オンライン回数", "偵察回数"};
     const int widths[5] = {20, 100, 250, 100, 100};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(form->ListView1->headerItem()->text(i), QString::fromUtf8(headers[i]));
+        EXPECT_EQ(List()->headerItem()->text(i), QString::fromUtf8(headers[i]));
         EXPECT_EQ(h->sectionSize(i), widths[i]);
     }
     auto* log = Child<QHeaderView>("HeaderControl1");
@@ -69,151 +69,153 @@ TEST_F(Window, StartShowsTheDesignedWindow) {
     EXPECT_EQ(Child<QLabel>("StatusPanel1")->width(), 60);
     EXPECT_EQ(Child<QLabel>("StatusPanel2")->width(), 130);
 
-    EXPECT_EQ(form->Panel(0), QString());
-    EXPECT_EQ(form->Panel(1), QStringLiteral("音-オン"));
-    EXPECT_EQ(form->Panel(2), QStringLiteral("自動偵察-オン(15分毎)"));
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　15分0秒"));
-    EXPECT_TRUE(form->Timer1.isActive());
-    EXPECT_EQ(form->TrayIcon1.Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
-    EXPECT_EQ(form->OsFamily, "NT");
-    EXPECT_EQ(form->TrayIcon1.Icons(), &form->ImageList3);
-    EXPECT_FALSE(form->TrayIcon1.Visible());
-    EXPECT_EQ(form->MxICMP1.Timeout, 1000);
-    EXPECT_EQ(form->MxICMP1.NumberOfPings, 1);
+    EXPECT_EQ(Panel(0), QString());
+    EXPECT_EQ(Panel(1), QStringLiteral("音-オン"));
+    EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-オン(15分毎)"));
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　15分0秒"));
+    EXPECT_TRUE(Timer()->isActive());
+    EXPECT_EQ(Tray()->Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
+    EXPECT_EQ(form->osFamily(), "NT");
+    ASSERT_NE(Tray()->Icons(), nullptr);
+    EXPECT_EQ(Tray()->Icons()->size(), 1);  // the "NT" family's frames: the face alone
+    EXPECT_FALSE(Tray()->Visible());
+    EXPECT_EQ(Scans()->probe().Timeout, 1000);
+    EXPECT_EQ(Scans()->probe().NumberOfPings, 1);
 }
 
 TEST_F(Window, SettingsOffShowTheirTexts) {
     Start({}, "[Form]\nCBX1=0\nCBX2=0\nMIN=7\n");
-    EXPECT_EQ(form->Panel(1), QStringLiteral("音-オフ"));
-    EXPECT_EQ(form->Panel(2), QStringLiteral("自動偵察-オフ"));
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　7分0秒"));
-    EXPECT_FALSE(form->Timer1.isActive());
+    EXPECT_EQ(Panel(1), QStringLiteral("音-オフ"));
+    EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-オフ"));
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　7分0秒"));
+    EXPECT_FALSE(Timer()->isActive());
 }
 
 TEST_F(Window, SelectionEnablesTheRowCommands) {
     Start(kThree);
-    form->ListView1->FocusSelectScroll(Row(1));
-    EXPECT_TRUE(form->ItemSelected);
-    EXPECT_TRUE(form->SpeedButton2->isEnabled());
-    EXPECT_TRUE(form->SpeedButton5->isEnabled());
-    EXPECT_TRUE(form->N9->isEnabled());
-    EXPECT_TRUE(form->Delete1->isEnabled());
-    form->ListView1->FocusSelectScroll(Row(2));  // moving the selection keeps them enabled
-    EXPECT_TRUE(form->SpeedButton2->isEnabled());
-    form->PopupMenu1Popup();
-    EXPECT_TRUE(form->N6->isEnabled());
-    EXPECT_TRUE(form->N4->isEnabled());
-    form->ListView1->clearSelection();
-    EXPECT_FALSE(form->ItemSelected);
-    EXPECT_FALSE(form->SpeedButton2->isEnabled());
-    EXPECT_FALSE(form->Delete1->isEnabled());
-    form->PopupMenu1Popup();
-    EXPECT_FALSE(form->N6->isEnabled());
-    EXPECT_FALSE(form->N4->isEnabled());
-    EXPECT_TRUE(form->N7->isEnabled());
-    EXPECT_TRUE(form->N2->isEnabled());
+    List()->FocusSelectScroll(Row(1));
+    EXPECT_TRUE(form->itemSelected());
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton2")->isEnabled());
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton5")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("N9")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("Delete1")->isEnabled());
+    List()->FocusSelectScroll(Row(2));  // moving the selection keeps them enabled
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton2")->isEnabled());
+    form->onContextMenu();
+    EXPECT_TRUE(Child<QAction>("N6")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("N4")->isEnabled());
+    List()->clearSelection();
+    EXPECT_FALSE(form->itemSelected());
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
+    EXPECT_FALSE(Child<QAction>("Delete1")->isEnabled());
+    form->onContextMenu();
+    EXPECT_FALSE(Child<QAction>("N6")->isEnabled());
+    EXPECT_FALSE(Child<QAction>("N4")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("N7")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("N2")->isEnabled());
 
-    form->AllScanRunning = true;  // the all scan's own selections change nothing
-    form->ListView1->FocusSelectScroll(Row(0));
-    EXPECT_FALSE(form->ItemSelected);
-    EXPECT_FALSE(form->SpeedButton2->isEnabled());
-    form->AllScanRunning = false;
+    // (The all scan's own selections change nothing: see the scan tests.)
 
     // The same commands from the keyboard, under the same rules; screen readers hear each
     // button's hint and each row's state.
     QApplication::setActiveWindow(form.get());
-    form->ListView1->setFocus();
-    ASSERT_TRUE(WaitFor([&] { return form->ListView1->hasFocus(); }));
-    QTest::keyClick(form->ListView1, Qt::Key_Delete);  // nothing selected: nothing deleted
-    EXPECT_EQ(form->ListView1->RowCount(), 3);
-    form->ListView1->FocusSelectScroll(Row(1));
-    QTest::keyClick(form->ListView1, Qt::Key_Return);
-    ASSERT_TRUE(WaitFor([&] { return !form->SelectScanRunning() && Image(1) > 0; }));
+    List()->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return List()->hasFocus(); }));
+    QTest::keyClick(List(), Qt::Key_Delete);  // nothing selected: nothing deleted
+    EXPECT_EQ(List()->RowCount(), 3);
+    List()->FocusSelectScroll(Row(1));
+    QTest::keyClick(List(), Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning() && Image(1) > 0; }));
     EXPECT_EQ(Row(1)->data(0, Qt::AccessibleTextRole).toString(),
               Image(1) == 2 ? QStringLiteral("オンライン") : QStringLiteral("オフライン"));
-    QTest::keyClick(form->ListView1, Qt::Key_Delete);
-    EXPECT_EQ(form->ListView1->RowCount(), 2);
+    QTest::keyClick(List(), Qt::Key_Delete);
+    EXPECT_EQ(List()->RowCount(), 2);
     QTest::keyClick(form.get(), Qt::Key_F5);
     EXPECT_EQ(Cell(0, 3), "1");  // the all scan ran
-    EXPECT_EQ(form->SpeedButton1->accessibleName(), QStringLiteral("全偵察"));
+    EXPECT_EQ(Child<QToolButton>("SpeedButton1")->accessibleName(), QStringLiteral("全偵察"));
 }
 
 TEST_F(Window, ColumnClicksSortAsTextAndFlipTheDirection) {
     Start(kThree);
     auto addresses = [&] {
         QStringList out;
-        for (int i = 0; i < form->ListView1->RowCount(); ++i) out << Cell(i, 0);
+        for (int i = 0; i < List()->RowCount(); ++i) out << Cell(i, 0);
         return out;
     };
-    form->ListView1ColumnClick(1);
+    form->sortByColumn(1);
     EXPECT_EQ(addresses(), (QStringList{"10.0.0.1", "192.168.0.10", "192.168.0.9"}));
-    EXPECT_TRUE(form->SortDescending);
-    form->ListView1ColumnClick(2);  // any column: now descending by name
+    EXPECT_TRUE(form->sortDescending());
+    form->sortByColumn(2);  // any column: now descending by name
     EXPECT_EQ(addresses(), (QStringList{"10.0.0.1", "192.168.0.9", "192.168.0.10"}));
 
     // Counts sort as text too: 10, 2, 9.
-    TListView::SetSubItem(Row(0), 3, "9");
-    TListView::SetSubItem(Row(1), 3, "10");
-    TListView::SetSubItem(Row(2), 3, "2");
-    form->ListView1ColumnClick(4);
+    TargetListView::SetSubItem(Row(0), 3, "9");
+    TargetListView::SetSubItem(Row(1), 3, "10");
+    TargetListView::SetSubItem(Row(2), 3, "2");
+    form->sortByColumn(4);
     QStringList counts;
     for (int i = 0; i < 3; ++i) counts << Cell(i, 3);
     EXPECT_EQ(counts, (QStringList{"10", "2", "9"}));
 
     // Refused while the scan lock holds: no sort, no flip.
-    bool before = form->SortDescending;
-    form->TakeScanLock(true);
-    form->ListView1ColumnClick(1);
-    EXPECT_EQ(form->SortDescending, before);
-    EXPECT_EQ(counts, (QStringList{Cell(0, 3), Cell(1, 3), Cell(2, 3)}));
+    bool before = form->sortDescending();
+    const QStringList order = {Cell(0, 0), Cell(1, 0), Cell(2, 0)};
+    echo.Set(Cell(0, 0).toStdString(), {0, "", 300});
+    List()->FocusSelectScroll(Row(0));
+    form->runSelectScan();
+    form->sortByColumn(1);
+    EXPECT_EQ(form->sortDescending(), before);
+    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
+    EXPECT_EQ(order, (QStringList{Cell(0, 0), Cell(1, 0), Cell(2, 0)}));
 }
 
 TEST_F(Window, SortByNameUsesCodePage932ByteOrderAndKeepsTheSelection) {
     Start(
         "\"IP\";\"Name\"\r\n\"1\";\"ルータ\"\r\n\"2\";\"ｱ\"\r\n\"3\";\"abc\"\r\n\"4\";\"〜\"\r\n");
-    form->ListView1->FocusSelectScroll(Row(0));
-    form->ListView1ColumnClick(2);
+    List()->FocusSelectScroll(Row(0));
+    form->sortByColumn(2);
     QStringList names;
     for (int i = 0; i < 4; ++i) names << Cell(i, 1);
     // abc (0x61) < 〜 (0x81 0x60, which reads back as the full-width tilde) < ルータ (0x83 0x8B)
     // < ｱ (0xB1)
     EXPECT_EQ(names, (QStringList{"abc", "～", "ルータ", "ｱ"}));
-    EXPECT_EQ(form->ListView1->SelectedRow(), Row(2));
-    EXPECT_TRUE(form->ItemSelected);
+    EXPECT_EQ(List()->SelectedRow(), Row(2));
+    EXPECT_TRUE(form->itemSelected());
 }
 
 TEST_F(Window, ScanLockFormsAndTheirReleases) {
     Start(kThree);
-    form->ListView1->FocusSelectScroll(Row(0));
-    form->TakeScanLock(false);
-    for (QToolButton* b : {form->SpeedButton1, form->SpeedButton2, form->SpeedButton3,
-                           form->SpeedButton4, form->SpeedButton5})
+    List()->FocusSelectScroll(Row(0));
+    echo.Set(Cell(0, 0).toStdString(), {0, "", 300});  // the probe is still out meanwhile
+    form->runSelectScan();
+    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"), Child<QToolButton>("SpeedButton3"),
+                           Child<QToolButton>("SpeedButton4"), Child<QToolButton>("SpeedButton5")})
         EXPECT_FALSE(b->isEnabled());
-    EXPECT_TRUE(form->SpeedButton6->isEnabled());
-    EXPECT_FALSE(form->N1->isEnabled());
-    EXPECT_FALSE(form->N8->menuAction()->isEnabled());
-    EXPECT_FALSE(form->Edit1->menuAction()->isEnabled());
-    EXPECT_TRUE(form->Exit1->isEnabled());
-    EXPECT_TRUE(form->About1->isEnabled());
-    EXPECT_FALSE(form->PopupMenu1AutoPopup);
-    EXPECT_FALSE(form->Timer1.isActive());
-    form->ReleaseSelectScan();
-    for (QToolButton* b : {form->SpeedButton1, form->SpeedButton2, form->SpeedButton3,
-                           form->SpeedButton4, form->SpeedButton5})
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton6")->isEnabled());
+    EXPECT_FALSE(Child<QAction>("N1")->isEnabled());
+    EXPECT_FALSE(Child<QMenu>("N8")->menuAction()->isEnabled());
+    EXPECT_FALSE(Child<QMenu>("Edit1")->menuAction()->isEnabled());
+    EXPECT_TRUE(Child<QAction>("Exit1")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("About1")->isEnabled());
+    EXPECT_FALSE(form->contextMenuAllowed());
+    EXPECT_FALSE(Timer()->isActive());
+    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
+    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"), Child<QToolButton>("SpeedButton3"),
+                           Child<QToolButton>("SpeedButton4"), Child<QToolButton>("SpeedButton5")})
         EXPECT_TRUE(b->isEnabled());  // whatever they were before
-    EXPECT_TRUE(form->Timer1.isActive());
-    EXPECT_TRUE(form->PopupMenu1AutoPopup);
-    EXPECT_TRUE(form->N8->menuAction()->isEnabled());
+    EXPECT_TRUE(Timer()->isActive());
+    EXPECT_TRUE(form->contextMenuAllowed());
+    EXPECT_TRUE(Child<QMenu>("N8")->menuAction()->isEnabled());
 
     // The all scan's release gives each button its state from before the scan.
-    form->ListView1->clearSelection();
-    EXPECT_FALSE(form->SpeedButton2->isEnabled());
-    form->Action5Execute();
-    EXPECT_FALSE(form->SpeedButton2->isEnabled());
-    EXPECT_FALSE(form->SpeedButton5->isEnabled());
-    EXPECT_TRUE(form->SpeedButton1->isEnabled());
-    EXPECT_TRUE(form->SpeedButton3->isEnabled());
-    EXPECT_TRUE(form->Timer1.isActive());
+    List()->clearSelection();
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
+    form->runAllScan();
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton5")->isEnabled());
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton1")->isEnabled());
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton3")->isEnabled());
+    EXPECT_TRUE(Timer()->isActive());
 }
 
 TEST_F(Window, CloseQueryNoKeepsTheWindowYesSavesBothFiles) {
@@ -225,7 +227,7 @@ TEST_F(Window, CloseQueryNoKeepsTheWindowYesSavesBothFiles) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(IniPath())));
     messages.answerYes = true;
     EXPECT_TRUE(form->close());
-    EXPECT_TRUE(form->StopRequested);
+    EXPECT_TRUE(Scans()->stopRequested());
     EXPECT_EQ(ReadFileBytes(ListPath()), kThree);
     EXPECT_NE(ReadFileBytes(IniPath()).find("[Form]\nLeft="), std::string::npos);
 }
@@ -241,7 +243,7 @@ TEST_F(Window, AboutBoxShowsNameAndVersion) {
         static_cast<QDialog*>(w)->accept();
     });
     form->move(0, 0);  // far from the middle of the screen: the box does not follow the window
-    form->About1Click();
+    form->showAbout();
     EXPECT_EQ(seen, QStringLiteral("バージョン情報"));
     EXPECT_EQ(about->size(), QSize(241, 191));
     const QPoint middle = form->screen()->availableGeometry().center();

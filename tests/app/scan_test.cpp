@@ -10,8 +10,8 @@ const std::string kList =
     "\"IP\";\"Name\"\r\n\"127.0.0.1\";\"self\"\r\n\"10.0.0.2\";\"silent\"\r\n"
     "\"10.0.0.3\";\"answers\"\r\n";
 
-QStringList LogLines(TForm1& f) {
-    QString text = f.Memo1->toPlainText();
+QStringList LogLines(MainWindow& f) {
+    QString text = f.findChild<QPlainTextEdit*>("Memo1")->toPlainText();
     return text.isEmpty() ? QStringList() : text.split('\n');
 }
 
@@ -25,10 +25,10 @@ protected:
 
 TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
     Start(kList);
-    const int rowHeight = form->ListView1->visualItemRect(Row(1)).height();
+    const int rowHeight = List()->visualItemRect(Row(1)).height();
     EXPECT_GE(rowHeight, 16 + 3);  // room for the state icon before any row has one
-    form->Action5Execute();
-    EXPECT_EQ(form->ListView1->visualItemRect(Row(1)).height(), rowHeight);
+    form->runAllScan();
+    EXPECT_EQ(List()->visualItemRect(Row(1)).height(), rowHeight);
     EXPECT_EQ(Image(0), 2);
     EXPECT_EQ(Image(1), 1);
     EXPECT_EQ(Image(2), 2);
@@ -39,52 +39,52 @@ TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
     ASSERT_EQ(log.size(), 2);
     EXPECT_TRUE(log[0].endsWith(QStringLiteral("  ｜オンライン  ｜127.0.0.1")));
     EXPECT_TRUE(log[1].endsWith(QStringLiteral("｜10.0.0.3")));
-    EXPECT_EQ(form->Panel(0), QStringLiteral("偵察済（10.0.0.3）オンライン"));
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.3）オンライン"));
     EXPECT_EQ(sound.played, (QStringList{"chimes.wav", "chimes.wav"}));
-    EXPECT_TRUE(form->TrayIcon1.Animate());
-    EXPECT_EQ(form->TrayIcon1.Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインあり"));
-    EXPECT_TRUE(form->OnlineFound);
-    EXPECT_FALSE(form->AllScanRunning);
-    EXPECT_EQ(form->ListView1->SelectedRow(), Row(2));  // the last probed row stays selected
-    EXPECT_FALSE(form->ItemSelected);                   // while the controls ignored it
-    EXPECT_FALSE(form->SpeedButton2->isEnabled());
+    EXPECT_TRUE(Tray()->Animate());
+    EXPECT_EQ(Tray()->Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインあり"));
+    EXPECT_TRUE(Scans()->onlineFound());
+    EXPECT_FALSE(Scans()->allScanRunning());
+    EXPECT_EQ(List()->SelectedRow(), Row(2));  // the last probed row stays selected
+    EXPECT_FALSE(form->itemSelected());                   // while the controls ignored it
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
     EXPECT_EQ(echo.sentTo(), (std::vector<std::string>{"127.0.0.1", "10.0.0.2", "10.0.0.3"}));
 }
 
 TEST_F(Scan, OfflinePanelAndTrayResetWhenNobodyAnswers) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.2\";\"\"\r\n");
-    form->TrayIcon1.SetAnimate(true);
-    form->TrayIcon1.SetHint(texts::HintOnline());
-    form->Action5Execute();
-    EXPECT_EQ(form->Panel(0), QStringLiteral("偵察済（10.0.0.2）オフライン"));
-    EXPECT_FALSE(form->TrayIcon1.Animate());
-    EXPECT_EQ(form->TrayIcon1.IconIndex(), 0);
-    EXPECT_EQ(form->TrayIcon1.Hint(), texts::HintNoOnline());
+    Tray()->SetAnimate(true);
+    Tray()->SetHint(texts::HintOnline());
+    form->runAllScan();
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.2）オフライン"));
+    EXPECT_FALSE(Tray()->Animate());
+    EXPECT_EQ(Tray()->IconIndex(), 0);
+    EXPECT_EQ(Tray()->Hint(), texts::HintNoOnline());
     EXPECT_TRUE(LogLines(*form).isEmpty());
     EXPECT_TRUE(sound.played.isEmpty());
 }
 
 TEST_F(Scan, EmptyListProbesNothingAndResetsTheTray) {
     Start();
-    form->TrayIcon1.SetAnimate(true);
-    form->Action5Execute();
+    Tray()->SetAnimate(true);
+    form->runAllScan();
     EXPECT_EQ(echo.sends, 0);
-    EXPECT_FALSE(form->TrayIcon1.Animate());
-    EXPECT_TRUE(form->SpeedButton1->isEnabled());
+    EXPECT_FALSE(Tray()->Animate());
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton1")->isEnabled());
 }
 
 TEST_F(Scan, StopTakesEffectAtTheNextRow) {
     echo.Set("127.0.0.1", {0, "", 120});
     Start(kList);
-    TListView::SetSubItem(Row(2), 3, "5");
-    QTimer::singleShot(40, [&] { form->SpeedButton6->click(); });
-    form->Action5Execute();
+    TargetListView::SetSubItem(Row(2), 3, "5");
+    QTimer::singleShot(40, [&] { Child<QToolButton>("SpeedButton6")->click(); });
+    form->runAllScan();
     EXPECT_EQ(Image(0), 2);      // the row being probed still gets its reply
     EXPECT_EQ(Cell(1, 3), "1");  // the next row is counted but not probed
     EXPECT_EQ(Image(1), -1);
     EXPECT_EQ(Cell(2, 3), "5");
     EXPECT_EQ(echo.sends, 1);
-    EXPECT_FALSE(form->StopRequested);
+    EXPECT_FALSE(Scans()->stopRequested());
 }
 
 TEST_F(Scan, YesToTheCloseQueryDuringAnAllScanEndsItAfterTheRowInProgress) {
@@ -92,7 +92,7 @@ TEST_F(Scan, YesToTheCloseQueryDuringAnAllScanEndsItAfterTheRowInProgress) {
     Start(kList);
     bool closed = false;
     QTimer::singleShot(40, [&] { closed = form->close(); });
-    form->Action5Execute();
+    form->runAllScan();
     EXPECT_TRUE(closed);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(echo.sends, 1);
@@ -106,14 +106,14 @@ TEST_F(Scan, NoToTheCloseQueryLetsTheScanGoOn) {
     Start(kList);
     messages.answerYes = false;
     QTimer::singleShot(20, [&] { form->close(); });
-    form->Action5Execute();
+    form->runAllScan();
     EXPECT_EQ(echo.sends, 3);
     EXPECT_TRUE(form->isVisible());
 }
 
 TEST_F(Scan, SameAddressTwiceMarksTheFirstRow) {
     Start("\"IP\";\"Name\"\r\n\"127.0.0.1\";\"a\"\r\n\"127.0.0.1\";\"b\"\r\n");
-    form->Action5Execute();
+    form->runAllScan();
     EXPECT_EQ(Image(0), 2);
     EXPECT_EQ(Image(1), 3);  // keeps the probe-running icon
     EXPECT_EQ(Cell(0, 2), "1");
@@ -127,43 +127,43 @@ TEST_F(Scan, RepliesFindTheirRowByTheWholeAddress) {
     echo.Set("127.0.0.1", {0, "", 0});
     Start("\"IP\";\"Name\"\r\n\"10.0.0.10\";\"a\"\r\n\"10.0.0.1\";\"b\"\r\n"
           "\"127.0.0.1\";\"c\"\r\n\"127.1\";\"d\"\r\n");
-    form->ListView1->FocusSelectScroll(Row(0));
-    form->Action4Execute();
-    ASSERT_TRUE(WaitFor([&] { return !form->SelectScanRunning(); }));
+    List()->FocusSelectScroll(Row(0));
+    form->runSelectScan();
+    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
     EXPECT_EQ(Image(1), 2);  // 10.0.0.1 answered for 10.0.0.10
     EXPECT_EQ(Image(0), 3);
-    form->ListView1->FocusSelectScroll(Row(3));
-    form->Action4Execute();
-    ASSERT_TRUE(WaitFor([&] { return !form->SelectScanRunning(); }));
+    List()->FocusSelectScroll(Row(3));
+    form->runSelectScan();
+    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
     EXPECT_EQ(Image(2), 2);  // 127.0.0.1 answered for 127.1
 }
 
 TEST_F(Scan, AnotherSpellingOfTheAddressMarksTheProbedRow) {
     echo.Set("127.0.0.1", {0, "", 0});
     Start("\"IP\";\"Name\"\r\n\"127.000.000.001\";\"a\"\r\n\"127.1\";\"b\"\r\n");
-    form->Action5Execute();
+    form->runAllScan();
     EXPECT_EQ(Image(0), 2);
     EXPECT_EQ(Image(1), 2);
     EXPECT_EQ(Cell(1, 2), "1");
-    EXPECT_EQ(form->Panel(0), QStringLiteral("偵察済（127.1）オンライン"));
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（127.1）オンライン"));
     EXPECT_EQ(LogLines(*form).size(), 2);
 }
 
 TEST_F(Scan, SoundOffStillLogsAndAnimates) {
     Start(kList, "[Form]\nCBX1=0\n");
-    form->Action5Execute();
+    form->runAllScan();
     EXPECT_TRUE(sound.played.isEmpty());
     EXPECT_EQ(LogLines(*form).size(), 2);
-    EXPECT_TRUE(form->TrayIcon1.Animate());
+    EXPECT_TRUE(Tray()->Animate());
 }
 
 TEST_F(Scan, HintIsSetOnlyByTheFirstOnlineReply) {
     Start(kList);
-    form->Action5Execute();
-    EXPECT_EQ(form->TrayIcon1.Hint(), texts::HintOnline());
-    form->TrayIcon1.SetHint(QStringLiteral("marker"));
-    form->Action5Execute();  // animating already: the hint is left alone
-    EXPECT_EQ(form->TrayIcon1.Hint(), QStringLiteral("marker"));
+    form->runAllScan();
+    EXPECT_EQ(Tray()->Hint(), texts::HintOnline());
+    Tray()->SetHint(QStringLiteral("marker"));
+    form->runAllScan();  // animating already: the hint is left alone
+    EXPECT_EQ(Tray()->Hint(), QStringLiteral("marker"));
 }
 
 class ThrowingSound : public FakeSound {
@@ -175,118 +175,124 @@ TEST_F(Scan, AnErrorInsideThePassReleasesTheWindow) {
     ThrowingSound throwing;
     soundService = &throwing;
     Start(kList);
-    form->Timer1.start();
-    EXPECT_THROW(form->Action5Execute(), std::runtime_error);
-    EXPECT_FALSE(form->AllScanRunning);
-    EXPECT_TRUE(form->SpeedButton1->isEnabled());
-    EXPECT_TRUE(form->N1->isEnabled());
-    EXPECT_TRUE(form->PopupMenu1AutoPopup);
-    EXPECT_TRUE(form->Timer1.isActive());
+    Timer()->start();
+    EXPECT_THROW(form->runAllScan(), std::runtime_error);
+    EXPECT_FALSE(Scans()->allScanRunning());
+    EXPECT_TRUE(Child<QToolButton>("SpeedButton1")->isEnabled());
+    EXPECT_TRUE(Child<QAction>("N1")->isEnabled());
+    EXPECT_TRUE(form->contextMenuAllowed());
+    EXPECT_TRUE(Timer()->isActive());
     TearDown();
 }
 
 TEST_F(Scan, SelectScanRunsOnAWorkerAndReleasesAfterTheReply) {
     Start(kList);
-    form->ListView1->FocusSelectScroll(Row(2));
-    form->Timer1.start();
-    form->Action4Execute();
-    EXPECT_TRUE(form->SelectScanRunning());
+    List()->FocusSelectScroll(Row(2));
+    Timer()->start();
+    form->runSelectScan();
+    EXPECT_TRUE(Scans()->selectScanRunning());
     EXPECT_EQ(Image(2), 3);
     EXPECT_EQ(Cell(2, 3), "1");
-    EXPECT_EQ(form->Panel(0), QStringLiteral("偵察中（10.0.0.3）．．．"));
-    EXPECT_FALSE(form->SpeedButton1->isEnabled());
-    EXPECT_FALSE(form->Timer1.isActive());
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察中（10.0.0.3）．．．"));
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton1")->isEnabled());
+    EXPECT_FALSE(Timer()->isActive());
     // While the worker runs, a new selection enables neither a probe nor a deletion.
-    form->ListView1->FocusSelectScroll(Row(0));
-    EXPECT_FALSE(form->SpeedButton2->isEnabled());
-    EXPECT_FALSE(form->SpeedButton5->isEnabled());
-    form->Action3Execute();
-    EXPECT_EQ(form->ListView1->RowCount(), 3);
-    form->ListView1->FocusSelectScroll(Row(2));
-    ASSERT_TRUE(WaitFor([&] { return !form->SelectScanRunning(); }));
+    List()->FocusSelectScroll(Row(0));
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
+    EXPECT_FALSE(Child<QToolButton>("SpeedButton5")->isEnabled());
+    form->deleteTarget();
+    EXPECT_EQ(List()->RowCount(), 3);
+    List()->FocusSelectScroll(Row(2));
+    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
     EXPECT_EQ(Image(2), 2);
     EXPECT_EQ(Cell(2, 2), "1");
     EXPECT_EQ(Image(0), -1);  // other rows untouched
     EXPECT_EQ(LogLines(*form).size(), 1);
-    EXPECT_EQ(form->Panel(0), QStringLiteral("偵察済（10.0.0.3）オンライン"));
-    for (QToolButton* b : {form->SpeedButton1, form->SpeedButton2, form->SpeedButton3,
-                           form->SpeedButton4, form->SpeedButton5})
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.3）オンライン"));
+    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"), Child<QToolButton>("SpeedButton3"),
+                           Child<QToolButton>("SpeedButton4"), Child<QToolButton>("SpeedButton5")})
         EXPECT_TRUE(b->isEnabled());
-    EXPECT_TRUE(form->N9->isEnabled());  // the main menu follows the selection made meanwhile
-    EXPECT_TRUE(form->Delete1->isEnabled());
-    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_TRUE(Child<QAction>("N9")->isEnabled());  // the main menu follows the selection made meanwhile
+    EXPECT_TRUE(Child<QAction>("Delete1")->isEnabled());
+    EXPECT_TRUE(Timer()->isActive());
 }
 
 TEST_F(Scan, SelectScanWithoutASelectedRowDoesNothing) {
     Start(kList);
-    form->ItemSelected = true;  // as an all scan can leave it
-    form->SpeedButton2->setEnabled(true);
-    form->Action4Execute();
-    EXPECT_FALSE(form->SelectScanRunning());
-    EXPECT_EQ(echo.sends, 0);
+    // A selection, cleared while an all scan held the controls: the window still believes in it.
+    List()->FocusSelectScroll(Row(0));
+    echo.Set("10.0.0.3", {0, "", 200});
+    QTimer::singleShot(100, form.get(), [this] { List()->clearSelection(); });
+    form->runAllScan();
+    ASSERT_TRUE(form->itemSelected());
+    ASSERT_EQ(List()->SelectedRow(), nullptr);
+    const int sends = echo.sends;
+    form->runSelectScan();
+    EXPECT_FALSE(Scans()->selectScanRunning());
+    EXPECT_EQ(echo.sends, sends);
 }
 
 TEST_F(Scan, ClosingDuringASelectScanWaitsAndSaves) {
     echo.Set("10.0.0.3", {0, "", 150});
     Start(kList);
-    form->ListView1->FocusSelectScroll(Row(2));
-    form->Action4Execute();
+    List()->FocusSelectScroll(Row(2));
+    form->runSelectScan();
     EXPECT_TRUE(form->close());
-    EXPECT_FALSE(form->SelectScanRunning());
+    EXPECT_FALSE(Scans()->selectScanRunning());
     EXPECT_EQ(Cell(2, 2), "1");
     EXPECT_EQ(ReadFileBytes(ListPath()), kList);
 }
 
 TEST_F(Scan, CountdownReachesTheAutoScanOnTheNinehundredthTick) {
     Start(kList);
-    form->Timer1.stop();  // ticks are driven by hand
-    form->Timer1Timer();
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　14分59秒"));
-    for (int i = 2; i < 900; ++i) form->Timer1Timer();
+    Timer()->stop();  // ticks are driven by hand
+    Countdown()->tick();
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　14分59秒"));
+    for (int i = 2; i < 900; ++i) Countdown()->tick();
     EXPECT_EQ(echo.sends, 0);
-    form->Timer1.start();  // the scan saves and restores the running timer
-    form->Timer1Timer();   // the 900th
+    Timer()->start();  // the scan saves and restores the running timer
+    Countdown()->tick();   // the 900th
     EXPECT_EQ(echo.sends, 3);
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　0分0秒"));
-    EXPECT_EQ(form->ElapsedSeconds, -1);
-    EXPECT_TRUE(form->Timer1.isActive());
-    form->Timer1.stop();
-    form->Timer1Timer();
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　15分0秒"));
-    for (int i = 0; i < 900; ++i) form->Timer1Timer();
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　0分0秒"));
+    EXPECT_EQ(Countdown()->elapsedSeconds(), -1);
+    EXPECT_TRUE(Timer()->isActive());
+    Timer()->stop();
+    Countdown()->tick();
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　15分0秒"));
+    for (int i = 0; i < 900; ++i) Countdown()->tick();
     EXPECT_EQ(echo.sends, 6);  // 901 ticks after the end of the previous one
 }
 
 TEST_F(Scan, HandStartedScanKeepsTheCountdown) {
     Start(kList);
-    for (int i = 0; i < 100; ++i) form->Timer1Timer();
-    form->Action5Execute();
-    EXPECT_EQ(form->ElapsedSeconds, 100);
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　13分20秒"));
-    form->Timer1Timer();
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　13分19秒"));
+    for (int i = 0; i < 100; ++i) Countdown()->tick();
+    form->runAllScan();
+    EXPECT_EQ(Countdown()->elapsedSeconds(), 100);
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　13分20秒"));
+    Countdown()->tick();
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　13分19秒"));
 }
 
 TEST_F(Scan, IntervalsOfOneZeroAndNoNumber) {
     Start({}, "[Form]\nMIN=1\n");
-    form->Timer1Timer();
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　0分59秒"));
-    for (int i = 1; i < 59; ++i) form->Timer1Timer();
-    EXPECT_TRUE(form->Panel(0).isEmpty());
-    form->Timer1Timer();  // the 60th
-    EXPECT_EQ(form->ElapsedSeconds, -1);
+    Countdown()->tick();
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　0分59秒"));
+    for (int i = 1; i < 59; ++i) Countdown()->tick();
+    EXPECT_TRUE(Panel(0).isEmpty());
+    Countdown()->tick();  // the 60th
+    EXPECT_EQ(Countdown()->elapsedSeconds(), -1);
 
     Start({}, "[Form]\nMIN=0\n");
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　0分0秒"));
-    form->Timer1Timer();
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　0分-1秒"));
-    for (int i = 1; i < 61; ++i) form->Timer1Timer();
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　-1分-1秒"));
-    EXPECT_EQ(form->ElapsedSeconds, 61);
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　0分0秒"));
+    Countdown()->tick();
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　0分-1秒"));
+    for (int i = 1; i < 61; ++i) Countdown()->tick();
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　-1分-1秒"));
+    EXPECT_EQ(Countdown()->elapsedSeconds(), 61);
 
     Start({}, "[Form]\nMIN=abc\n");
-    EXPECT_EQ(form->Panel(3), QStringLiteral("次回自動偵察まで　15分0秒"));
-    EXPECT_EQ(form->Panel(2), QStringLiteral("自動偵察-オン(abc分毎)"));
+    EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　15分0秒"));
+    EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-オン(abc分毎)"));
 }
 
 TEST(StatusTexts, LogLineFormat) {

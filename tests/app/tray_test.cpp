@@ -5,29 +5,30 @@
 
 #include "app/application.h"
 #include "app/program.h"
+#include "app/window_placement.h"
 #include "window_fixture.h"
 
 namespace {
 
 TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
     Start();
-    form->TrayIcon1.SetAnimate(true);  // started before minimising: still running afterwards
+    Tray()->SetAnimate(true);  // started before minimising: still running afterwards
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
     EXPECT_TRUE(tray.shown);
     EXPECT_EQ(tray.toolTip, QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
-    EXPECT_TRUE(form->TrayIcon1.Animate());
+    EXPECT_TRUE(Tray()->Animate());
     tray.onClick(INotificationArea::Click::Other);  // presses and double clicks do nothing
     EXPECT_FALSE(form->isVisible());
     tray.onClick(INotificationArea::Click::LeftUp);
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(form->isMinimized());
     EXPECT_FALSE(tray.shown);
-    EXPECT_FALSE(form->TrayIcon1.Visible());
+    EXPECT_FALSE(Tray()->Visible());
 
     form->showMinimized();  // and through the tray menu's 元に戻す
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
-    form->Undo1->trigger();
+    Child<QAction>("Undo1")->trigger();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(tray.shown);
 
@@ -61,13 +62,13 @@ TEST_F(Window, NoNotificationAreaRefusesTheMinimise) {
 TEST_F(Window, ExitFromTheTrayMenuAsksFirst) {
     Start();
     messages.answerYes = false;
-    form->Exit2->trigger();
+    Child<QAction>("Exit2")->trigger();
     EXPECT_EQ(messages.questions.size(), 1);
     EXPECT_TRUE(form->isVisible());
 }
 
 TEST_F(Window, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
-    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    auto* app = qobject_cast<Application*>(QCoreApplication::instance());
     ASSERT_NE(app, nullptr);
     QStringList shown;
     auto previous = app->ShowError;
@@ -87,8 +88,8 @@ TEST_F(Window, WithoutAnEchoSocketTheWindowCannotBeBuilt) {
 TEST_F(Window, GeometryAndStateSurviveARestart) {
     Start();
     EXPECT_EQ(form->size(), QSize(610, 490));
-    EXPECT_EQ(form->ListView1->columnWidth(2), 250);
-    form->ListView1->setColumnWidth(2, 180);
+    EXPECT_EQ(List()->columnWidth(2), 250);
+    List()->setColumnWidth(2, 180);
     form->resize(700, 500);
     form->showMaximized();
     QApplication::processEvents();
@@ -98,7 +99,7 @@ TEST_F(Window, GeometryAndStateSurviveARestart) {
     EXPECT_NE(ini.find("LCWidth2=180\n"), std::string::npos);
     Rebuild();
     EXPECT_TRUE(form->isMaximized());
-    EXPECT_EQ(form->ListView1->columnWidth(2), 180);
+    EXPECT_EQ(List()->columnWidth(2), 180);
 
     // Stored places nobody could reach are brought onto the screen; reachable ones are kept.
     const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
@@ -115,8 +116,8 @@ TEST_F(Window, GeometryAndStateSurviveARestart) {
 
 TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.2\";\"b\"\r\n\"10.0.0.1\";\"a\"\r\n");
-    TListView::SetSubItem(Row(0), 2, "3");
-    form->ListView1ColumnClick(2);
+    TargetListView::SetSubItem(Row(0), 2, "3");
+    form->sortByColumn(2);
     ASSERT_TRUE(form->close());
     EXPECT_EQ(ReadFileBytes(ListPath()),
               "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"a\"\r\n\"10.0.0.2\";\"b\"\r\n");
@@ -127,7 +128,7 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
     const std::string list = "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"" + std::string(1 << 20, 'n') + "\"\r\n";
     WriteFileBytes(ListPath(), list);
     Rebuild();
-    EXPECT_LE(Row(0)->text(2).size(), TListView::kShownLength + 1);
+    EXPECT_LE(Row(0)->text(2).size(), TargetListView::kShownLength + 1);
     EXPECT_EQ(Cell(0, 1).size(), 1 << 20);
     ASSERT_TRUE(form->close());
     EXPECT_EQ(ReadFileBytes(ListPath()), list);
@@ -147,9 +148,9 @@ TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.1\";\"a\"\r\n");
     const std::string before = ReadFileBytes(ListPath());
     ::mkdir(IniPath().c_str(), 0700);  // the settings file cannot be replaced
-    form->Action3Execute();
-    form->ListView1->FocusSelectScroll(Row(0));
-    form->Action3Execute();  // an edit that must not be lost silently
+    form->deleteTarget();
+    List()->FocusSelectScroll(Row(0));
+    form->deleteTarget();  // an edit that must not be lost silently
     messages.answers = {true, false};  // 終了しますか？ はい, then 保存せずに終了しますか？ いいえ
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
@@ -177,17 +178,17 @@ TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
 
 // Every way of saying はい ends the event loop, also from the tray where no window is on screen.
 TEST_F(Window, EveryYesEndsTheEventLoop) {
-    const std::vector<std::pair<const char*, std::function<void(TForm1&)>>> ways = {
-        {"close box", [](TForm1& f) { f.close(); }},
-        {"終了 menu", [](TForm1& f) { f.Exit1->trigger(); }},
+    const std::vector<std::pair<const char*, std::function<void(MainWindow&)>>> ways = {
+        {"close box", [](MainWindow& f) { f.close(); }},
+        {"終了 menu", [](MainWindow& f) { f.findChild<QAction*>("Exit1")->trigger(); }},
         {"tray menu",
-         [](TForm1& f) {
+         [](MainWindow& f) {
              f.showMinimized();
              WaitFor([&] { return !f.isVisible(); });
-             f.Exit2->trigger();
+             f.findChild<QAction*>("Exit2")->trigger();
          }},
-        {"session end", [](TForm1& f) { f.EndSession(true); }},
-        {"session end without questions", [](TForm1& f) { f.EndSession(false); }},
+        {"session end", [](MainWindow& f) { f.endSession(true); }},
+        {"session end without questions", [](MainWindow& f) { f.endSession(false); }},
     };
     for (const auto& [name, way] : ways) {
         Start();
@@ -205,7 +206,7 @@ TEST_F(Window, EveryYesEndsTheEventLoop) {
     messages.answers = {false};  // いいえ at the session's end: a window in the tray comes back
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
-    EXPECT_FALSE(form->EndSession(true));
+    EXPECT_FALSE(form->endSession(true));
     EXPECT_TRUE(form->isVisible());
 }
 

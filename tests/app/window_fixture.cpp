@@ -17,24 +17,24 @@ void Window::Rebuild() {
     form4.reset();
     form3.reset();
     form.reset();
-    settings = std::make_unique<TSettingsFile>(QString::fromStdString(dir.Path("pingrove")));
-    services.reset(new TServices{*echoService, pump, *soundService, messages, tray, *settings,
+    settings = std::make_unique<SettingsFile>(QString::fromStdString(dir.Path("pingrove")));
+    services.reset(new Services{*echoService, pump, *soundService, messages, tray, *settings,
                                  QString::fromStdString(ListPath()), PlatformId()});
-    form = std::make_unique<TForm1>(*services);
-    form3 = std::make_unique<TForm3>(form.get());
+    form = std::make_unique<MainWindow>(*services);
+    form3 = std::make_unique<AddTargetDialog>(form.get());
     form4 =
-        std::make_unique<TForm4>(sound, chooser, QStringLiteral("/usr/share/sounds"), form.get());
-    about = std::make_unique<TAboutBox>(form.get());
-    form->SetDialogs(form3.get(), form4.get(), about.get());
-    form->MxICMP1.Delay = 0;  // the pause after each probe only slows the tests
-    form->ShowAtStart();
+        std::make_unique<SettingsDialog>(sound, chooser, QStringLiteral("/usr/share/sounds"), form.get());
+    about = std::make_unique<AboutBox>(form.get());
+    form->setDialogs(form3.get(), form4.get(), about.get());
+    Scans()->probe().Delay = 0;  // the pause after each probe only slows the tests
+    form->showAtStart();
 }
 
 void Window::TearDown() {
     about.reset();
     form4.reset();
     form3.reset();
-    if (form) form->Timer1.stop();
+    if (form) Timer()->stop();
     form.reset();
 }
 

@@ -8,7 +8,14 @@
 #include <functional>
 #include <memory>
 
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
 #include "app/about_box.h"
+#include "app/auto_scan_countdown.h"
+#include "app/scan_runner.h"
 #include "app/main_window.h"
 #include "app/target_list_view.h"
 #include "fakes.h"
@@ -27,13 +34,22 @@ protected:
     void Rebuild();
     std::string ListPath() const { return dir.Path("iplist.txt"); }
     std::string IniPath() const { return dir.Path("pingrove.INI"); }
-    QTreeWidgetItem* Row(int i) const { return form->ListView1->Row(i); }
-    QString Cell(int row, int k) const { return TListView::SubItem(Row(row), k); }
-    int Image(int row) const { return TListView::ImageIndex(Row(row)); }
+    QTreeWidgetItem* Row(int i) const { return List()->Row(i); }
+    QString Cell(int row, int k) const { return TargetListView::SubItem(Row(row), k); }
+    int Image(int row) const { return TargetListView::ImageIndex(Row(row)); }
     template <typename T>
     T* Child(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
+    // The window's parts, found by object name as a script would.
+    TargetListView* List() const { return Child<TargetListView>("ListView1"); }
+    QString Panel(int i) const {
+        return form->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i))->text();
+    }
+    QTimer* Timer() const { return Child<QTimer>("Timer1"); }
+    TrayIcon* Tray() const { return Child<TrayIcon>("TrayIcon1"); }
+    AutoScanCountdown* Countdown() const { return Child<AutoScanCountdown>("AutoScanCountdown"); }
+    ScanRunner* Scans() const { return Child<ScanRunner>("ScanRunner"); }
     // Runs `action` on the next pass of the event loop, inside a modal dialog opened meanwhile.
     static void WhenModal(std::function<void(QWidget*)> action);
     // Lets events run until `done` or about two seconds.
@@ -49,10 +65,10 @@ protected:
     // What the window is built over; tests may point these at other implementations.
     IEchoService* echoService = &echo;
     ISound* soundService = &sound;
-    std::unique_ptr<TSettingsFile> settings;
-    std::unique_ptr<TServices> services;
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm3> form3;
-    std::unique_ptr<TForm4> form4;
-    std::unique_ptr<TAboutBox> about;
+    std::unique_ptr<SettingsFile> settings;
+    std::unique_ptr<Services> services;
+    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<AddTargetDialog> form3;
+    std::unique_ptr<SettingsDialog> form4;
+    std::unique_ptr<AboutBox> about;
 };

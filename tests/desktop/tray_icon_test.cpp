@@ -21,7 +21,7 @@ protected:
     QMainWindow window;
     QVector<QIcon> face{Solid(Qt::yellow)};
     QVector<QIcon> faceAndBlank{Solid(Qt::yellow), Solid(Qt::transparent)};
-    TTrayIcon tray{area, Solid(Qt::blue), &window};
+    TrayIcon tray{area, Solid(Qt::blue), &window};
 };
 
 TEST_F(Tray, DefaultsAndTheApplicationIcon) {

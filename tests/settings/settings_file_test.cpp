@@ -17,70 +17,70 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-class SettingsFile : public ::testing::Test {
+class Settings : public ::testing::Test {
 protected:
     TempDir dir;
-    TSettingsFile File(const std::string& exe = "pingrove") {
-        return TSettingsFile(Q(dir.Path(exe)));
+    SettingsFile File(const std::string& exe = "pingrove") {
+        return SettingsFile(Q(dir.Path(exe)));
     }
 };
 
-TEST_F(SettingsFile, NamedAfterTheExecutable) {
+TEST_F(Settings, NamedAfterTheExecutable) {
     EXPECT_EQ(File().ReadPath(), Q(dir.Path("pingrove.INI")));
     EXPECT_EQ(File("pingrove.exe").WritePath(), Q(dir.Path("pingrove.INI")));
     EXPECT_EQ(File("copy").ReadPath(), Q(dir.Path("copy.INI")));
 }
 
-TEST_F(SettingsFile, FirstStartRunsOnTheDefaults) {
-    TFormSettings s = File().Load();
-    EXPECT_EQ(s.Left, 0);
-    EXPECT_EQ(s.Top, 0);
-    EXPECT_EQ(s.Width, 610);
-    EXPECT_EQ(s.Height, 490);
-    EXPECT_EQ(s.WindowState, 0);
-    EXPECT_EQ(s.LCWidth, (std::array<int, 5>{20, 100, 250, 100, 100}));
-    EXPECT_EQ(s.MIN, "15");
-    EXPECT_TRUE(s.CBX1);
-    EXPECT_TRUE(s.CBX2);
-    EXPECT_EQ(s.DF, "chimes.wav");
+TEST_F(Settings, FirstStartRunsOnTheDefaults) {
+    WindowSettings s = File().Load();
+    EXPECT_EQ(s.left, 0);
+    EXPECT_EQ(s.top, 0);
+    EXPECT_EQ(s.width, 610);
+    EXPECT_EQ(s.height, 490);
+    EXPECT_EQ(s.windowState, 0);
+    EXPECT_EQ(s.columnWidths, (std::array<int, 5>{20, 100, 250, 100, 100}));
+    EXPECT_EQ(s.intervalText, "15");
+    EXPECT_TRUE(s.soundOn);
+    EXPECT_TRUE(s.autoScanOn);
+    EXPECT_EQ(s.soundFile, "chimes.wav");
 }
 
-TEST_F(SettingsFile, IntegerAndBooleanReadingRules) {
-    EXPECT_EQ(TSettingsFile::ParseInteger("abc", 610), 610);
-    EXPECT_EQ(TSettingsFile::ParseInteger("0x2B2", 610), 690);
-    EXPECT_EQ(TSettingsFile::ParseInteger("0X2b2", 610), 690);
-    EXPECT_EQ(TSettingsFile::ParseInteger("", 610), 610);
-    EXPECT_EQ(TSettingsFile::ParseInteger("0x", 610), 610);
-    EXPECT_EQ(TSettingsFile::ParseInteger("-12", 0), -12);
-    EXPECT_FALSE(TSettingsFile::ParseBool("0", true));
-    EXPECT_TRUE(TSettingsFile::ParseBool("2", false));
-    EXPECT_TRUE(TSettingsFile::ParseBool("yes", true));
-    EXPECT_FALSE(TSettingsFile::ParseBool("yes", false));
+TEST_F(Settings, IntegerAndBooleanReadingRules) {
+    EXPECT_EQ(SettingsFile::ParseInteger("abc", 610), 610);
+    EXPECT_EQ(SettingsFile::ParseInteger("0x2B2", 610), 690);
+    EXPECT_EQ(SettingsFile::ParseInteger("0X2b2", 610), 690);
+    EXPECT_EQ(SettingsFile::ParseInteger("", 610), 610);
+    EXPECT_EQ(SettingsFile::ParseInteger("0x", 610), 610);
+    EXPECT_EQ(SettingsFile::ParseInteger("-12", 0), -12);
+    EXPECT_FALSE(SettingsFile::ParseBool("0", true));
+    EXPECT_TRUE(SettingsFile::ParseBool("2", false));
+    EXPECT_TRUE(SettingsFile::ParseBool("yes", true));
+    EXPECT_FALSE(SettingsFile::ParseBool("yes", false));
 
     WriteFileBytes(dir.Path("pingrove.INI"),
                    "[Form]\nWidth=abc\nHeight=0x2B2\nLeft=\nCBX1=0\nCBX2=yes\nDF=\nMIN=015\n");
-    TFormSettings s = File().Load();
-    EXPECT_EQ(s.Width, 610);
-    EXPECT_EQ(s.Height, 690);
-    EXPECT_EQ(s.Left, 0);
-    EXPECT_FALSE(s.CBX1);
-    EXPECT_TRUE(s.CBX2);
-    EXPECT_EQ(s.DF, "");  // present and empty: no default
-    EXPECT_EQ(s.MIN, "015");
+    WindowSettings s = File().Load();
+    EXPECT_EQ(s.width, 610);
+    EXPECT_EQ(s.height, 690);
+    EXPECT_EQ(s.left, 0);
+    EXPECT_FALSE(s.soundOn);
+    EXPECT_TRUE(s.autoScanOn);
+    EXPECT_EQ(s.soundFile, "");  // present and empty: no default
+    EXPECT_EQ(s.intervalText, "015");
 }
 
-TEST_F(SettingsFile, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
-    TFormSettings s;
-    s.Left = 5;
-    s.WindowState = 2;
-    s.LCWidth[2] = 300;
-    s.DF = QStringLiteral("/home/u/音/ベル.wav");
+TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
+    WindowSettings s;
+    s.left = 5;
+    s.windowState = 2;
+    s.columnWidths[2] = 300;
+    s.soundFile = QStringLiteral("/home/u/音/ベル.wav");
     ASSERT_TRUE(File().Save(s));
     EXPECT_EQ(ReadFileBytes(dir.Path("pingrove.INI")),
               "[Form]\nLeft=5\nTop=0\nWidth=610\nHeight=490\nWindowState=2\nLCWidth0=20\n"
               "LCWidth1=100\nLCWidth2=300\nLCWidth3=100\nLCWidth4=100\nMIN=15\nCBX1=1\nCBX2=1\n"
               "DF=/home/u/音/ベル.wav\n");
-    EXPECT_EQ(File().Load().DF, s.DF);
+    EXPECT_EQ(File().Load().soundFile, s.soundFile);
 
     WriteFileBytes(dir.Path("pingrove.INI"), "[Mine]\nA=1\n[Form]\nExtra=x\nTop=9\n");
     ASSERT_TRUE(File().Save(s));
@@ -103,7 +103,7 @@ bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST_F(SettingsFile, UnwritableFolderMovesToTheUserConfigFolder) {
+TEST_F(Settings, UnwritableFolderMovesToTheUserConfigFolder) {
     const std::string bin = dir.Path("bin"), config = dir.Path("config");
     ::mkdir(bin.c_str(), 0755);
     ::mkdir(config.c_str(), 0700);
@@ -112,22 +112,22 @@ TEST_F(SettingsFile, UnwritableFolderMovesToTheUserConfigFolder) {
     ::chmod(bin.c_str(), 0555);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     bool ok = AsOrdinaryUser(dir.Path(), [&] {
-        TSettingsFile f(Q(bin + "/pingrove"));
+        SettingsFile f(Q(bin + "/pingrove"));
         if (f.WritePath() != Q(config + "/pingrove/pingrove.INI")) return false;
-        if (f.Load().Width != 700) return false;  // read beside the program until the user has one
-        TFormSettings s;
-        s.Width = 800;
+        if (f.Load().width != 700) return false;  // read beside the program until the user has one
+        WindowSettings s;
+        s.width = 800;
         if (!f.Save(s)) return false;
-        return TSettingsFile(Q(bin + "/pingrove")).Load().Width == 800;
+        return SettingsFile(Q(bin + "/pingrove")).Load().width == 800;
     });
     unsetenv("XDG_CONFIG_HOME");
     ::chmod(bin.c_str(), 0755);
     EXPECT_TRUE(ok);
 }
 
-TEST_F(SettingsFile, SaveFailsWhenTheFileCannotBeReplaced) {
+TEST_F(Settings, SaveFailsWhenTheFileCannotBeReplaced) {
     ::mkdir(dir.Path("pingrove.INI").c_str(), 0700);  // a folder where the file should be
-    EXPECT_FALSE(File().Save(TFormSettings{}));
+    EXPECT_FALSE(File().Save(WindowSettings{}));
 }
 
 }  // namespace

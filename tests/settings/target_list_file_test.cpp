@@ -10,16 +10,16 @@ namespace {
 
 TEST(TargetListFile, RoundTripsNamesThroughCodePage932) {
     TempDir dir;
-    TTargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
+    TargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
     EXPECT_TRUE(f.Load().empty());  // no file: no targets
-    std::vector<TTarget> targets = {{"192.168.0.1", QStringLiteral("ルータ"), {}, {}},
+    std::vector<Target> targets = {{"192.168.0.1", QStringLiteral("ルータ"), {}, {}},
                                     {"10.0.0.2", "", {}, {}},
                                     {"10.0.0.3", "a\"b", {}, {}}};
     ASSERT_TRUE(f.Save(targets));
     EXPECT_EQ(ReadFileBytes(dir.Path("iplist.txt")),
               "\"IP\";\"Name\"\r\n\"192.168.0.1\";\"\x83\x8B\x81\x5B\x83\x5E\"\r\n"
               "\"10.0.0.2\";\"\"\r\n\"10.0.0.3\";\"a\"\"b\"\r\n");
-    std::vector<TTarget> back = f.Load();
+    std::vector<Target> back = f.Load();
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[0].name, QStringLiteral("ルータ"));
     EXPECT_EQ(back[1].name, QString());
@@ -32,8 +32,8 @@ TEST(TargetListFile, BytesThatAreNoCodePage932AreShownReplacedAndWrittenBackAsTh
     TempDir dir;
     const std::string raw = "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"bad\x81\"\r\n";
     WriteFileBytes(dir.Path("iplist.txt"), raw);
-    TTargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
-    std::vector<TTarget> t = f.Load();
+    TargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
+    std::vector<Target> t = f.Load();
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].name, QStringLiteral("bad\uFFFD"));
     ASSERT_TRUE(f.Save(t));
@@ -43,7 +43,7 @@ TEST(TargetListFile, BytesThatAreNoCodePage932AreShownReplacedAndWrittenBackAsTh
 TEST(TargetListFile, MissingFieldsGiveEmptyTexts) {
     TempDir dir;
     WriteFileBytes(dir.Path("iplist.txt"), "\"Address\";\"Name\"\r\n\"x\";\"n\"\r\n");
-    auto t = TTargetListFile(QString::fromStdString(dir.Path("iplist.txt"))).Load();
+    auto t = TargetListFile(QString::fromStdString(dir.Path("iplist.txt"))).Load();
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].ip, QString());
     EXPECT_EQ(t[0].name, "n");
@@ -57,8 +57,8 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     const std::string raw =
         "\xEF\xBB\xBF\"ip\";\"NAME\";\"Memo\"\r\n\"10.0.0.1\";\"gw\";\"keep me\"\r\n";
     WriteFileBytes(path, raw);
-    TTargetListFile f(QString::fromStdString(path));
-    std::vector<TTarget> t = f.Load();
+    TargetListFile f(QString::fromStdString(path));
+    std::vector<Target> t = f.Load();
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].ip, "10.0.0.1");
     EXPECT_EQ(t[0].name, "gw");
@@ -74,7 +74,7 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     const std::string own = "\"IP\";\"Name\"\r\n\"10.0.0.2\";\"two\r\nlines\"\r\n";
     WriteFileBytes(path, own);
     std::filesystem::remove(path + ".bak");
-    TTargetListFile g(QString::fromStdString(path));
+    TargetListFile g(QString::fromStdString(path));
     ASSERT_TRUE(g.Save(g.Load()));
     EXPECT_EQ(ReadFileBytes(path), own);
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
@@ -82,7 +82,7 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     // A backup that cannot be written stops the save and leaves the list as it was.
     WriteFileBytes(path, raw);
     std::filesystem::create_directory(path + ".bak");
-    TTargetListFile h(QString::fromStdString(path));
+    TargetListFile h(QString::fromStdString(path));
     EXPECT_FALSE(h.Save(h.Load()));
     EXPECT_EQ(h.FailedPath(), QString::fromStdString(path + ".bak"));
     EXPECT_EQ(ReadFileBytes(path), raw);
@@ -96,7 +96,7 @@ TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
     WriteFileBytes(target, "\"IP\";\"Name\"\r\n");
     ASSERT_EQ(::symlink(target.c_str(), dir.Path("iplist.txt").c_str()), 0);
     WriteFileBytes(elsewhere.Path(".real.txt.a1B2c3"), "half a save");
-    TTargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
+    TargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
     ASSERT_TRUE(f.Save({{"10.0.0.9", "n", {}, {}}}));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("iplist.txt")));
     EXPECT_EQ(ReadFileBytes(target), "\"IP\";\"Name\"\r\n\"10.0.0.9\";\"n\"\r\n");

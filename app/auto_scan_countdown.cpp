@@ -1,0 +1,36 @@
+#include "app/auto_scan_countdown.h"
+
+#include <cstdint>
+
+#include "app/status_texts.h"
+
+AutoScanCountdown::AutoScanCountdown(QObject* parent) : QObject(parent), timer_(this) {
+    setObjectName("AutoScanCountdown");
+    timer_.setObjectName("Timer1");
+    timer_.setInterval(1000);
+    connect(&timer_, &QTimer::timeout, this, &AutoScanCountdown::tick);
+}
+
+void AutoScanCountdown::restart(int minutes) {
+    intervalSeconds_ = countdown::IntervalSeconds(minutes);
+    elapsedSeconds_ = 0;
+    remainingMinutes_ = intervalSeconds_ / 60;
+    remainingSeconds_ = intervalSeconds_ % 60;
+    emit displayChanged(remainingMinutes_, remainingSeconds_);
+}
+
+void AutoScanCountdown::tick() {
+    ++elapsedSeconds_;
+    // In 64 bits: an interval near the 32-bit limit minus a negative elapsed count.
+    const int64_t left = static_cast<int64_t>(intervalSeconds_) - elapsedSeconds_;
+    remainingMinutes_ = static_cast<int>(left / 60);
+    remainingSeconds_ = static_cast<int>(left % 60);
+    emit displayChanged(remainingMinutes_, remainingSeconds_);
+    if (atZero()) emit due();
+}
+
+void AutoScanCountdown::rewindIfAtZero(int minutes) {
+    if (!atZero()) return;
+    elapsedSeconds_ = -1;
+    intervalSeconds_ = countdown::IntervalSeconds(minutes);
+}

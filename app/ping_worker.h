@@ -1,0 +1,22 @@
+#pragma once
+// The select scan's one probe, off the UI thread. The worker knows only the probe and what to do
+// when it is done; the probe's replies and that completion reach the UI thread through whoever
+// set them up (the scan runner).
+#include <QThread>
+#include <functional>
+
+class TMxICMP;
+
+class PingWorker : public QThread {
+    Q_OBJECT
+public:
+    // `done` runs on the worker thread after the probe, also when the probe failed.
+    PingWorker(TMxICMP& probe, std::function<void()> done) : probe_(probe), done_(std::move(done)) {}
+
+protected:
+    void run() override;
+
+private:
+    TMxICMP& probe_;
+    std::function<void()> done_;
+};

@@ -1,0 +1,62 @@
+#pragma once
+// The two kinds of scan. A select scan probes one address on a worker thread; an all scan walks
+// the rows in list order on the UI thread and lets pending events run between rows, so the stop
+// button, the close query and the tray menu work meanwhile. The runner owns the probe, the
+// worker, the stop flag and the running and online-found flags, and tells the window what happens
+// through signals, every one of them delivered on the UI thread.
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "probe/mx_icmp.h"
+
+class IEchoService;
+class IEventPump;
+class PingWorker;
+
+class ScanRunner : public QObject {
+    Q_OBJECT
+public:
+    // Raises EICMPError when no echo socket can be had.
+    ScanRunner(IEchoService& echo, IEventPump& pump, QObject* parent = nullptr);
+    ~ScanRunner() override;
+
+    TMxICMP& probe() { return probe_; }
+    bool allScanRunning() const { return allScanRunning_; }
+    bool selectScanRunning() const { return selectScanRunning_; }
+    bool onlineFound() const { return onlineFound_; }
+    bool stopRequested() const { return stopRequested_; }
+    void requestStop() { stopRequested_ = true; }
+
+    // Probes `address` on the worker: `replied`, then `selectScanFinished` follow.
+    void runSelectScan(const QString& address);
+    // Rows 0 to rowCount() - 1 (counted again at every step): for each, `rowStarting`, pending
+    // events, the stop check, `rowProbing`, then the probe and its `replied`. `allScanStarting`
+    // comes first and `allScanFinished` last, also when an error ends the pass.
+    void runAllScan(const std::function<int()>& rowCount,
+                    const std::function<QString(int)>& addressOf);
+    // Lets events run until a select scan's worker has finished and its effects are in.
+    void waitForSelectScan();
+
+signals:
+    void allScanStarting();
+    void rowStarting(int row);
+    void rowProbing(int row, const QString& address);
+    // One attempt's outcome: status 0 online; `ip` the responder, `address` the probed text.
+    void replied(int status, const QString& ip, const QString& address);
+    void allScanFinished(bool onlineFound);
+    void selectScanFinished();
+
+private:
+    void onProbeReply(int status, const std::string& ip);
+    void finishAllScan();
+
+    IEventPump& pump_;
+    TMxICMP probe_;
+    std::unique_ptr<PingWorker> worker_;
+    bool allScanRunning_ = false;
+    bool selectScanRunning_ = false;
+    bool onlineFound_ = false;
+    bool stopRequested_ = false;
+};

@@ -1,0 +1,39 @@
+#include "app/window_placement.h"
+
+#include <QWidget>
+#include <algorithm>
+
+QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens) {
+    if (screens.isEmpty()) return wanted;
+    // The title bar must be on some screen, or the user cannot take hold of the window.
+    constexpr int kGrip = 40;
+    for (const QRect& a : screens) {
+        const QRect titleBar(wanted.left(), wanted.top(), wanted.width(), kGrip);
+        if (wanted.width() <= a.width() && wanted.height() <= a.height() &&
+            wanted.top() >= a.top() && a.intersected(titleBar).width() >= kGrip)
+            return wanted;
+    }
+    const QRect* best = &screens.first();
+    auto distance = [&](const QRect& a) {
+        const QPoint d = a.center() - wanted.topLeft();
+        return static_cast<qint64>(d.x()) * d.x() + static_cast<qint64>(d.y()) * d.y();
+    };
+    for (const QRect& a : screens)
+        if (distance(a) < distance(*best)) best = &a;
+    QRect r(wanted.topLeft(), wanted.size().boundedTo(best->size()));
+    r.moveLeft(std::clamp(r.left(), best->left(), best->right() - r.width() + 1));
+    r.moveTop(std::clamp(r.top(), best->top(), best->bottom() - r.height() + 1));
+    return r;
+}
+
+void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
+    QSize frame = dialog->frameGeometry().size() - dialog->size();  // known once it was shown
+    if (frame.isEmpty()) frame = window->frameGeometry().size() - window->size();
+    QRect r(QPoint(), dialog->size() + frame);
+    r.moveCenter(area.center());
+    dialog->move(r.topLeft());
+}
+
+void CentreOver(QWidget* dialog, const QWidget* window) {
+    CentreOver(dialog, window, window->frameGeometry());
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Where windows go: a stored geometry that can actually be reached, and dialogs centred by their
+// frame, which Qt only guesses before a window was first shown.
+#include <QList>
+#include <QRect>
+
+class QWidget;
+
+// `wanted` when its title bar can be reached on one of the screens' available areas and it fits
+// there; otherwise moved onto the nearest screen and cut to its size.
+QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens);
+
+// Centres the dialog's frame over `area` (the window's frame when none is given). Left to Qt, a
+// dialog shown again is placed from a guess at its frame and lands 20 px off every other time.
+void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area);
+void CentreOver(QWidget* dialog, const QWidget* window);
