@@ -26,7 +26,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     f.setBold(true);
     product->setFont(f);
     product->setGeometry(72, 18, 145, 24);
-    auto* version = new QLabel(QStringLiteral("Version ") + QString::fromUtf8(kProgramVersion), panel);
+    auto* version =
+        new QLabel(QStringLiteral("Version ") + QString::fromUtf8(kProgramVersion), panel);
     version->setObjectName("Version");
     version->setGeometry(72, 48, 145, 16);
     auto* comment = new QLabel(QStringLiteral("ICMP エコーによるホスト偵察"), panel);

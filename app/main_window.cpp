@@ -2,12 +2,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMoveEvent>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QToolButton>
 #include <QWindowStateChangeEvent>
@@ -16,6 +14,7 @@
 #include "app/auto_scan_countdown.h"
 #include "app/image_lists.h"
 #include "app/program_info.h"
+#include "app/scan_display.h"
 #include "app/scan_lock.h"
 #include "app/scan_runner.h"
 #include "app/status_texts.h"
@@ -44,6 +43,9 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     lock_ = std::make_unique<ScanLock>(
         m_ui.lockableButtons(), [this](bool unlocked) { setMenusUnlocked(unlocked); },
         countdown_->timer());
+    display_ = new ScanDisplay(
+        *scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound, tray_,
+        [this] { return soundOn_ ? soundFile_ : QString(); }, this);
     tray_.setObjectName("TrayIcon1");
     tray_.PopupMenu = m_ui.trayMenu;
     tray_.Hide = true;
@@ -79,24 +81,13 @@ void MainWindow::connectCommands() {
     connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
         if (contextMenuAllowed_) m_ui.listMenu->popup(m_ui.list->viewport()->mapToGlobal(p));
     });
-    connect(countdown_, &AutoScanCountdown::displayChanged, this, [this](int m, int s) {
-        setPanel(Panel::Countdown, texts::Countdown(m, s));
-    });
+    connect(countdown_, &AutoScanCountdown::displayChanged, this,
+            [this](int m, int s) { setPanel(Panel::Countdown, texts::Countdown(m, s)); });
     connect(countdown_, &AutoScanCountdown::due, this, &MainWindow::runAllScan);
-    connect(scans_, &ScanRunner::replied, this, &MainWindow::onProbeReply);
     connect(scans_, &ScanRunner::allScanStarting, this, [this] {
-        setPanel(Panel::Countdown, texts::Countdown(countdown_->remainingMinutes(),
-                                                    countdown_->remainingSeconds()));
+        setPanel(Panel::Countdown,
+                 texts::Countdown(countdown_->remainingMinutes(), countdown_->remainingSeconds()));
         lock_->take(true);
-        for (int i = 0; i < m_ui.list->RowCount(); ++i)
-            TargetRow(m_ui.list->Row(i)).setIcon(RowIcon::None);
-    });
-    connect(scans_, &ScanRunner::rowStarting, this,
-            [this](int row) { TargetRow(m_ui.list->Row(row)).raiseScanCount(); });
-    connect(scans_, &ScanRunner::rowProbing, this, [this](int row, const QString& address) {
-        TargetRow(m_ui.list->Row(row)).setIcon(RowIcon::Probing);
-        m_ui.list->FocusSelectScroll(m_ui.list->Row(row));
-        setPanel(Panel::Probe, texts::Probing(address));
     });
     connect(scans_, &ScanRunner::allScanFinished, this, &MainWindow::onAllScanFinished);
     connect(scans_, &ScanRunner::selectScanFinished, this, &MainWindow::onSelectScanFinished);
@@ -113,12 +104,7 @@ void MainWindow::setDialogs(AddTargetDialog* addDialog, SettingsDialog* settings
 }
 
 void MainWindow::applySettings(const WindowSettings& s) {
-    QList<QRect> screens;
-    for (QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
-    const QRect r = ReachableGeometry(
-        QRect(s.left, s.top, std::max(1, s.width), std::max(1, s.height)), screens);
-    move(r.topLeft());
-    resize(r.size());
+    PlaceWindow(*this, s);
     for (int i = 0; i < 5; ++i) m_ui.list->setColumnWidth(i, s.columnWidths[i]);
     intervalText_ = s.intervalText;
     soundOn_ = s.soundOn;
@@ -173,14 +159,7 @@ bool MainWindow::confirmClose() {
 
 void MainWindow::saveFiles() {
     WindowSettings s = loaded_;
-    // A maximised, minimised or tray-hidden window keeps the geometry it will come back to.
-    const bool away = isMaximized() || isMinimized() || isHidden();
-    const QRect r = away ? normalGeometry().translated(-frameOffset_) : QRect(pos(), size());
-    s.left = r.left();
-    s.top = r.top();
-    s.width = r.width();
-    s.height = r.height();
-    s.windowState = isMaximized() ? 2 : (isMinimized() ? 1 : 0);
+    RecordPlace(*this, frameOffset_, s);
     for (int i = 0; i < 5; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
     s.intervalText = intervalText_;
     s.soundOn = soundOn_;
@@ -325,12 +304,9 @@ void MainWindow::runSelectScan() {
         return;
     QTreeWidgetItem* item = m_ui.list->SelectedRow();
     if (!item) return;  // the selection was cleared during the last row of an all scan
-    TargetRow row(item);
     lock_->take(false);
-    row.raiseScanCount();
-    row.setIcon(RowIcon::Probing);
-    setPanel(Panel::Probe, texts::Probing(row.address()));
-    scans_->runSelectScan(row.address());
+    display_->selectScanStarting(m_ui.list->indexOfTopLevelItem(item));
+    scans_->runSelectScan(TargetRow(item).address());
 }
 
 void MainWindow::onSelectScanFinished() {
@@ -349,37 +325,9 @@ void MainWindow::requestStop() {
     scans_->requestStop();
 }
 
-void MainWindow::onAllScanFinished(bool onlineFound) {
+void MainWindow::onAllScanFinished() {
     countdown_->rewindIfAtZero(countdown::IntervalMinutes(intervalText_));
     lock_->releaseAfterAllScan();
-    if (!onlineFound) {
-        tray_.SetAnimate(false);
-        tray_.SetIconIndex(0);
-        tray_.SetHint(texts::HintNoOnline());
-    }
-}
-
-void MainWindow::onProbeReply(int status, const QString& ip, const QString& address) {
-    TargetListView* list = m_ui.list;
-    if (status != 0) {
-        if (QTreeWidgetItem* row = list->FindRow(address)) TargetRow(row).setIcon(RowIcon::Offline);
-        setPanel(Panel::Probe, texts::Offline(address));
-        return;
-    }
-    // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
-    // that was probed is the one to mark, and to count when no row is selected.
-    QTreeWidgetItem* probed = list->FindRow(address);
-    if (QTreeWidgetItem* row = list->FindRow(ip); row || probed)
-        TargetRow(row ? row : probed).setIcon(RowIcon::Online);
-    setPanel(Panel::Probe, texts::Online(address));
-    QTreeWidgetItem* selected = list->SelectedRow();
-    if (QTreeWidgetItem* counted = selected ? selected : probed) TargetRow(counted).raiseOnlineCount();
-    m_ui.log->appendPlainText(texts::LogLine(QDateTime::currentDateTime(), QLocale(), ip));
-    if (soundOn_) services_.sound.PlayAsyncNoStop(soundFile_);
-    if (!tray_.Animate()) {
-        tray_.SetAnimate(true);
-        tray_.SetHint(texts::HintOnline());
-    }
 }
 
 // ---- editing and settings
@@ -387,21 +335,12 @@ void MainWindow::onProbeReply(int status, const QString& ip, const QString& addr
 void MainWindow::addTarget() {
     if (!addDialog_) return;
     lock_->pauseTimer();
-    for (;;) {
-        addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
-        CentreOver(addDialog_, this);
-        if (addDialog_->exec() != QDialog::Accepted) break;
-        const QString address = addDialog_->AddressText();
-        if (m_ui.list->FindRow(address)) {
-            services_.sound.Beep();
-            addDialog_->ShowDuplicate(address);
-            continue;  // the dialog comes back with what the user entered
-        }
-        Target t{address, addDialog_->NameText(), std::nullopt, std::nullopt};
-        m_ui.list->FocusSelectScroll(m_ui.list->AppendRow(t));
-        break;
-    }
-    addDialog_->EndRun();
+    addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
+    CentreOver(addDialog_, this);
+    const std::optional<Target> t = addDialog_->AskForNewTarget(
+        [this](const QString& address) { return m_ui.list->FindRow(address) != nullptr; },
+        [this] { services_.sound.Beep(); });
+    if (t) m_ui.list->FocusSelectScroll(m_ui.list->AppendRow(*t));
     lock_->restoreTimer();
 }
 

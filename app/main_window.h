@@ -6,7 +6,7 @@
 //
 // Where the window's design names are found:
 //   TForm1 MainWindow          Action1Execute addTarget        Action3Execute deleteTarget
-//   Action4Execute runSelectScan   Action5Execute runAllScan   MxICMP1Reply onProbeReply
+//   Action4Execute runSelectScan   Action5Execute runAllScan   MxICMP1Reply ScanDisplay::replied
 //   Timer1Timer AutoScanCountdown::tick     StartCountdown AutoScanCountdown::restart
 //   SpeedButton6Click requestStop   ListView1SelectItem onRowSelection
 //   PopupMenu1Popup onContextMenu   ListView1ColumnClick sortByColumn   N1Click openSettings
@@ -35,6 +35,7 @@ class AddTargetDialog;
 class AutoScanCountdown;
 class QTreeWidgetItem;
 class ScanLock;
+class ScanDisplay;
 class ScanRunner;
 class SettingsDialog;
 
@@ -92,8 +93,7 @@ private:
     void setPanel(Panel p, const QString& text);
     void setMenusUnlocked(bool unlocked);
     void onRowSelection(QTreeWidgetItem* row, bool selected);
-    void onProbeReply(int status, const QString& ip, const QString& address);
-    void onAllScanFinished(bool onlineFound);
+    void onAllScanFinished();
     void onSelectScanFinished();
     void onMinimized(bool wasMaximized);
     void onTrayRestore();
@@ -106,6 +106,7 @@ private:
     TrayIcon tray_;
     AutoScanCountdown* countdown_;
     ScanRunner* scans_;
+    ScanDisplay* display_ = nullptr;
     std::unique_ptr<ScanLock> lock_;
     WindowSettings loaded_;
     TargetListFile targetList_;

@@ -19,8 +19,8 @@
 #include <functional>
 
 #include "app/image_lists.h"
-#include "app/target_list_view.h"
 #include "app/program_info.h"
+#include "app/target_list_view.h"
 
 namespace {
 
@@ -80,7 +80,8 @@ void AddKeys(QMainWindow* w, MainWindowUi& ui) {
             if (b->isEnabled()) b->click();
         };
     };
-    key(Qt::Key_Return, ui.list, Qt::WidgetShortcut, click(ui.selectScanButton));  // as a double click
+    key(Qt::Key_Return, ui.list, Qt::WidgetShortcut,
+        click(ui.selectScanButton));  // as a double click
     key(Qt::Key_Enter, ui.list, Qt::WidgetShortcut, click(ui.selectScanButton));
     key(Qt::Key_Delete, ui.list, Qt::WidgetShortcut, click(ui.deleteButton));
     key(Qt::Key_Insert, w, Qt::WindowShortcut, click(ui.addButton));
@@ -172,18 +173,18 @@ void MainWindowUi::setupUi(QMainWindow* w, const QVector<QIcon>& pictures) {
                               QStringLiteral("選択偵察"));
     allScanButton = Button(toolBar, "SpeedButton1", picture(MenuPicture::AllScan), allScan,
                            QStringLiteral("全偵察"));
-    stopButton = Button(toolBar, "SpeedButton6", images::StopGlyph(), nullptr,
-                        QStringLiteral("偵察の停止"));
+    stopButton =
+        Button(toolBar, "SpeedButton6", images::StopGlyph(), nullptr, QStringLiteral("偵察の停止"));
     auto* gap = new QWidget(toolBar);
     gap->setObjectName("ToolButton3");
     gap->setFixedWidth(8);
     toolBar->addWidget(gap);
     addButton = Button(toolBar, "SpeedButton3", picture(MenuPicture::AddTarget), addTarget,
                        QStringLiteral("偵察先の追加"));
-    deleteButton = Button(toolBar, "SpeedButton5", picture(MenuPicture::DeleteTarget),
-                          deleteTarget, QStringLiteral("偵察先の削除"));
-    updateButton = Button(toolBar, "SpeedButton4", picture(MenuPicture::UpdateTarget),
-                          updateTarget, QStringLiteral("偵察先の更新"));
+    deleteButton = Button(toolBar, "SpeedButton5", picture(MenuPicture::DeleteTarget), deleteTarget,
+                          QStringLiteral("偵察先の削除"));
+    updateButton = Button(toolBar, "SpeedButton4", picture(MenuPicture::UpdateTarget), updateTarget,
+                          QStringLiteral("偵察先の更新"));
     for (QToolButton* b : {selectScanButton, deleteButton, updateButton}) b->setEnabled(false);
     // A hidden widget inside a tool bar must be hidden through its action.
     for (QAction* a : toolBar->actions())

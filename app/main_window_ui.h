@@ -22,7 +22,13 @@ class TargetListView;
 // The four panels of the status bar.
 enum class Panel { Probe = 0, Sound = 1, AutoScan = 2, Countdown = 3 };
 // The pictures of the menu items and toolbar buttons, in their list's order.
-enum class MenuPicture { SelectScan = 0, AllScan = 1, AddTarget = 2, UpdateTarget = 3, DeleteTarget = 4 };
+enum class MenuPicture {
+    SelectScan = 0,
+    AllScan = 1,
+    AddTarget = 2,
+    UpdateTarget = 3,
+    DeleteTarget = 4
+};
 
 struct MainWindowUi {
     // Builds the tree into `window`, with the menu pictures in MenuPicture's order.
@@ -47,9 +53,9 @@ struct MainWindowUi {
     QToolButton* stopButton = nullptr;        // SpeedButton6
 
     QSplitter* splitter = nullptr;
-    QGroupBox* targetsBox = nullptr;  // GroupBox1
-    TargetListView* list = nullptr;        // ListView1
-    QGroupBox* logBox = nullptr;      // GroupBox2
+    QGroupBox* targetsBox = nullptr;   // GroupBox1
+    TargetListView* list = nullptr;    // ListView1
+    QGroupBox* logBox = nullptr;       // GroupBox2
     QHeaderView* logHeader = nullptr;  // HeaderControl1
     QPlainTextEdit* log = nullptr;     // Memo1
     QStatusBar* statusBar = nullptr;
@@ -65,7 +71,7 @@ struct MainWindowUi {
     QAction* settingsItem = nullptr;    // N1 "設定"
     QAction* aboutItem = nullptr;       // About1
 
-    QMenu* listMenu = nullptr;  // PopupMenu1, the list's context menu
+    QMenu* listMenu = nullptr;          // PopupMenu1, the list's context menu
     QAction* listSelectScan = nullptr;  // N6
     QAction* listAllScan = nullptr;     // N7
     QAction* listAdd = nullptr;         // N2

@@ -11,7 +11,8 @@ class PingWorker : public QThread {
     Q_OBJECT
 public:
     // `done` runs on the worker thread after the probe, also when the probe failed.
-    PingWorker(TMxICMP& probe, std::function<void()> done) : probe_(probe), done_(std::move(done)) {}
+    PingWorker(TMxICMP& probe, std::function<void()> done)
+        : probe_(probe), done_(std::move(done)) {}
 
 protected:
     void run() override;

@@ -5,8 +5,8 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QLibraryInfo>
-#include <QTranslator>
 #include <QSessionManager>
+#include <QTranslator>
 
 #include "app/about_box.h"
 #include "app/application.h"
@@ -67,7 +67,7 @@ void EndProgramWithWindow(QApplication& app, MainWindow& window) {
 
 void PreferX11OnWayland() {
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;  // the user's choice stands
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) return;          // no X server to go to
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return;        // no X server to go to
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qgetenv("XDG_SESSION_TYPE") != QByteArrayLiteral("wayland"))
         return;
@@ -100,19 +100,19 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket) {
     QtFileChooser chooser;
     SettingsFile settings(QCoreApplication::applicationFilePath());
     Services services{echo,
-                       pump,
-                       sound,
-                       messages,
-                       tray,
-                       settings,
-                       QDir::current().absoluteFilePath(QStringLiteral("iplist.txt")),
-                       PlatformId()};
+                      pump,
+                      sound,
+                      messages,
+                      tray,
+                      settings,
+                      QDir::current().absoluteFilePath(QStringLiteral("iplist.txt")),
+                      PlatformId()};
     try {
         MainWindow window(services);
         AddTargetDialog addDialog(&window);
-        SettingsDialog settingsDialog(sound, chooser,
-                     QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"),
-                     &window);
+        SettingsDialog settingsDialog(
+            sound, chooser,
+            QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"), &window);
         AboutBox about(&window);
         window.setDialogs(&addDialog, &settingsDialog, &about);
         EndProgramWithWindow(app, window);

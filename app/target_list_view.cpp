@@ -42,7 +42,8 @@ public:
 
 }  // namespace
 
-TargetListView::TargetListView(QWidget* parent) : QTreeWidget(parent), imageList1_(images::ImageList1()) {
+TargetListView::TargetListView(QWidget* parent)
+    : QTreeWidget(parent), imageList1_(images::ImageList1()) {
     setObjectName("ListView1");
     setColumnCount(5);
     setHeaderLabels({QStringLiteral("！"), QStringLiteral("偵察先ＩＰアドレス"),

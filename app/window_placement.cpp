@@ -1,7 +1,12 @@
 #include "app/window_placement.h"
 
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
+
+#include "settings/settings_file.h"
 
 QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens) {
     if (screens.isEmpty()) return wanted;
@@ -36,4 +41,24 @@ void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
 
 void CentreOver(QWidget* dialog, const QWidget* window) {
     CentreOver(dialog, window, window->frameGeometry());
+}
+
+void PlaceWindow(QMainWindow& window, const WindowSettings& s) {
+    QList<QRect> screens;
+    for (QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
+    const QRect r = ReachableGeometry(
+        QRect(s.left, s.top, std::max(1, s.width), std::max(1, s.height)), screens);
+    window.move(r.topLeft());
+    window.resize(r.size());
+}
+
+void RecordPlace(const QMainWindow& window, QPoint frameOffset, WindowSettings& s) {
+    const bool away = window.isMaximized() || window.isMinimized() || window.isHidden();
+    const QRect r = away ? window.normalGeometry().translated(-frameOffset)
+                         : QRect(window.pos(), window.size());
+    s.left = r.left();
+    s.top = r.top();
+    s.width = r.width();
+    s.height = r.height();
+    s.windowState = window.isMaximized() ? 2 : (window.isMinimized() ? 1 : 0);
 }

@@ -4,7 +4,9 @@
 #include <QList>
 #include <QRect>
 
+class QMainWindow;
 class QWidget;
+struct WindowSettings;
 
 // `wanted` when its title bar can be reached on one of the screens' available areas and it fits
 // there; otherwise moved onto the nearest screen and cut to its size.
@@ -14,3 +16,9 @@ QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens);
 // dialog shown again is placed from a guess at its frame and lands 20 px off every other time.
 void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area);
 void CentreOver(QWidget* dialog, const QWidget* window);
+
+// Puts the window where the settings say, brought onto a screen if need be.
+void PlaceWindow(QMainWindow& window, const WindowSettings& s);
+// Takes the window's place into the settings: for a maximised, minimised or tray-hidden window the
+// place it will come back to. `frameOffset` is where the client area lies inside the frame.
+void RecordPlace(const QMainWindow& window, QPoint frameOffset, WindowSettings& s);

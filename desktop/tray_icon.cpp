@@ -121,8 +121,8 @@ void TrayIcon::ShowMenu() {
 
 void TrayIcon::HandleClick(INotificationArea::Click click) {
     TrayIconMessage m = click == INotificationArea::Click::LeftUp    ? imLeftClickUp
-                         : click == INotificationArea::Click::RightUp ? imRightClickUp
-                                                                      : imNone;
+                        : click == INotificationArea::Click::RightUp ? imRightClickUp
+                                                                     : imNone;
     if (m == imNone) return;
     if (RestoreOn == m) Restore();
     if (PopupMenuOn == m) ShowMenu();

@@ -62,8 +62,7 @@ void RemoveLeftovers(const std::string& dir, const std::string& base) {
         if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) continue;
         struct stat st {};
         if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
-            ::unlinkat(::dirfd(d), e->d_name, 0);
+        if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) ::unlinkat(::dirfd(d), e->d_name, 0);
     }
     ::closedir(d);
 }

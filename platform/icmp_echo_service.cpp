@@ -145,8 +145,8 @@ bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& answered, times
         answered = true;
         return true;
     }
-    const icmp_packet::Answer a =
-        raw_ ? icmp_packet::ParseRaw(buf, len, request_) : icmp_packet::ParseDatagram(buf, len, request_);
+    const icmp_packet::Answer a = raw_ ? icmp_packet::ParseRaw(buf, len, request_)
+                                       : icmp_packet::ParseDatagram(buf, len, request_);
     if (a.match == icmp_packet::Match::None) return true;
     r.status = a.status;
     r.address = from.sin_addr.s_addr;
@@ -169,7 +169,8 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
     request_.destination = destination;
     request_.data = &data;
     request_.sequence = ++g_sequence;
-    const std::vector<uint8_t> packet = icmp_packet::EchoRequest(request_.id, request_.sequence, data);
+    const std::vector<uint8_t> packet =
+        icmp_packet::EchoRequest(request_.id, request_.sequence, data);
 
     int ttlValue = ttl;
     ::setsockopt(fd_, IPPROTO_IP, IP_TTL, &ttlValue, sizeof ttlValue);

@@ -30,9 +30,9 @@ FileInstanceLock::FileInstanceLock(std::string name) {
         path_ = std::string(runtime) + "/" + name + ".lock";
     } else {
         // The temporary folder is shared: the lock goes into a folder of our own there.
-        const std::string dir = (std::filesystem::temp_directory_path() /
-                                 (name + "-" + std::to_string(::geteuid())))
-                                    .string();
+        const std::string dir =
+            (std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::geteuid())))
+                .string();
         path_ = dir + "/" + name + ".lock";
         safe_ = PrivateFolder(dir);
     }

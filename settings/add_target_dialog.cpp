@@ -98,3 +98,20 @@ void AddTargetDialog::Timer1Timer() {
         MessageShown ? QString() : DuplicateAddress + QStringLiteral("は既に登録されています。"));
     MessageShown = !MessageShown;
 }
+
+std::optional<Target> AddTargetDialog::AskForNewTarget(
+    const std::function<bool(const QString&)>& isDuplicate, const std::function<void()>& beep) {
+    std::optional<Target> added;
+    while (exec() == QDialog::Accepted) {
+        const QString address = AddressText();
+        if (isDuplicate(address)) {
+            beep();
+            ShowDuplicate(address);
+            continue;  // the dialog comes back with what the user entered
+        }
+        added = Target{address, NameText(), std::nullopt, std::nullopt};
+        break;
+    }
+    EndRun();
+    return added;
+}

@@ -4,6 +4,10 @@
 // message in its group's caption.
 #include <QDialog>
 #include <QTimer>
+#include <functional>
+#include <optional>
+
+#include "settings/target_list_file.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -22,6 +26,11 @@ public:
     void ShowDuplicate(const QString& address);
     // The end of every run: no message, blink stopped.
     void EndRun();
+    // Shows the dialog until the user cancels or enters an address that is no duplicate: a
+    // duplicate beeps, blinks its message and shows the dialog again with what was entered.
+    // Null when cancelled.
+    std::optional<Target> AskForNewTarget(const std::function<bool(const QString&)>& isDuplicate,
+                                          const std::function<void()>& beep);
     void Timer1Timer();
 
     QString DuplicateAddress;

@@ -10,7 +10,8 @@
 #include "settings/dialog_parts.h"
 #include "settings/spin_edit.h"
 
-SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent)
+SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
+                               QWidget* parent)
     : QDialog(parent), sound_(sound), chooser_(chooser), soundFolder_(std::move(soundFolder)) {
     MakeFixedDialog(this, "Form4", QSize(349, 169));
     setWindowTitle(QStringLiteral("設定"));
@@ -56,7 +57,7 @@ SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString sou
 }
 
 void SettingsDialog::FormShow(bool soundOn, int intervalMinutes, bool autoScanOn,
-                      const QString& soundFile) {
+                              const QString& soundFile) {
     soundFile_ = soundFile;
     CheckBox1->setChecked(soundOn);
     CheckBox1Click();

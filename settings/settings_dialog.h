@@ -1,7 +1,7 @@
 #pragma once
 // SettingsDialog (the design's TForm4): auto scan and its interval, the sound switch, choosing
-// and trying the sound file. It is filled from values the main window hands over and hands its results
-// back; a chosen sound file is announced at once through SoundFileChosen.
+// and trying the sound file. It is filled from values the main window hands over and hands its
+// results back; a chosen sound file is announced at once through SoundFileChosen.
 #include <QDialog>
 
 class QCheckBox;
@@ -14,7 +14,8 @@ class IFileChooser;
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder, QWidget* parent = nullptr);
+    SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
+                   QWidget* parent = nullptr);
 
     // Fills the controls at every showing.
     // `intervalMinutes` is brought into 1..60.

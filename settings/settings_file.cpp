@@ -69,7 +69,8 @@ WindowSettings SettingsFile::Load() const {
         s.columnWidths[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.columnWidths[i]);
     s.intervalText = f.ReadString(kSection, QStringLiteral("MIN"), s.intervalText);
     s.soundOn = ParseBool(f.ReadString(kSection, QStringLiteral("CBX1"), QString()), s.soundOn);
-    s.autoScanOn = ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), s.autoScanOn);
+    s.autoScanOn =
+        ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), s.autoScanOn);
     s.soundFile = f.ReadString(kSection, QStringLiteral("DF"), s.soundFile);
     return s;
 }

@@ -9,16 +9,16 @@
 
 // What the file holds; the comments name each value's key in section "Form".
 struct WindowSettings {
-    int left = 0;                                              // Left
-    int top = 0;                                               // Top
-    int width = 610;                                           // Width
-    int height = 490;                                          // Height
+    int left = 0;         // Left
+    int top = 0;          // Top
+    int width = 610;      // Width
+    int height = 490;     // Height
     int windowState = 0;  // WindowState: 0 normal, 1 minimised, 2 maximised
     std::array<int, 5> columnWidths{20, 100, 250, 100, 100};  // LCWidth0 to LCWidth4
-    QString intervalText = QStringLiteral("15");               // MIN
-    bool soundOn = true;                                       // CBX1
-    bool autoScanOn = true;                                    // CBX2
-    QString soundFile = QStringLiteral("chimes.wav");          // DF
+    QString intervalText = QStringLiteral("15");              // MIN
+    bool soundOn = true;                                      // CBX1
+    bool autoScanOn = true;                                   // CBX2
+    QString soundFile = QStringLiteral("chimes.wav");         // DF
 };
 
 class SettingsFile {

@@ -1,14 +1,14 @@
-#include <QFileInfo>
-#include <QLibraryInfo>
-#include <QScreen>
-#include <QTest>
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QTest>
 #include <QToolButton>
 
 #include "app/program.h"
@@ -188,8 +188,9 @@ TEST_F(Window, ScanLockFormsAndTheirReleases) {
     List()->FocusSelectScroll(Row(0));
     echo.Set(Cell(0, 0).toStdString(), {0, "", 300});  // the probe is still out meanwhile
     form->runSelectScan();
-    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"), Child<QToolButton>("SpeedButton3"),
-                           Child<QToolButton>("SpeedButton4"), Child<QToolButton>("SpeedButton5")})
+    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"),
+                           Child<QToolButton>("SpeedButton3"), Child<QToolButton>("SpeedButton4"),
+                           Child<QToolButton>("SpeedButton5")})
         EXPECT_FALSE(b->isEnabled());
     EXPECT_TRUE(Child<QToolButton>("SpeedButton6")->isEnabled());
     EXPECT_FALSE(Child<QAction>("N1")->isEnabled());
@@ -200,8 +201,9 @@ TEST_F(Window, ScanLockFormsAndTheirReleases) {
     EXPECT_FALSE(form->contextMenuAllowed());
     EXPECT_FALSE(Timer()->isActive());
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
-    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"), Child<QToolButton>("SpeedButton3"),
-                           Child<QToolButton>("SpeedButton4"), Child<QToolButton>("SpeedButton5")})
+    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"),
+                           Child<QToolButton>("SpeedButton3"), Child<QToolButton>("SpeedButton4"),
+                           Child<QToolButton>("SpeedButton5")})
         EXPECT_TRUE(b->isEnabled());  // whatever they were before
     EXPECT_TRUE(Timer()->isActive());
     EXPECT_TRUE(form->contextMenuAllowed());

@@ -46,7 +46,7 @@ TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
     EXPECT_TRUE(Scans()->onlineFound());
     EXPECT_FALSE(Scans()->allScanRunning());
     EXPECT_EQ(List()->SelectedRow(), Row(2));  // the last probed row stays selected
-    EXPECT_FALSE(form->itemSelected());                   // while the controls ignored it
+    EXPECT_FALSE(form->itemSelected());        // while the controls ignored it
     EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
     EXPECT_EQ(echo.sentTo(), (std::vector<std::string>{"127.0.0.1", "10.0.0.2", "10.0.0.3"}));
 }
@@ -125,8 +125,9 @@ TEST_F(Scan, SameAddressTwiceMarksTheFirstRow) {
 TEST_F(Scan, RepliesFindTheirRowByTheWholeAddress) {
     echo.Set("10.0.0.10", {0, "10.0.0.1", 0});
     echo.Set("127.0.0.1", {0, "", 0});
-    Start("\"IP\";\"Name\"\r\n\"10.0.0.10\";\"a\"\r\n\"10.0.0.1\";\"b\"\r\n"
-          "\"127.0.0.1\";\"c\"\r\n\"127.1\";\"d\"\r\n");
+    Start(
+        "\"IP\";\"Name\"\r\n\"10.0.0.10\";\"a\"\r\n\"10.0.0.1\";\"b\"\r\n"
+        "\"127.0.0.1\";\"c\"\r\n\"127.1\";\"d\"\r\n");
     List()->FocusSelectScroll(Row(0));
     form->runSelectScan();
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
@@ -209,10 +210,12 @@ TEST_F(Scan, SelectScanRunsOnAWorkerAndReleasesAfterTheReply) {
     EXPECT_EQ(Image(0), -1);  // other rows untouched
     EXPECT_EQ(LogLines(*form).size(), 1);
     EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.3）オンライン"));
-    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"), Child<QToolButton>("SpeedButton3"),
-                           Child<QToolButton>("SpeedButton4"), Child<QToolButton>("SpeedButton5")})
+    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"),
+                           Child<QToolButton>("SpeedButton3"), Child<QToolButton>("SpeedButton4"),
+                           Child<QToolButton>("SpeedButton5")})
         EXPECT_TRUE(b->isEnabled());
-    EXPECT_TRUE(Child<QAction>("N9")->isEnabled());  // the main menu follows the selection made meanwhile
+    EXPECT_TRUE(
+        Child<QAction>("N9")->isEnabled());  // the main menu follows the selection made meanwhile
     EXPECT_TRUE(Child<QAction>("Delete1")->isEnabled());
     EXPECT_TRUE(Timer()->isActive());
 }
@@ -250,8 +253,8 @@ TEST_F(Scan, CountdownReachesTheAutoScanOnTheNinehundredthTick) {
     EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　14分59秒"));
     for (int i = 2; i < 900; ++i) Countdown()->tick();
     EXPECT_EQ(echo.sends, 0);
-    Timer()->start();  // the scan saves and restores the running timer
-    Countdown()->tick();   // the 900th
+    Timer()->start();     // the scan saves and restores the running timer
+    Countdown()->tick();  // the 900th
     EXPECT_EQ(echo.sends, 3);
     EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　0分0秒"));
     EXPECT_EQ(Countdown()->elapsedSeconds(), -1);

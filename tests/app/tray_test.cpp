@@ -125,7 +125,8 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
     EXPECT_EQ(Cell(1, 2), "0");
 
     // A name of a megabyte is shown cut short and saved whole.
-    const std::string list = "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"" + std::string(1 << 20, 'n') + "\"\r\n";
+    const std::string list =
+        "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"" + std::string(1 << 20, 'n') + "\"\r\n";
     WriteFileBytes(ListPath(), list);
     Rebuild();
     EXPECT_LE(Row(0)->text(2).size(), TargetListView::kShownLength + 1);

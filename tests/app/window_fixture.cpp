@@ -19,11 +19,11 @@ void Window::Rebuild() {
     form.reset();
     settings = std::make_unique<SettingsFile>(QString::fromStdString(dir.Path("pingrove")));
     services.reset(new Services{*echoService, pump, *soundService, messages, tray, *settings,
-                                 QString::fromStdString(ListPath()), PlatformId()});
+                                QString::fromStdString(ListPath()), PlatformId()});
     form = std::make_unique<MainWindow>(*services);
     form3 = std::make_unique<AddTargetDialog>(form.get());
-    form4 =
-        std::make_unique<SettingsDialog>(sound, chooser, QStringLiteral("/usr/share/sounds"), form.get());
+    form4 = std::make_unique<SettingsDialog>(sound, chooser, QStringLiteral("/usr/share/sounds"),
+                                             form.get());
     about = std::make_unique<AboutBox>(form.get());
     form->setDialogs(form3.get(), form4.get(), about.get());
     Scans()->probe().Delay = 0;  // the pause after each probe only slows the tests

@@ -15,8 +15,8 @@
 
 #include "app/about_box.h"
 #include "app/auto_scan_countdown.h"
-#include "app/scan_runner.h"
 #include "app/main_window.h"
+#include "app/scan_runner.h"
 #include "app/target_list_view.h"
 #include "fakes.h"
 #include "platform/qt_event_pump.h"

@@ -41,7 +41,7 @@ TEST(IcmpPacket, RequestLayoutAndChecksum) {
     EXPECT_EQ((std::vector<uint8_t>{p[4], p[5], p[6], p[7]}),
               (std::vector<uint8_t>{0x12, 0x34, 0xAB, 0xCD}));
     EXPECT_EQ(Checksum(p.data(), p.size()), 0);  // a correct checksum sums to zero
-    const uint8_t odd[] = {0x01, 0x02, 0x03};  // an odd last byte counts as the high half
+    const uint8_t odd[] = {0x01, 0x02, 0x03};    // an odd last byte counts as the high half
     EXPECT_EQ(Checksum(odd, 3), static_cast<uint16_t>(~(0x0102 + 0x0300)));
 }
 

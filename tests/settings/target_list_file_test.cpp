@@ -13,8 +13,8 @@ TEST(TargetListFile, RoundTripsNamesThroughCodePage932) {
     TargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
     EXPECT_TRUE(f.Load().empty());  // no file: no targets
     std::vector<Target> targets = {{"192.168.0.1", QStringLiteral("ルータ"), {}, {}},
-                                    {"10.0.0.2", "", {}, {}},
-                                    {"10.0.0.3", "a\"b", {}, {}}};
+                                   {"10.0.0.2", "", {}, {}},
+                                   {"10.0.0.3", "a\"b", {}, {}}};
     ASSERT_TRUE(f.Save(targets));
     EXPECT_EQ(ReadFileBytes(dir.Path("iplist.txt")),
               "\"IP\";\"Name\"\r\n\"192.168.0.1\";\"\x83\x8B\x81\x5B\x83\x5E\"\r\n"

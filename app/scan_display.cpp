@@ -1,0 +1,73 @@
+#include "app/scan_display.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+
+#include "app/scan_runner.h"
+#include "app/status_texts.h"
+#include "app/target_list_view.h"
+#include "desktop/tray_icon.h"
+#include "platform/sound.h"
+
+ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probePanel,
+                         QPlainTextEdit& log, ISound& sound, TrayIcon& tray,
+                         std::function<QString()> soundToPlay, QObject* parent)
+    : QObject(parent),
+      list_(list),
+      probePanel_(probePanel),
+      log_(log),
+      sound_(sound),
+      tray_(tray),
+      soundToPlay_(std::move(soundToPlay)) {
+    connect(&scans, &ScanRunner::allScanStarting, this, [this] {
+        for (int i = 0; i < list_.RowCount(); ++i) TargetRow(list_.Row(i)).setIcon(RowIcon::None);
+    });
+    connect(&scans, &ScanRunner::rowStarting, this,
+            [this](int row) { TargetRow(list_.Row(row)).raiseScanCount(); });
+    connect(&scans, &ScanRunner::rowProbing, this, &ScanDisplay::rowProbing);
+    connect(&scans, &ScanRunner::replied, this, &ScanDisplay::replied);
+    connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
+        if (onlineFound) return;
+        tray_.SetAnimate(false);
+        tray_.SetIconIndex(0);
+        tray_.SetHint(texts::HintNoOnline());
+    });
+}
+
+void ScanDisplay::selectScanStarting(int row) {
+    TargetRow target(list_.Row(row));
+    target.raiseScanCount();
+    target.setIcon(RowIcon::Probing);
+    probePanel_.setText(texts::Probing(target.address()));
+}
+
+void ScanDisplay::rowProbing(int row, const QString& address) {
+    TargetRow(list_.Row(row)).setIcon(RowIcon::Probing);
+    list_.FocusSelectScroll(list_.Row(row));
+    probePanel_.setText(texts::Probing(address));
+}
+
+void ScanDisplay::replied(int status, const QString& ip, const QString& address) {
+    if (status != 0) {
+        if (QTreeWidgetItem* row = list_.FindRow(address)) TargetRow(row).setIcon(RowIcon::Offline);
+        probePanel_.setText(texts::Offline(address));
+        return;
+    }
+    // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
+    // that was probed is the one to mark, and to count when no row is selected.
+    QTreeWidgetItem* probed = list_.FindRow(address);
+    if (QTreeWidgetItem* row = list_.FindRow(ip); row || probed)
+        TargetRow(row ? row : probed).setIcon(RowIcon::Online);
+    probePanel_.setText(texts::Online(address));
+    QTreeWidgetItem* selected = list_.SelectedRow();
+    if (QTreeWidgetItem* counted = selected ? selected : probed)
+        TargetRow(counted).raiseOnlineCount();
+    log_.appendPlainText(texts::LogLine(QDateTime::currentDateTime(), QLocale(), ip));
+    if (const QString file = soundToPlay_(); !file.isNull()) sound_.PlayAsyncNoStop(file);
+    if (!tray_.Animate()) {
+        tray_.SetAnimate(true);
+        tray_.SetHint(texts::HintOnline());
+    }
+}
