@@ -2,6 +2,8 @@
 #include <QToolButton>
 
 #include "app/status_texts.h"
+#include "app/auto_scan_countdown.h"
+#include "app/scan_lock.h"
 #include "window_fixture.h"
 
 namespace {
@@ -309,6 +311,62 @@ TEST(StatusTexts, LogLineFormat) {
     EXPECT_TRUE(texts::LogLine(QDateTime(QDate(2026, 3, 4), QTime(17, 6, 7)),
                                QLocale(QLocale::Japanese), "x")
                     .contains(QStringLiteral(" 17:06:07  ｜")));
+}
+
+}  // namespace
+
+namespace {
+
+// The countdown alone, tick by tick: the display, the due signal at 0:00, and the rewind after
+// an all scan that found it at zero.
+TEST(Countdown, TicksDownToDueAndRewindsAfterTheScan) {
+    AutoScanCountdown c;
+    QList<std::pair<int, int>> shown;
+    int due = 0;
+    QObject::connect(&c, &AutoScanCountdown::displayChanged,
+                     [&](int m, int s) { shown.append({m, s}); });
+    QObject::connect(&c, &AutoScanCountdown::due, [&] { ++due; });
+    c.restart(1);
+    EXPECT_EQ(shown.last(), std::make_pair(1, 0));
+    for (int i = 0; i < 59; ++i) c.tick();
+    EXPECT_EQ(shown.last(), std::make_pair(0, 1));
+    EXPECT_EQ(due, 0);
+    c.tick();
+    EXPECT_EQ(due, 1);
+    EXPECT_TRUE(c.atZero());
+    c.rewindIfAtZero(2);
+    c.tick();  // the whole new interval first
+    EXPECT_EQ(shown.last(), std::make_pair(2, 0));
+    c.rewindIfAtZero(5);  // not at zero: nothing changes
+    c.tick();
+    EXPECT_EQ(shown.last(), std::make_pair(1, 59));
+}
+
+// The lock alone: an all scan gives back exactly what was enabled, a select scan everything,
+// and the timer comes back only when it was running.
+TEST(ScanLockUnit, ReleasesGiveBackWhatTheyShould) {
+    std::array<QToolButton, 5> buttons;
+    std::array<QToolButton*, 5> refs{};
+    for (size_t i = 0; i < 5; ++i) refs[i] = &buttons[i];
+    buttons[1].setEnabled(false);
+    bool menus = true;
+    QTimer timer;
+    ScanLock lock(refs, [&](bool unlocked) { menus = unlocked; }, timer);
+    timer.start(1000);
+    lock.take(true);
+    EXPECT_FALSE(menus);
+    EXPECT_FALSE(timer.isActive());
+    for (auto& b : buttons) EXPECT_FALSE(b.isEnabled());
+    lock.releaseAfterAllScan();
+    EXPECT_TRUE(menus);
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_FALSE(buttons[1].isEnabled());
+    EXPECT_TRUE(buttons[0].isEnabled());
+    timer.stop();
+    lock.take(false);
+    lock.releaseAfterSelectScan();
+    for (auto& b : buttons) EXPECT_TRUE(b.isEnabled());
+    EXPECT_FALSE(timer.isActive());
 }
 
 }  // namespace
