@@ -6,7 +6,7 @@
 
 #include "app/image_lists.h"
 #include "app/program_info.h"
-#include "settings/dialog_parts.h"
+#include "platform/dialog_parts.h"
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     MakeFixedDialog(this, "AboutBox", QSize(241, 191));

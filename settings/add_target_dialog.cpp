@@ -7,7 +7,7 @@
 #include <QValidator>
 
 #include "platform/cp932.h"
-#include "settings/dialog_parts.h"
+#include "platform/dialog_parts.h"
 #include "settings/spin_edit.h"
 
 namespace {

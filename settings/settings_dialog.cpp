@@ -7,7 +7,7 @@
 
 #include "platform/file_chooser.h"
 #include "platform/sound.h"
-#include "settings/dialog_parts.h"
+#include "platform/dialog_parts.h"
 #include "settings/spin_edit.h"
 
 SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,

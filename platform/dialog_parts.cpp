@@ -1,4 +1,4 @@
-#include "settings/dialog_parts.h"
+#include "platform/dialog_parts.h"
 
 #include <QDialog>
 #include <QPushButton>
