@@ -92,7 +92,14 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket) {
     app.setWindowIcon(images::ProgramIcon());
 
     const QString exeDir = QCoreApplication::applicationDirPath();
-    const QString soundDir = exeDir + QStringLiteral("/sounds");
+    // The chime lies beside the executable in the build tree and in share/pingrove/sounds when
+    // installed (/usr/bin/pingrove: /usr/share/pingrove/sounds).
+    QString soundDir = exeDir + QStringLiteral("/sounds");
+    const QString installedSounds =
+        QDir::cleanPath(exeDir + QStringLiteral("/../share/") + QString::fromUtf8(kProgramName) +
+                        QStringLiteral("/sounds"));
+    if (!QFileInfo(soundDir).isDir() && QFileInfo(installedSounds).isDir())
+        soundDir = installedSounds;
     IcmpEchoService echo(rawIcmpSocket);
     QtEventPump pump;
     QtSound sound({soundDir, QDir::currentPath()});

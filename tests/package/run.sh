@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The Debian package, built by scripts/package and checked without installing it: lintian reports
+# no error and no warning, the desktop entry and the software-centre data validate, the package
+# holds its files where the file-system hierarchy puts them, and the program extracted from it
+# starts under Xvfb, finds its chime under the extracted share/pingrove/sounds and ends on
+# 終了 → はい. Usage: run.sh SOURCE_DIR. Exit 77 (skipped) without the tools.
+set -u
+src=$(readlink -f "$1")
+for tool in cpack dpkg-deb lintian desktop-file-validate appstreamcli Xvfb xdotool openbox strace; do
+  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+work=$(mktemp -d /tmp/pingrove-package-XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+waitfor() {
+  local end=$((SECONDS + $1))
+  until eval "$2" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
+}
+
+"$src/scripts/package" > "$work/package.log" 2>&1 || { tail -20 "$work/package.log"; fail "scripts/package failed"; }
+deb=$(ls "$src"/pingrove_*-1_amd64.deb 2>/dev/null | head -1)
+[ -n "$deb" ] || fail "no pingrove_<version>-1_amd64.deb"
+echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
+dpkg-deb -f "$deb" Depends Recommends
+
+lintian --pedantic "$deb" 2>&1 | grep -v 'root privileges' > "$work/lintian.log"
+cat "$work/lintian.log"
+! grep -qE '^(E|W):' "$work/lintian.log" || fail "lintian reports errors or warnings"
+
+dpkg-deb -c "$deb" | awk '{ print $6 }' > "$work/files"
+for f in ./usr/bin/pingrove ./usr/share/pingrove/sounds/chimes.wav \
+         ./usr/share/applications/pingrove.desktop \
+         ./usr/share/icons/hicolor/scalable/apps/pingrove.svg \
+         ./usr/share/metainfo/org.pingrove.Pingrove.metainfo.xml \
+         ./usr/share/man/man1/pingrove.1.gz ./usr/share/doc/pingrove/copyright; do
+  grep -qx "$f" "$work/files" || fail "the package lacks $f"
+done
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+desktop-file-validate "$root/usr/share/applications/pingrove.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.pingrove.Pingrove.metainfo.xml" ||
+  fail "metainfo"
+
+display=:$((100 + RANDOM % 400))
+Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+export DISPLAY=$display XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
+mkdir -p "$XDG_RUNTIME_DIR" "$work/cwd" && chmod 700 "$XDG_RUNTIME_DIR"
+waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
+openbox >/dev/null 2>&1 & pids+=($!)
+printf '"IP";"Name"\r\n"127.0.0.1";"self"\r\n' > "$work/cwd/iplist.txt"
+cd "$work/cwd"
+strace -f -q -e trace=%file -o "$work/files.trace" "$root/usr/bin/pingrove" \
+  > "$work/out.log" 2>&1 & tracer=$!; pids+=($tracer)
+waitfor 20 'pgrep -x pingrove' || fail "the extracted program did not start"
+app=$(pgrep -n -x pingrove)
+mainwin() { xdotool search --all --onlyvisible --pid "$app" --name 'v1\.05$' | head -1; }
+otherwin() { xdotool search --all --onlyvisible --pid "$app" --name . | grep -vx "$win" | head -1; }
+waitfor 20 'test -n "$(mainwin)"' || fail "the extracted program opened no window"
+win=$(mainwin)
+xdotool windowactivate --sync "$win"
+xdotool mousemove --window "$win" 38 34 click 1  # 全偵察: 127.0.0.1 answers, the chime plays
+sleep 4
+grep -q "$root/usr/share/pingrove/sounds/chimes.wav" "$work/files.trace" ||
+  fail "the chime was not looked up under the extracted share/pingrove/sounds"
+xdotool windowactivate --sync "$win"
+xdotool mousemove --window "$win" 20 8 click 1  # 終了
+waitfor 10 'test -n "$(otherwin)"' || fail "no close question"
+sleep 0.5
+xdotool windowactivate --sync "$(otherwin)" key Return  # はい
+# The program itself must end; strace may stay for a session bus that D-Bus started on the side.
+waitfor 15 '! kill -0 $app' || fail "the program did not end after はい"
+grep -qE "^$app +[+]{3} exited with 0 " "$work/files.trace" ||
+  fail "the program $app ended otherwise: $(grep "^$app " "$work/files.trace" | tail -3)"
+echo "package test passed"
