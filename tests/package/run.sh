@@ -10,17 +10,8 @@ for tool in cpack dpkg-deb lintian desktop-file-validate appstreamcli Xvfb xdoto
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d /tmp/pingrove-package-XXXXXX)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$(readlink -f "$0")")/../script_support.sh"
 fail() { echo "FAIL: $*"; exit 1; }
-waitfor() {
-  local end=$((SECONDS + $1))
-  until eval "$2" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
-}
 
 "$src/scripts/package" > "$work/package.log" 2>&1 || { tail -20 "$work/package.log"; fail "scripts/package failed"; }
 deb=$(ls "$src"/pingrove_*-1_amd64.deb 2>/dev/null | head -1)
@@ -57,8 +48,8 @@ printf '"IP";"Name"\r\n"127.0.0.1";"self"\r\n' > "$work/cwd/iplist.txt"
 cd "$work/cwd"
 strace -f -q -e trace=%file -o "$work/files.trace" "$root/usr/bin/pingrove" \
   > "$work/out.log" 2>&1 & tracer=$!; pids+=($tracer)
-waitfor 20 'pgrep -x pingrove' || fail "the extracted program did not start"
-app=$(pgrep -n -x pingrove)
+waitfor 20 'pgrep -P $tracer -x pingrove' || fail "the extracted program did not start"
+app=$(pgrep -P $tracer -x pingrove | head -1)
 mainwin() { xdotool search --all --onlyvisible --pid "$app" --name 'v1\.05$' | head -1; }
 otherwin() { xdotool search --all --onlyvisible --pid "$app" --name . | grep -vx "$win" | head -1; }
 waitfor 20 'test -n "$(mainwin)"' || fail "the extracted program opened no window"

@@ -14,18 +14,9 @@ id nobody >/dev/null 2>&1 || { echo "SKIP: no user nobody"; exit 77; }
 ns=pgcap$$
 work=$(mktemp -d /tmp/pingrove-cap-XXXXXX)
 display=:$((500 + RANDOM % 400))
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  ip netns del $ns 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$(readlink -f "$0")")/../script_support.sh"
+extra_cleanup() { ip netns del $ns 2>/dev/null; }
 fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
-waitfor() {
-  local end=$((SECONDS + $1))
-  until eval "$2" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
-}
 ip netns add $ns || { echo "SKIP: cannot create a network namespace"; exit 77; }
 ip -n $ns link set lo up
 ip netns exec $ns sysctl -qw net.ipv4.ping_group_range="1 0"

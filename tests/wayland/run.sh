@@ -8,17 +8,8 @@ for tool in weston Xwayland xdotool; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d /tmp/pingrove-wayland-XXXXXX)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$(readlink -f "$0")")/../script_support.sh"
 fail() { echo "FAIL: $*"; sed 's/^/  weston: /' "$work/weston.log" | tail -5; sed 's/^/  pingrove: /' "$work/out.log" 2>/dev/null; exit 1; }
-waitfor() {
-  local end=$((SECONDS + $1))
-  until eval "$2" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
-}
 export XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" "$work/cwd" && chmod 700 "$XDG_RUNTIME_DIR"
 weston --backend=headless-backend.so --xwayland --socket=wayland-pingrove --idle-time=0 \
