@@ -3,9 +3,11 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 #include "app/image_lists.h"
 #include "app/program_info.h"
+#include "app/window_placement.h"
 #include "platform/dialog_parts.h"
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
@@ -38,4 +40,10 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     ok->setGeometry(83, 156, 75, 25);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void AboutBox::showCentredOnScreen(QWidget* window) {
+    if (const QScreen* screen = window->screen())
+        CentreOver(this, window, screen->availableGeometry());
+    exec();
 }

@@ -12,6 +12,7 @@
 
 #include "app/about_box.h"
 #include "app/auto_scan_countdown.h"
+#include "app/close_query.h"
 #include "app/image_lists.h"
 #include "app/program_info.h"
 #include "app/scan_display.h"
@@ -46,6 +47,21 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     display_ = new ScanDisplay(
         *scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound, tray_,
         [this] { return soundOn_ ? soundFile_ : QString(); }, this);
+    closeQuery_ = std::make_unique<CloseQuery>(
+        services_.messages, this,
+        CloseQuery::Steps{[this] {
+                              scans_->requestStop();
+                              scans_->waitForSelectScan();
+                          },
+                          [this] { saveFiles(); },
+                          [this] {
+                              return targetList_.BackupWritten()
+                                         ? QStringLiteral(
+                                               "保存できない内容があったため、元の偵察先"
+                                               "リストを %1 に残しました。")
+                                               .arg(targetList_.BackupPath())
+                                         : QString();
+                          }});
     tray_.setObjectName("TrayIcon1");
     tray_.PopupMenu = m_ui.trayMenu;
     tray_.Hide = true;
@@ -144,18 +160,7 @@ void MainWindow::setPanel(Panel p, const QString& text) {
     m_ui.panel(p)->setText(text);
 }
 
-void MainWindow::showError(const QString& text) {
-    services_.messages.ShowError(this, kCaption, text);
-}
-
 // ---- closing, minimising, the tray
-
-bool MainWindow::confirmClose() {
-    if (!services_.messages.AskYesNo(this, kCaption, QStringLiteral("終了しますか？")))
-        return false;
-    scans_->requestStop();
-    return true;
-}
 
 void MainWindow::saveFiles() {
     WindowSettings s = loaded_;
@@ -177,26 +182,9 @@ void MainWindow::saveFiles() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
-    if (!confirmClose()) {
+    if (!closeQuery_->ask()) {
         e->ignore();
         return;
-    }
-    scans_->waitForSelectScan();
-    try {
-        saveFiles();
-        if (targetList_.BackupWritten())
-            services_.messages.Inform(
-                this, kCaption,
-                QStringLiteral("保存できない内容があったため、元の偵察先リストを %1 に残しました。")
-                    .arg(targetList_.BackupPath()));
-    } catch (const std::exception& ex) {
-        showError(QString::fromUtf8(ex.what()));
-        // A file that cannot be written must not keep the user in a window that never closes.
-        if (!services_.messages.AskYesNo(this, kCaption,
-                                         QStringLiteral("保存せずに終了しますか？"))) {
-            e->ignore();
-            return;
-        }
     }
     if (tray_.Visible()) tray_.SessionEnding();
     e->accept();
@@ -210,13 +198,7 @@ bool MainWindow::endSession(bool mayAsk) {
         if (isHidden()) tray_.Restore();
         return false;
     }
-    scans_->requestStop();
-    scans_->waitForSelectScan();
-    try {
-        saveFiles();
-    } catch (const std::exception&) {
-        // Nobody can be asked now; the files that could not be written keep their old content.
-    }
+    closeQuery_->closeUnasked();
     emit closed();
     return true;
 }
@@ -245,7 +227,7 @@ void MainWindow::onMinimized(bool wasMaximized) {
             setWindowState(windowState() & ~Qt::WindowMinimized);
             if (!minimizeRefused_.isValid() || minimizeRefused_.hasExpired(1000)) {
                 minimizeRefused_.start();
-                showError(QString::fromUtf8(ex.what()));
+                services_.messages.ShowError(this, kCaption, QString::fromUtf8(ex.what()));
             }
             return;
         }
@@ -258,11 +240,7 @@ void MainWindow::onTrayRestore() {
 }
 
 void MainWindow::showAbout() {
-    if (!about_) return;
-    // The about box belongs to no part of the window: it opens in the middle of the screen.
-    if (const QScreen* screen = this->screen())
-        CentreOver(about_, this, screen->availableGeometry());
-    about_->exec();
+    if (about_) about_->showCentredOnScreen(this);
 }
 
 // ---- the list

@@ -10,7 +10,7 @@
 //   Timer1Timer AutoScanCountdown::tick     StartCountdown AutoScanCountdown::restart
 //   SpeedButton6Click requestStop   ListView1SelectItem onRowSelection
 //   PopupMenu1Popup onContextMenu   ListView1ColumnClick sortByColumn   N1Click openSettings
-//   About1Click showAbout   FormShow loadTargets   FormCloseQuery confirmClose
+//   About1Click showAbout   FormShow loadTargets   FormCloseQuery CloseQuery::ask
 //   FormClose saveFiles   TrayIcon1Restore onTrayRestore   TakeScanLock ScanLock::take
 //   ItemSelected itemSelected_   SortDescending sortDescending_   SoundOn soundOn_ (CBX1)
 //   AutoScanOn autoScanOn_ (CBX2)   IntervalText intervalText_ (MIN)   SoundFile soundFile_ (DF)
@@ -33,6 +33,7 @@
 class AboutBox;
 class AddTargetDialog;
 class AutoScanCountdown;
+class CloseQuery;
 class QTreeWidgetItem;
 class ScanLock;
 class ScanDisplay;
@@ -87,7 +88,6 @@ private:
     void connectCommands();
     void applySettings(const WindowSettings& s);
     void loadTargets();
-    bool confirmClose();
     // Saves the settings, then the target list; raises an error naming the file that failed.
     void saveFiles();
     void setPanel(Panel p, const QString& text);
@@ -97,7 +97,6 @@ private:
     void onSelectScanFinished();
     void onMinimized(bool wasMaximized);
     void onTrayRestore();
-    void showError(const QString& text);
 
     MainWindowUi m_ui;
     Services& services_;
@@ -108,6 +107,7 @@ private:
     ScanRunner* scans_;
     ScanDisplay* display_ = nullptr;
     std::unique_ptr<ScanLock> lock_;
+    std::unique_ptr<CloseQuery> closeQuery_;
     WindowSettings loaded_;
     TargetListFile targetList_;
     AddTargetDialog* addDialog_ = nullptr;
