@@ -26,6 +26,10 @@ chmod 755 "$work"
 mkdir -p "$work/bin" "$work/cwd"
 cp "$exe" "$work/bin/pingrove"
 setcap cap_net_raw+ep "$work/bin/pingrove" || { echo "SKIP: setcap does not work here"; exit 77; }
+# File capabilities count for nothing on a file system mounted nosuid.
+if findmnt -no OPTIONS --target "$work/bin" 2>/dev/null | grep -qw nosuid; then
+  echo "SKIP: $work is on a nosuid mount, where file capabilities do not apply"; exit 77
+fi
 printf '"IP";"Name"\r\n"127.0.0.1";"loop"\r\n' > "$work/cwd/iplist.txt"
 chmod -R a+rX "$work"
 
