@@ -21,18 +21,31 @@ ScanRunner::~ScanRunner() {
 }
 
 void ScanRunner::onProbeReply(int status, const std::string& ipAddress) {
-    const QString ip = QString::fromStdString(ipAddress);
-    const QString address = QString::fromStdString(probe_.Address);
-    auto deliver = [this, status, ip, address] {
-        emit replied(status, ip, address);
-        if (status == 0) onlineFound_ = true;
-    };
-    // The select scan's worker: every effect belongs to the UI thread.
-    if (!pump_.OnUiThread()) {
-        QMetaObject::invokeMethod(this, deliver, Qt::QueuedConnection);
+    Reply r{status, QString::fromStdString(ipAddress), QString::fromStdString(probe_.Address)};
+    if (pump_.OnUiThread()) {
+        deliver(r);
         return;
     }
-    deliver();
+    // The select scan's worker: every effect belongs to the UI thread.
+    {
+        std::lock_guard<std::mutex> lock(workerMutex_);
+        workerReplies_.push_back(std::move(r));
+    }
+    QMetaObject::invokeMethod(this, "deliverWorkerReplies", Qt::QueuedConnection);
+}
+
+void ScanRunner::deliver(const Reply& r) {
+    emit replied(r.status, r.ip, r.address);
+    if (r.status == 0) onlineFound_ = true;
+}
+
+void ScanRunner::deliverWorkerReplies() {
+    std::vector<Reply> replies;
+    {
+        std::lock_guard<std::mutex> lock(workerMutex_);
+        replies.swap(workerReplies_);
+    }
+    for (const Reply& r : replies) deliver(r);
 }
 
 void ScanRunner::runSelectScan(const QString& address) {
@@ -41,15 +54,14 @@ void ScanRunner::runSelectScan(const QString& address) {
     if (worker_) worker_->wait();  // the previous worker has released; let it end
     // Queued behind the reply that the probe queued, so the release comes last.
     worker_ = std::make_unique<PingWorker>(probe_, [this] {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                selectScanRunning_ = false;
-                emit selectScanFinished();
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "finishSelectScan", Qt::QueuedConnection);
     });
     worker_->start();
+}
+
+void ScanRunner::finishSelectScan() {
+    selectScanRunning_ = false;
+    emit selectScanFinished();
 }
 
 void ScanRunner::waitForSelectScan() {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "probe/mx_icmp.h"
 
@@ -49,12 +51,24 @@ signals:
     void selectScanFinished();
 
 private:
+    struct Reply {
+        int status;
+        QString ip;
+        QString address;
+    };
     void onProbeReply(int status, const std::string& ip);
+    void deliver(const Reply& r);
+    // Called through the event queue by name: what the worker hands over travels under
+    // workerMutex_, a lock every thread checker sees, and no closure crosses the threads.
+    Q_INVOKABLE void deliverWorkerReplies();
+    Q_INVOKABLE void finishSelectScan();
     void finishAllScan();
 
     IEventPump& pump_;
     TMxICMP probe_;
     std::unique_ptr<PingWorker> worker_;
+    std::mutex workerMutex_;
+    std::vector<Reply> workerReplies_;
     bool allScanRunning_ = false;
     bool selectScanRunning_ = false;
     bool onlineFound_ = false;
