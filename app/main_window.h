@@ -15,6 +15,7 @@
 //   ItemSelected itemSelected_   SortDescending sortDescending_   SoundOn soundOn_ (CBX1)
 //   AutoScanOn autoScanOn_ (CBX2)   IntervalText intervalText_ (MIN)   SoundFile soundFile_ (DF)
 //   OsFamily osFamily_   OnlineFound, StopRequested, AllScanRunning: ScanRunner
+//   MxICMP1 ScanRunner::probe() (an EchoProbe)   TPingThread PingWorker   TrayIcon1 tray_
 //   ImageList1: the list's pictures; ImageList2/3: the tray frames; ImageList4: MenuPicture
 // Controls keep their design names as object names (see MainWindowUi).
 #include <QElapsedTimer>
@@ -43,7 +44,7 @@ class SettingsDialog;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // Reads the settings; raises EICMPError when no ICMP echo socket can be opened.
+    // Reads the settings; raises IcmpUnavailable when no ICMP echo socket can be opened.
     explicit MainWindow(Services& services, QWidget* parent = nullptr);
     ~MainWindow() override;
     void setDialogs(AddTargetDialog* addDialog, SettingsDialog* settingsDialog, AboutBox* about);

@@ -1,10 +1,10 @@
 #include "app/ping_worker.h"
 
-#include "probe/mx_icmp.h"
+#include "probe/echo_probe.h"
 
 void PingWorker::run() {
     try {
-        probe_.Ping();
+        probe_.ping();
     } catch (...) {
         // Nothing may unwind out of a thread; the completion below runs all the same.
     }

@@ -5,19 +5,19 @@
 #include <QThread>
 #include <functional>
 
-class TMxICMP;
+class EchoProbe;
 
 class PingWorker : public QThread {
     Q_OBJECT
 public:
     // `done` runs on the worker thread after the probe, also when the probe failed.
-    PingWorker(TMxICMP& probe, std::function<void()> done)
+    PingWorker(EchoProbe& probe, std::function<void()> done)
         : probe_(probe), done_(std::move(done)) {}
 
 protected:
     void run() override;
 
 private:
-    TMxICMP& probe_;
+    EchoProbe& probe_;
     std::function<void()> done_;
 };

@@ -8,10 +8,10 @@
 ScanRunner::ScanRunner(IEchoService& echo, IEventPump& pump, QObject* parent)
     : QObject(parent), pump_(pump), probe_(echo, pump) {
     setObjectName("ScanRunner");
-    probe_.Address = "192.168.0.1";
-    probe_.Timeout = 1000;
-    probe_.NumberOfPings = 1;
-    probe_.OnReply = [this](TMxICMP*, int status, const std::string& ip, int, uint8_t) {
+    probe_.address = "192.168.0.1";
+    probe_.timeoutMs = 1000;
+    probe_.attempts = 1;
+    probe_.onReply = [this](EchoProbe*, int status, const std::string& ip, int, uint8_t) {
         onProbeReply(status, ip);
     };
 }
@@ -21,7 +21,7 @@ ScanRunner::~ScanRunner() {
 }
 
 void ScanRunner::onProbeReply(int status, const std::string& ipAddress) {
-    Reply r{status, QString::fromStdString(ipAddress), QString::fromStdString(probe_.Address)};
+    Reply r{status, QString::fromStdString(ipAddress), QString::fromStdString(probe_.address)};
     if (pump_.OnUiThread()) {
         deliver(r);
         return;
@@ -50,7 +50,7 @@ void ScanRunner::deliverWorkerReplies() {
 
 void ScanRunner::runSelectScan(const QString& address) {
     selectScanRunning_ = true;
-    probe_.Address = address.toStdString();
+    probe_.address = address.toStdString();
     if (worker_) worker_->wait();  // the previous worker has released; let it end
     // Queued behind the reply that the probe queued, so the release comes last.
     worker_ = std::make_unique<PingWorker>(probe_, [this] {
@@ -80,12 +80,12 @@ void ScanRunner::runAllScan(const std::function<int()>& rowCount,
         emit allScanStarting();
         for (int row = 0; row < rowCount(); ++row) {
             const QString address = addressOf(row);
-            probe_.Address = address.toStdString();
+            probe_.address = address.toStdString();
             emit rowStarting(row);
             pump_.ProcessEvents();
             if (stopRequested_) break;
             emit rowProbing(row, address);
-            probe_.Ping();
+            probe_.ping();
         }
     } catch (...) {
         // An error inside the pass must not leave the window locked for good.

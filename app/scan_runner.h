@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "probe/mx_icmp.h"
+#include "probe/echo_probe.h"
 
 class IEchoService;
 class IEventPump;
@@ -20,11 +20,11 @@ class PingWorker;
 class ScanRunner : public QObject {
     Q_OBJECT
 public:
-    // Raises EICMPError when no echo socket can be had.
+    // Raises IcmpUnavailable when no echo socket can be had.
     ScanRunner(IEchoService& echo, IEventPump& pump, QObject* parent = nullptr);
     ~ScanRunner() override;
 
-    TMxICMP& probe() { return probe_; }
+    EchoProbe& probe() { return probe_; }
     bool allScanRunning() const { return allScanRunning_; }
     bool selectScanRunning() const { return selectScanRunning_; }
     bool onlineFound() const { return onlineFound_; }
@@ -65,7 +65,7 @@ private:
     void finishAllScan();
 
     IEventPump& pump_;
-    TMxICMP probe_;
+    EchoProbe probe_;
     std::unique_ptr<PingWorker> worker_;
     std::mutex workerMutex_;
     std::vector<Reply> workerReplies_;

@@ -12,7 +12,7 @@
 
 #include "platform/icmp_echo_service.h"
 #include "platform/qt_event_pump.h"
-#include "probe/mx_icmp.h"
+#include "probe/echo_probe.h"
 #include "ui_gap_meter.h"
 
 int main(int argc, char** argv) {
@@ -24,21 +24,21 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     IcmpEchoService echo;
     QtEventPump pump;
-    TMxICMP probe(echo, pump);
-    probe.Address = argv[2];
+    EchoProbe probe(echo, pump);
+    probe.address = argv[2];
     if (mode == "rtt") {
-        probe.NumberOfPings = argc > 3 ? std::atoi(argv[3]) : 20;
-        probe.Delay = 200;
-        probe.Timeout = 1000;
-        probe.OnReply = [](TMxICMP*, int status, const std::string&, int rtt, uint8_t) {
+        probe.attempts = argc > 3 ? std::atoi(argv[3]) : 20;
+        probe.delayMs = 200;
+        probe.timeoutMs = 1000;
+        probe.onReply = [](EchoProbe*, int status, const std::string&, int rtt, uint8_t) {
             if (status == 0) std::printf("%d\n", rtt);
         };
-        probe.Ping();
+        probe.ping();
         return 0;
     }
-    probe.NumberOfPings = 1;
-    probe.Timeout = 1000;
-    probe.Delay = 1000;
+    probe.attempts = 1;
+    probe.timeoutMs = 1000;
+    probe.delayMs = 1000;
     QElapsedTimer gapClock, total;
     qint64 longestGap = 0;
     QTimer timer;
@@ -48,10 +48,10 @@ int main(int argc, char** argv) {
     timer.start(1);
     gapClock.start();
     total.start();
-    probe.Ping();
+    probe.ping();
     longestGap = std::max(longestGap, gapClock.elapsed());
     std::printf("ping_ms %lld expected_ms %d longest_ui_gap_ms %lld\n",
-                static_cast<long long>(total.elapsed()), probe.Timeout + probe.Delay,
+                static_cast<long long>(total.elapsed()), probe.timeoutMs + probe.delayMs,
                 static_cast<long long>(longestGap));
     return 0;
 }

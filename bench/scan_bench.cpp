@@ -51,16 +51,16 @@ int main(int argc, char** argv) {
     form.show();
     form.findChild<QTimer*>("Timer1")->stop();
     auto* list = form.findChild<TargetListView*>("ListView1");
-    TMxICMP& probe = form.findChild<ScanRunner*>("ScanRunner")->probe();
+    EchoProbe& probe = form.findChild<ScanRunner*>("ScanRunner")->probe();
     int replies = 0;
     qint64 replyTimeSum = 0;
     for (int i = 0; i < 10; ++i) {
         const bool silent = i % 2;
         list->AppendRow({silent ? "198.18.2.10" : "198.18.1.10", "", {}, {}});
     }
-    auto onReply = probe.OnReply;
-    probe.OnReply = [&](TMxICMP* s, int status, const std::string& ip, int rtt, uint8_t t) {
-        replyTimeSum += status == 0 ? rtt : probe.Timeout;
+    auto onReply = probe.onReply;
+    probe.onReply = [&](EchoProbe* s, int status, const std::string& ip, int rtt, uint8_t t) {
+        replyTimeSum += status == 0 ? rtt : probe.timeoutMs;
         ++replies;
         onReply(s, status, ip, rtt, t);
     };
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     form.runAllScan();
     const qint64 elapsed = total.elapsed();
     const qint64 longestGap = gaps.Longest();
-    const qint64 expected = replyTimeSum + 10LL * probe.Delay;
+    const qint64 expected = replyTimeSum + 10LL * probe.delayMs;
     std::printf(
         "targets 10 replies %d scan_ms %lld expected_ms %lld overhead_ms_per_target %.2f "
         "longest_ui_gap_ms %lld idle_floor_ms %lld (goal: gap <= floor + 3)\n",

@@ -79,8 +79,8 @@ TEST_F(Window, StartShowsTheDesignedWindow) {
     ASSERT_NE(Tray()->Icons(), nullptr);
     EXPECT_EQ(Tray()->Icons()->size(), 1);  // the "NT" family's frames: the face alone
     EXPECT_FALSE(Tray()->Visible());
-    EXPECT_EQ(Scans()->probe().Timeout, 1000);
-    EXPECT_EQ(Scans()->probe().NumberOfPings, 1);
+    EXPECT_EQ(Scans()->probe().timeoutMs, 1000);
+    EXPECT_EQ(Scans()->probe().attempts, 1);
 }
 
 TEST_F(Window, SettingsOffShowTheirTexts) {

@@ -82,7 +82,7 @@ TEST_F(Window, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
 
 TEST_F(Window, WithoutAnEchoSocketTheWindowCannotBeBuilt) {
     echo.available = false;
-    EXPECT_THROW(Start(), EICMPError);
+    EXPECT_THROW(Start(), IcmpUnavailable);
 }
 
 TEST_F(Window, GeometryAndStateSurviveARestart) {

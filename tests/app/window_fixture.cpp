@@ -26,7 +26,7 @@ void Window::Rebuild() {
                                              form.get());
     about = std::make_unique<AboutBox>(form.get());
     form->setDialogs(form3.get(), form4.get(), about.get());
-    Scans()->probe().Delay = 0;  // the pause after each probe only slows the tests
+    Scans()->probe().delayMs = 0;  // the pause after each probe only slows the tests
     form->showAtStart();
 }
 

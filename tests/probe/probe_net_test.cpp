@@ -20,7 +20,7 @@
 
 #include "platform/icmp_echo_service.h"
 #include "platform/qt_event_pump.h"
-#include "probe/mx_icmp.h"
+#include "probe/echo_probe.h"
 
 namespace {
 
@@ -110,17 +110,17 @@ protected:
     }
     Reply PingOnceWith(IEventPump& events, const std::string& address, int ttl = 255,
                        int timeout = 1000) {
-        TMxICMP p(echo, events);
-        p.Address = address;
-        p.NumberOfPings = 1;
-        p.Delay = 0;
-        p.Timeout = timeout;
-        p.TTL = static_cast<uint8_t>(ttl);
+        EchoProbe p(echo, events);
+        p.address = address;
+        p.attempts = 1;
+        p.delayMs = 0;
+        p.timeoutMs = timeout;
+        p.ttl = static_cast<uint8_t>(ttl);
         Reply r{-99, "", 0, 0};
-        p.OnReply = [&](TMxICMP*, int s, const std::string& ip, int rtt, uint8_t t) {
+        p.onReply = [&](EchoProbe*, int s, const std::string& ip, int rtt, uint8_t t) {
             r = {s, ip, rtt, t};
         };
-        p.Ping();
+        p.ping();
         return r;
     }
     IcmpEchoService echo;
@@ -159,14 +159,14 @@ TEST_P(Network, AnAnswerInTimeCountsHoweverLongTheEventsRan) {
 // during the second attempt on the same socket and must not be taken for its answer.
 TEST_P(Network, ALateAnswerIsNotTakenForTheNextAttempt) {
     SlowResponder responder(150);
-    TMxICMP p(echo, pump);
-    p.Address = "198.18.3.10";
-    p.NumberOfPings = 2;
-    p.Delay = 0;
-    p.Timeout = 100;
+    EchoProbe p(echo, pump);
+    p.address = "198.18.3.10";
+    p.attempts = 2;
+    p.delayMs = 0;
+    p.timeoutMs = 100;
     std::vector<int> statuses;
-    p.OnReply = [&](TMxICMP*, int s, const std::string&, int, uint8_t) { statuses.push_back(s); };
-    p.Ping();
+    p.onReply = [&](EchoProbe*, int s, const std::string&, int, uint8_t) { statuses.push_back(s); };
+    p.ping();
     EXPECT_EQ(statuses, (std::vector<int>{ipstatus::kRequestTimedOut, ipstatus::kRequestTimedOut}));
 }
 
@@ -175,12 +175,12 @@ TEST_P(Network, ALateAnswerIsNotTakenForTheNextAttempt) {
 TEST_P(Network, EventsRunWhileTheProbeWaitsPausesAndLooksUp) {
     {
         Ticker ticker;
-        TMxICMP p(echo, pump);
-        p.Address = "198.18.2.10";
-        p.NumberOfPings = 1;
-        p.Timeout = 300;
-        p.Delay = 300;
-        p.Ping();
+        EchoProbe p(echo, pump);
+        p.address = "198.18.2.10";
+        p.attempts = 1;
+        p.timeoutMs = 300;
+        p.delayMs = 300;
+        p.ping();
         EXPECT_GE(ticker.ticks, 40);  // about 120 in 600 ms
     }
     Ticker ticker;
@@ -255,16 +255,16 @@ TEST_P(Network, RequestsCarryBlockSizeBytesOf0xA7AndTheTtl) {
 TEST_P(Network, ConcurrentPingDoesNotConfuseTheReplies) {
     if (std::system("command -v ping >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ping";
     std::system("ping -f -q -w 3 198.18.1.10 >/dev/null 2>&1 &");
-    TMxICMP p(echo, pump);
-    p.Address = "198.18.1.10";
-    p.NumberOfPings = 20;
-    p.Delay = 20;
+    EchoProbe p(echo, pump);
+    p.address = "198.18.1.10";
+    p.attempts = 20;
+    p.delayMs = 20;
     int ok = 0, calls = 0;
-    p.OnReply = [&](TMxICMP*, int s, const std::string&, int, uint8_t) {
+    p.onReply = [&](EchoProbe*, int s, const std::string&, int, uint8_t) {
         ++calls;
         ok += s == 0;
     };
-    p.Ping();
+    p.ping();
     EXPECT_EQ(calls, 20);
     EXPECT_EQ(ok, 20);
 }

@@ -1,4 +1,4 @@
-#include "probe/mx_icmp.h"
+#include "probe/echo_probe.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,10 +15,10 @@ constexpr size_t kMaxAddressLength = 255;
 
 }  // namespace
 
-TMxICMP::TMxICMP(IEchoService& echo, IEventPump& pump) : echo_(echo), pump_(pump) {
+EchoProbe::EchoProbe(IEchoService& echo, IEventPump& pump) : echo_(echo), pump_(pump) {
     std::string why;
     if (!echo_.Available(&why)) {
-        throw EICMPError(
+        throw IcmpUnavailable(
             "必要なファイル ICMP.DLL が見つかりません。\n"
             "ICMP エコーのソケットを開けません（" +
             why +
@@ -28,7 +28,7 @@ TMxICMP::TMxICMP(IEchoService& echo, IEventPump& pump) : echo_(echo), pump_(pump
     }
 }
 
-std::string TMxICMP::Trim(const std::string& text) {
+std::string EchoProbe::trim(const std::string& text) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     size_t b = 0, e = text.size();
     while (b < e && blank(text[b])) ++b;
@@ -36,43 +36,43 @@ std::string TMxICMP::Trim(const std::string& text) {
     return text.substr(b, e - b);
 }
 
-void TMxICMP::Ping() {
-    const std::string address = Trim(Address);
+void EchoProbe::ping() {
+    const std::string target = trim(address);
     // An over-long text can be neither an address nor a host name.
-    const bool tooLong = address.size() > kMaxAddressLength;
-    uint32_t destination = tooLong ? kNoAddress : ClassicInetAddr(address);
+    const bool tooLong = target.size() > kMaxAddressLength;
+    uint32_t destination = tooLong ? kNoAddress : ClassicInetAddr(target);
     bool resolved = destination != kNoAddress;
-    const uint8_t ttl = TTL;
-    const int timeout = Timeout;
-    const size_t size = static_cast<size_t>(std::clamp(BlockSize, 0, 65535));
+    const uint8_t ttlValue = ttl;
+    const int timeout = timeoutMs;
+    const size_t size = static_cast<size_t>(std::clamp(blockSize, 0, 65535));
 
     std::unique_ptr<IEchoHandle> handle = echo_.Open();
     const std::vector<uint8_t> data(size, 0xA7);
-    const int attempts = NumberOfPings;
-    if (attempts <= 0) return;
+    const int count = attempts;
+    if (count <= 0) return;
     const bool onUi = pump_.OnUiThread();
     // The worker thread of a select scan simply blocks; the UI thread keeps its events running.
     IEventPump* waiter = onUi ? &pump_ : nullptr;
 
-    for (int k = 0; k < attempts; ++k) {
+    for (int k = 0; k < count; ++k) {
         if (onUi) pump_.ProcessEvents();
         if (!resolved && !tooLong) {
-            if (auto a = Resolve(address, onUi)) {
+            if (auto a = resolve(target, onUi)) {
                 destination = *a;
                 resolved = true;
             }
         }
         if (!resolved) {
-            if (OnReply) OnReply(this, -1, "0.0.0.0", 0, 0);
+            if (onReply) onReply(this, -1, "0.0.0.0", 0, 0);
         } else {
-            EchoReply r = handle->Send(destination, data, ttl, timeout, waiter);
-            if (OnReply) OnReply(this, r.status, DottedAddress(r.address), r.rttMs, r.ttl);
+            EchoReply r = handle->Send(destination, data, ttlValue, timeout, waiter);
+            if (onReply) onReply(this, r.status, DottedAddress(r.address), r.rttMs, r.ttl);
         }
-        Pause(onUi);
+        pause(onUi);
     }
 }
 
-std::optional<uint32_t> TMxICMP::Resolve(const std::string& name, bool onUi) {
+std::optional<uint32_t> EchoProbe::resolve(const std::string& name, bool onUi) {
     if (!onUi) return echo_.Resolve(name);
     // A name server that never answers holds the look-up for the resolver's whole time-out: it
     // runs on a thread of its own while the events go on, and a pipe tells the wait it is done.
@@ -92,9 +92,9 @@ std::optional<uint32_t> TMxICMP::Resolve(const std::string& name, bool onUi) {
     return result;
 }
 
-void TMxICMP::Pause(bool onUi) {
-    if (Delay <= 0) return;
-    const auto end = IEventPump::Clock::now() + std::chrono::milliseconds(Delay);
+void EchoProbe::pause(bool onUi) {
+    if (delayMs <= 0) return;
+    const auto end = IEventPump::Clock::now() + std::chrono::milliseconds(delayMs);
     if (onUi) {
         pump_.WaitReadable(-1, end);
     } else {

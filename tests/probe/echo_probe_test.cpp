@@ -8,7 +8,7 @@
 #include "fakes.h"
 #include "platform/icmp_echo_service.h"
 #include "platform/qt_event_pump.h"
-#include "probe/mx_icmp.h"
+#include "probe/echo_probe.h"
 
 namespace {
 
@@ -26,9 +26,9 @@ protected:
     FakeEchoService echo;
     QtEventPump pump;
     std::vector<Reply> replies;
-    TMxICMP Make() {
-        TMxICMP p(echo, pump);
-        p.OnReply = [this](TMxICMP*, int s, const std::string& ip, int rtt, uint8_t ttl) {
+    EchoProbe Make() {
+        EchoProbe p(echo, pump);
+        p.onReply = [this](EchoProbe*, int s, const std::string& ip, int rtt, uint8_t ttl) {
             replies.push_back({s, ip, rtt, ttl});
         };
         return p;
@@ -40,22 +40,22 @@ protected:
 };
 
 TEST_F(Probe, Defaults) {
-    TMxICMP p(echo, pump);
-    EXPECT_EQ(p.BlockSize, 64);
-    EXPECT_EQ(p.TTL, 255);
-    EXPECT_EQ(p.Timeout, 5000);
-    EXPECT_EQ(p.Delay, 1000);
-    EXPECT_EQ(p.NumberOfPings, 3);
-    EXPECT_EQ(p.Address, "");
-    EXPECT_FALSE(p.OnReply);
+    EchoProbe p(echo, pump);
+    EXPECT_EQ(p.blockSize, 64);
+    EXPECT_EQ(p.ttl, 255);
+    EXPECT_EQ(p.timeoutMs, 5000);
+    EXPECT_EQ(p.delayMs, 1000);
+    EXPECT_EQ(p.attempts, 3);
+    EXPECT_EQ(p.address, "");
+    EXPECT_FALSE(p.onReply);
 }
 
 TEST_F(Probe, NoEchoSocketRaisesTheMissingFacilityError) {
     echo.available = false;
     try {
-        TMxICMP p(echo, pump);
+        EchoProbe p(echo, pump);
         FAIL() << "no error";
-    } catch (const EICMPError& e) {
+    } catch (const IcmpUnavailable& e) {
         std::string text = e.what();
         EXPECT_EQ(text.rfind("必要なファイル ICMP.DLL が見つかりません。\n", 0), 0u);
         EXPECT_NE(text.find("ping_group_range"), std::string::npos);
@@ -64,12 +64,12 @@ TEST_F(Probe, NoEchoSocketRaisesTheMissingFacilityError) {
 }
 
 TEST_F(Probe, NoAttemptsMeansNoEventNoSendNoPauseButTheHandleIsClosed) {
-    TMxICMP p = Make();
-    p.Address = "10.0.0.1";
+    EchoProbe p = Make();
+    p.address = "10.0.0.1";
     for (int n : {0, -2}) {
-        p.NumberOfPings = n;
+        p.attempts = n;
         auto t0 = Clock::now();
-        p.Ping();
+        p.ping();
         EXPECT_LT(Ms(t0), 500);
     }
     EXPECT_TRUE(replies.empty());
@@ -81,12 +81,12 @@ TEST_F(Probe, NoAttemptsMeansNoEventNoSendNoPauseButTheHandleIsClosed) {
 TEST_F(Probe, AddressIsTrimmedAndReadInTheClassicWay) {
     echo.Set("10.0.0.1", {0, "", 3});
     echo.Set("127.0.0.1", {0, "", 0});
-    TMxICMP p = Make();
-    p.NumberOfPings = 1;
-    p.Delay = 0;
+    EchoProbe p = Make();
+    p.attempts = 1;
+    p.delayMs = 0;
     for (const char* a : {" \t10.0.0.1\r\n ", "127.1", "0x7f.0.0.1", "0177.0.0.1", "2130706433"}) {
-        p.Address = a;
-        p.Ping();
+        p.address = a;
+        p.ping();
     }
     EXPECT_EQ(echo.sentTo(), (std::vector<std::string>{"10.0.0.1", "127.0.0.1", "127.0.0.1",
                                                        "127.0.0.1", "127.0.0.1"}));
@@ -97,12 +97,12 @@ TEST_F(Probe, AddressIsTrimmedAndReadInTheClassicWay) {
 }
 
 TEST_F(Probe, UnresolvableNameIsReportedEveryAttemptWithItsPause) {
-    TMxICMP p = Make();
-    p.Address = "no-such-host.invalid";
-    p.NumberOfPings = 3;
-    p.Delay = 50;
+    EchoProbe p = Make();
+    p.address = "no-such-host.invalid";
+    p.attempts = 3;
+    p.delayMs = 50;
     auto t0 = Clock::now();
-    p.Ping();
+    p.ping();
     EXPECT_GE(Ms(t0), 150);
     ASSERT_EQ(replies.size(), 3u);
     for (const Reply& r : replies) {
@@ -118,31 +118,31 @@ TEST_F(Probe, UnresolvableNameIsReportedEveryAttemptWithItsPause) {
 TEST_F(Probe, ResolvedNameIsLookedUpOncePerCall) {
     echo.SetName("gateway", "10.0.0.9");
     echo.Set("10.0.0.9", {0, "", 1});
-    TMxICMP p = Make();
-    p.Address = "gateway";
-    p.NumberOfPings = 3;
-    p.Delay = 0;
-    p.Ping();
+    EchoProbe p = Make();
+    p.address = "gateway";
+    p.attempts = 3;
+    p.delayMs = 0;
+    p.ping();
     EXPECT_EQ(echo.lookups, 1);
     EXPECT_EQ(echo.sentTo(), (std::vector<std::string>(3, "10.0.0.9")));
     // An over-long text is no address and no name: nothing is looked up or sent.
-    p.Address = std::string(300, 'a');
-    p.NumberOfPings = 1;
-    p.Ping();
+    p.address = std::string(300, 'a');
+    p.attempts = 1;
+    p.ping();
     EXPECT_EQ(echo.lookups, 1);
     EXPECT_EQ(replies.back().status, -1);
 }
 
 TEST_F(Probe, ErrorsAndTimeoutsCarryTheirStatus) {
     echo.Set("10.0.0.2", {ipstatus::kDestHostUnreachable, "10.0.0.254", 2});
-    TMxICMP p = Make();
-    p.NumberOfPings = 1;
-    p.Delay = 0;
-    p.Timeout = 15;
-    p.Address = "10.0.0.2";
-    p.Ping();
-    p.Address = "10.0.0.3";
-    p.Ping();
+    EchoProbe p = Make();
+    p.attempts = 1;
+    p.delayMs = 0;
+    p.timeoutMs = 15;
+    p.address = "10.0.0.2";
+    p.ping();
+    p.address = "10.0.0.3";
+    p.ping();
     ASSERT_EQ(replies.size(), 2u);
     EXPECT_EQ(replies[0].status, 11003);
     EXPECT_EQ(replies[0].ip, "10.0.0.254");
@@ -150,63 +150,63 @@ TEST_F(Probe, ErrorsAndTimeoutsCarryTheirStatus) {
 }
 
 TEST_F(Probe, UnassignedHandlerStillSendsAndPauses) {
-    TMxICMP p(echo, pump);
+    EchoProbe p(echo, pump);
     echo.Set("10.0.0.1", {0, "", 0});
-    p.Address = "10.0.0.1";
-    p.NumberOfPings = 2;
-    p.Delay = 40;
+    p.address = "10.0.0.1";
+    p.attempts = 2;
+    p.delayMs = 40;
     auto t0 = Clock::now();
-    p.Ping();
+    p.ping();
     EXPECT_GE(Ms(t0), 80);
     EXPECT_EQ(echo.sends, 2);
 }
 
 TEST_F(Probe, AnErrorInTheHandlerEndsPingAfterCleanUp) {
     echo.Set("10.0.0.1", {0, "", 0});
-    TMxICMP p(echo, pump);
-    p.Address = "10.0.0.1";
-    p.Delay = 1000;
+    EchoProbe p(echo, pump);
+    p.address = "10.0.0.1";
+    p.delayMs = 1000;
     int calls = 0;
-    p.OnReply = [&](TMxICMP*, int, const std::string&, int, uint8_t) {
+    p.onReply = [&](EchoProbe*, int, const std::string&, int, uint8_t) {
         ++calls;
         throw std::runtime_error("handler");
     };
     auto t0 = Clock::now();
-    EXPECT_THROW(p.Ping(), std::runtime_error);
+    EXPECT_THROW(p.ping(), std::runtime_error);
     EXPECT_LT(Ms(t0), 500);  // no pause, no further attempt
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(echo.closed, echo.opened);
 }
 
 TEST_F(Probe, EventsRunWhileTheUiThreadWaits) {
-    TMxICMP p = Make();
-    p.Address = "10.0.0.7";  // silent: waits the whole timeout
-    p.NumberOfPings = 1;
-    p.Timeout = 20;
-    p.Delay = 60;
+    EchoProbe p = Make();
+    p.address = "10.0.0.7";  // silent: waits the whole timeout
+    p.attempts = 1;
+    p.timeoutMs = 20;
+    p.delayMs = 60;
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(5);
-    p.Ping();
+    p.ping();
     EXPECT_GE(ticks, 2);
 }
 
 TEST_F(Probe, OnAWorkerThreadTheHandlerRunsThereAndNoEventsRun) {
     echo.Set("10.0.0.1", {0, "", 0});
-    TMxICMP p = Make();
-    p.Address = "10.0.0.1";
-    p.NumberOfPings = 1;
-    p.Delay = 30;
+    EchoProbe p = Make();
+    p.address = "10.0.0.1";
+    p.attempts = 1;
+    p.delayMs = 30;
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(1);
     std::thread::id handlerThread;
-    p.OnReply = [&](TMxICMP*, int, const std::string&, int, uint8_t) {
+    p.onReply = [&](EchoProbe*, int, const std::string&, int, uint8_t) {
         handlerThread = std::this_thread::get_id();
     };
-    std::thread worker([&] { p.Ping(); });
+    std::thread worker([&] { p.ping(); });
     const auto workerId = worker.get_id();
     worker.join();
     EXPECT_EQ(handlerThread, workerId);
@@ -219,18 +219,18 @@ TEST(ProbeLoopback, AnswersFromLoopbackByAddressAndByName) {
     QtEventPump pump;
     std::string why;
     if (!echo.Available(&why)) GTEST_SKIP() << "no ICMP echo socket here: " << why;
-    TMxICMP p(echo, pump);
-    p.NumberOfPings = 2;
-    p.Delay = 0;
-    p.Timeout = 1000;
+    EchoProbe p(echo, pump);
+    p.attempts = 2;
+    p.delayMs = 0;
+    p.timeoutMs = 1000;
     std::vector<Reply> replies;
-    p.OnReply = [&](TMxICMP*, int s, const std::string& ip, int rtt, uint8_t ttl) {
+    p.onReply = [&](EchoProbe*, int s, const std::string& ip, int rtt, uint8_t ttl) {
         replies.push_back({s, ip, rtt, ttl});
     };
     for (const char* a : {"127.0.0.1", "localhost"}) {
         replies.clear();
-        p.Address = a;
-        p.Ping();
+        p.address = a;
+        p.ping();
         ASSERT_EQ(replies.size(), 2u) << a;
         for (const Reply& r : replies) {
             EXPECT_EQ(r.status, 0) << a;
