@@ -149,11 +149,15 @@ void MainWindow::loadTargets() {
     for (const Target& t : targetList_.Load()) m_ui.list->AppendRow(t);
     setPanel(Panel::Sound, texts::Sound(soundOn_));
     countdown_->restart(countdown::IntervalMinutes(intervalText_));
+    applyAutoScan();
+    tray_.SetHint(texts::HintNoOnline());
+    itemSelected_ = false;
+}
+
+void MainWindow::applyAutoScan() {
     setPanel(Panel::AutoScan, texts::AutoScan(autoScanOn_, intervalText_));
     countdown_->timer().stop();
     if (autoScanOn_) countdown_->timer().start();
-    tray_.SetHint(texts::HintNoOnline());
-    itemSelected_ = false;
 }
 
 void MainWindow::setPanel(Panel p, const QString& text) {
@@ -347,7 +351,5 @@ void MainWindow::openSettings() {
         intervalText_ = interval;
         countdown_->restart(interval.toInt());
     }
-    setPanel(Panel::AutoScan, texts::AutoScan(autoScanOn_, intervalText_));
-    countdown_->timer().stop();
-    if (autoScanOn_) countdown_->timer().start();
+    applyAutoScan();
 }

@@ -92,6 +92,8 @@ private:
     // Saves the settings, then the target list; raises an error naming the file that failed.
     void saveFiles();
     void setPanel(Panel p, const QString& text);
+    // Panel 2 and the countdown's timer after the auto-scan switch or interval was set.
+    void applyAutoScan();
     void setMenusUnlocked(bool unlocked);
     void onRowSelection(QTreeWidgetItem* row, bool selected);
     void onAllScanFinished();

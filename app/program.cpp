@@ -45,15 +45,13 @@ void UseJapaneseFont() {
 
 }  // namespace
 
-QString QtCatalogueFor(const QLocale& locale, const QString& folder) {
-    QTranslator probe;
+bool LoadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folder) {
     if (locale.language() != QLocale::Japanese &&
-        probe.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
-        return probe.filePath();
+        texts.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
+        return true;
     // A Japanese program speaks Japanese in Qt's own dialogs too, where the locale has no
     // catalogue of its own (the C locale among them).
-    if (probe.load(QStringLiteral("qtbase_ja"), folder)) return probe.filePath();
-    return QString();
+    return texts.load(QStringLiteral("qtbase_ja"), folder);
 }
 
 void EndProgramWithWindow(QApplication& app, MainWindow& window) {
@@ -86,9 +84,8 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket) {
     }
     UseJapaneseFont();
     QTranslator qtTexts;
-    const QString catalogue =
-        QtCatalogueFor(QLocale(), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
-    if (!catalogue.isEmpty() && qtTexts.load(catalogue)) app.installTranslator(&qtTexts);
+    if (LoadQtTexts(qtTexts, QLocale(), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
     app.setWindowIcon(images::ProgramIcon());
 
     const QString exeDir = QCoreApplication::applicationDirPath();

@@ -4,6 +4,7 @@
 
 class QApplication;
 class QLocale;
+class QTranslator;
 class MainWindow;
 
 // `rawIcmpSocket`: the raw ICMP socket opened before privileges were dropped, or -1.
@@ -20,6 +21,7 @@ void EndProgramWithWindow(QApplication& app, MainWindow& window);
 // unless QT_QPA_PLATFORM says otherwise. Call before the application object exists.
 void PreferX11OnWayland();
 
-// The file of Qt's own texts (the file chooser, the standard buttons) to load in `folder`: the
-// locale's, or Japanese where the locale is Japanese or has none. Empty when neither is there.
-QString QtCatalogueFor(const QLocale& locale, const QString& folder);
+// Loads Qt's own texts (the file chooser, the standard buttons) from `folder` into `texts`: the
+// locale's catalogue, or Japanese where the locale is Japanese or has none. False when neither
+// is there.
+bool LoadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folder);

@@ -8,6 +8,8 @@ work=$(mktemp -d /tmp/pingrove-startup-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/run"
 cp "$exe" "$work/bin/pingrove"
+# Auto scan off: the lists hold addresses of other machines, and nothing here may probe them.
+printf '[Form]\r\nCBX2=0\r\n' > "$work/bin/pingrove.INI"
 chmod 700 "$work/run"
 ticks() { awk '{ print $14 + $15 }' /proc/$1/stat 2>/dev/null; }
 measure() {  # measure LABEL: iplist.txt is in $work

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii_text.h"
 #include "platform/atomic_file.h"
 #include "platform/cp932.h"
 
@@ -42,15 +43,6 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && blank(s.front())) s.remove_prefix(1);
     while (!s.empty() && blank(s.back())) s.remove_suffix(1);
     return s;
-}
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
 }
 
 // The section name of a "[name]" line; false for other lines.

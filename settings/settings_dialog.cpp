@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "platform/dialog_parts.h"
 #include "platform/file_chooser.h"
 #include "platform/sound.h"
-#include "platform/dialog_parts.h"
 #include "settings/spin_edit.h"
 
 SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,

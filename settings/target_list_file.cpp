@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "platform/ascii_text.h"
 #include "platform/atomic_file.h"
 #include "platform/cp932.h"
 #include "table/mlb2.h"
@@ -16,14 +17,6 @@ std::string Bytes(const QString& text, const std::optional<std::string>& origina
     if (original && cp932::Decode(*original) == text) return *original;
     if (auto b = cp932::Encode(text)) return *b;
     return text.toUtf8().toStdString();  // no code page 932 form: better its UTF-8 than nothing
-}
-
-bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
 }
 
 // The field named exactly `name`, else the first whose name differs only in ASCII case; 0 if none.
@@ -61,8 +54,7 @@ std::vector<Target> TargetListFile::Load() {
     std::optional<std::string> start = ReadWholeFile(Native(path_));
     if (!start) return out;
     TMlb2 t;
-    t.Clear();
-    t.LoadFromFile(Native(path_));
+    t.ParseTXT(*start, TMlb2::NameFromPath(Native(path_)));
     const int ipField = FieldIndex(t, "IP");
     const int nameField = FieldIndex(t, "Name");
     t.MoveTo(1);

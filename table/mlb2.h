@@ -38,6 +38,8 @@ public:
     bool LoadFromFile(const std::string& path);
     bool SaveToFile(const std::string& path);
     bool LoadTXT(const std::string& path);
+    // LoadTXT over bytes already in memory, for a caller that keeps them too.
+    void ParseTXT(std::string_view data, std::string tableName);
     bool SaveTXT(const std::string& path);
     // The bytes SaveTXT writes.
     std::string TXTBytes();

@@ -73,9 +73,14 @@ std::string DoubleQuotes(const std::string& value, char quote) {
 bool TMlb2::LoadTXT(const std::string& path) {
     std::optional<std::string> data = ReadWholeFile(path);
     if (!data) return false;
+    ParseTXT(*data, NameFromPath(path));
+    return true;
+}
+
+void TMlb2::ParseTXT(std::string_view data, std::string tableName) {
     TMlb2 t = FreshTable();
-    t.tableName_ = NameFromPath(path);
-    std::string_view text(*data);
+    t.tableName_ = std::move(tableName);
+    std::string_view text(data);
     // Windows editors put a UTF-8 byte order mark before the header; it is no part of a name.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     TokenReader r(text, separator_, quoteChar_);
@@ -121,7 +126,6 @@ bool TMlb2::LoadTXT(const std::string& path) {
         if (sawBare[i] && !sawQuoted[i]) t.SetFieldType(i, "FLOAT");
     }
     *this = std::move(t);
-    return true;
 }
 
 bool TMlb2::SaveTXT(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <QTranslator>
 
 #include "app/program.h"
 #include "window_fixture.h"
@@ -188,10 +189,7 @@ TEST_F(Window, ScanLockFormsAndTheirReleases) {
     List()->FocusSelectScroll(Row(0));
     echo.Set(Cell(0, 0).toStdString(), {0, "", 300});  // the probe is still out meanwhile
     form->runSelectScan();
-    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"),
-                           Child<QToolButton>("SpeedButton3"), Child<QToolButton>("SpeedButton4"),
-                           Child<QToolButton>("SpeedButton5")})
-        EXPECT_FALSE(b->isEnabled());
+    for (QToolButton* b : LockableButtons()) EXPECT_FALSE(b->isEnabled());
     EXPECT_TRUE(Child<QToolButton>("SpeedButton6")->isEnabled());
     EXPECT_FALSE(Child<QAction>("N1")->isEnabled());
     EXPECT_FALSE(Child<QMenu>("N8")->menuAction()->isEnabled());
@@ -201,9 +199,7 @@ TEST_F(Window, ScanLockFormsAndTheirReleases) {
     EXPECT_FALSE(form->contextMenuAllowed());
     EXPECT_FALSE(Timer()->isActive());
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
-    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"),
-                           Child<QToolButton>("SpeedButton3"), Child<QToolButton>("SpeedButton4"),
-                           Child<QToolButton>("SpeedButton5")})
+    for (QToolButton* b : LockableButtons())
         EXPECT_TRUE(b->isEnabled());  // whatever they were before
     EXPECT_TRUE(Timer()->isActive());
     EXPECT_TRUE(form->contextMenuAllowed());
@@ -261,13 +257,16 @@ TEST(QtTexts, TheLocalesCatalogueElseJapanese) {
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     if (!QFileInfo::exists(folder + "/qtbase_ja.qm")) GTEST_SKIP() << "qt6-translations-l10n";
     auto name = [&](const char* locale) {
-        return QFileInfo(QtCatalogueFor(QLocale(QString::fromLatin1(locale)), folder)).fileName();
+        QTranslator texts;
+        LoadQtTexts(texts, QLocale(QString::fromLatin1(locale)), folder);
+        return QFileInfo(texts.filePath()).fileName();
     };
     EXPECT_EQ(name("ja_JP"), "qtbase_ja.qm");
     EXPECT_EQ(name("de_DE"), "qtbase_de.qm");
     EXPECT_EQ(name("C"), "qtbase_ja.qm");
     EXPECT_EQ(name("eo"), "qtbase_ja.qm");  // Esperanto: no catalogue
-    EXPECT_EQ(QtCatalogueFor(QLocale("ja_JP"), "/nonexistent"), QString());
+    QTranslator none;
+    EXPECT_FALSE(LoadQtTexts(none, QLocale("ja_JP"), "/nonexistent"));
 }
 
 }  // namespace

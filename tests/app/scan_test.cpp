@@ -1,9 +1,9 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
-#include "app/status_texts.h"
 #include "app/auto_scan_countdown.h"
 #include "app/scan_lock.h"
+#include "app/status_texts.h"
 #include "window_fixture.h"
 
 namespace {
@@ -212,10 +212,7 @@ TEST_F(Scan, SelectScanRunsOnAWorkerAndReleasesAfterTheReply) {
     EXPECT_EQ(Image(0), -1);  // other rows untouched
     EXPECT_EQ(LogLines(*form).size(), 1);
     EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.3）オンライン"));
-    for (QToolButton* b : {Child<QToolButton>("SpeedButton1"), Child<QToolButton>("SpeedButton2"),
-                           Child<QToolButton>("SpeedButton3"), Child<QToolButton>("SpeedButton4"),
-                           Child<QToolButton>("SpeedButton5")})
-        EXPECT_TRUE(b->isEnabled());
+    for (QToolButton* b : LockableButtons()) EXPECT_TRUE(b->isEnabled());
     EXPECT_TRUE(
         Child<QAction>("N9")->isEnabled());  // the main menu follows the selection made meanwhile
     EXPECT_TRUE(Child<QAction>("Delete1")->isEnabled());
@@ -323,8 +320,9 @@ TEST(Countdown, TicksDownToDueAndRewindsAfterTheScan) {
     AutoScanCountdown c;
     QList<std::pair<int, int>> shown;
     int due = 0;
-    QObject::connect(&c, &AutoScanCountdown::displayChanged,
-                     [&](int m, int s) { shown.append({m, s}); });
+    QObject::connect(&c, &AutoScanCountdown::displayChanged, [&](int m, int s) {
+        shown.append({m, s});
+    });
     QObject::connect(&c, &AutoScanCountdown::due, [&] { ++due; });
     c.restart(1);
     EXPECT_EQ(shown.last(), std::make_pair(1, 0));
@@ -351,7 +349,8 @@ TEST(ScanLockUnit, ReleasesGiveBackWhatTheyShould) {
     buttons[1].setEnabled(false);
     bool menus = true;
     QTimer timer;
-    ScanLock lock(refs, [&](bool unlocked) { menus = unlocked; }, timer);
+    ScanLock lock(
+        refs, [&](bool unlocked) { menus = unlocked; }, timer);
     timer.start(1000);
     lock.take(true);
     EXPECT_FALSE(menus);

@@ -7,6 +7,7 @@
 #include <QTreeWidgetItem>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QLabel>
 #include <QMenu>
@@ -47,6 +48,14 @@ protected:
         return form->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i))->text();
     }
     QTimer* Timer() const { return Child<QTimer>("Timer1"); }
+    // SpeedButton1 to SpeedButton5, the buttons a scan takes away.
+    std::vector<QToolButton*> LockableButtons() const {
+        std::vector<QToolButton*> buttons;
+        for (const char* name :
+             {"SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4", "SpeedButton5"})
+            buttons.push_back(Child<QToolButton>(name));
+        return buttons;
+    }
     TrayIcon* Tray() const { return Child<TrayIcon>("TrayIcon1"); }
     AutoScanCountdown* Countdown() const { return Child<AutoScanCountdown>("AutoScanCountdown"); }
     ScanRunner* Scans() const { return Child<ScanRunner>("ScanRunner"); }
