@@ -168,7 +168,7 @@ void MainWindow::setPanel(Panel p, const QString& text) {
 
 void MainWindow::saveFiles() {
     WindowSettings s = loaded_;
-    RecordPlace(*this, frameOffset_, s);
+    RecordPlace(*this, frameOffset_, trayPlace_, s);
     for (int i = 0; i < 5; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
     s.intervalText = intervalText_;
     s.soundOn = soundOn_;
@@ -222,7 +222,8 @@ void MainWindow::moveEvent(QMoveEvent* e) {
 }
 
 void MainWindow::onMinimized(bool wasMaximized) {
-    if (autoScanOn_) {
+    // Without any notification area the window minimises to the task bar, as with auto scan off.
+    if (autoScanOn_ && tray_.AreaExists()) {
         try {
             tray_.SetVisible(true);
         } catch (const EOutOfResources& ex) {
@@ -235,6 +236,7 @@ void MainWindow::onMinimized(bool wasMaximized) {
             }
             return;
         }
+        trayPlace_ = NormalPlace(*this, frameOffset_);
     }
     tray_.WindowMinimized(wasMaximized);
 }

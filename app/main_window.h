@@ -131,4 +131,5 @@ private:
     // state: Qt keeps a maximised window's normal geometry as client area, the settings keep the
     // frame's origin, as move() takes it.
     QPoint frameOffset_;
+    QRect trayPlace_;  // where the window was when it went into the tray
 };

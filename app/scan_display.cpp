@@ -66,6 +66,7 @@ void ScanDisplay::replied(int status, const QString& ip, const QString& address)
         TargetRow(counted).raiseOnlineCount();
     log_.appendPlainText(texts::LogLine(QDateTime::currentDateTime(), QLocale(), ip));
     if (const QString file = soundToPlay_(); !file.isNull()) sound_.PlayAsyncNoStop(file);
+    tray_.NotifyOnline();
     if (!tray_.Animate()) {
         tray_.SetAnimate(true);
         tray_.SetHint(texts::HintOnline());

@@ -52,13 +52,19 @@ void PlaceWindow(QMainWindow& window, const WindowSettings& s) {
     window.resize(r.size());
 }
 
-void RecordPlace(const QMainWindow& window, QPoint frameOffset, WindowSettings& s) {
+QRect NormalPlace(const QMainWindow& window, QPoint frameOffset) {
     const bool away = window.isMaximized() || window.isMinimized() || window.isHidden();
-    const QRect r = away ? window.normalGeometry().translated(-frameOffset)
-                         : QRect(window.pos(), window.size());
+    return away ? window.normalGeometry().translated(-frameOffset)
+                : QRect(window.pos(), window.size());
+}
+
+void RecordPlace(const QMainWindow& window, QPoint frameOffset, const QRect& trayPlace,
+                 WindowSettings& s) {
+    const bool inTray = window.isHidden() && trayPlace.isValid();
+    const QRect r = inTray ? trayPlace : NormalPlace(window, frameOffset);
     s.left = r.left();
     s.top = r.top();
     s.width = r.width();
     s.height = r.height();
-    s.windowState = window.isMaximized() ? 2 : (window.isMinimized() ? 1 : 0);
+    s.windowState = (inTray || window.isMinimized()) ? 1 : (window.isMaximized() ? 2 : 0);
 }

@@ -19,6 +19,11 @@ void CentreOver(QWidget* dialog, const QWidget* window);
 
 // Puts the window where the settings say, brought onto a screen if need be.
 void PlaceWindow(QMainWindow& window, const WindowSettings& s);
-// Takes the window's place into the settings: for a maximised, minimised or tray-hidden window the
-// place it will come back to. `frameOffset` is where the client area lies inside the frame.
-void RecordPlace(const QMainWindow& window, QPoint frameOffset, WindowSettings& s);
+// The place (frame corner and size) the window comes back to from maximised or minimised.
+// `frameOffset` is where the client area lies inside the frame.
+QRect NormalPlace(const QMainWindow& window, QPoint frameOffset);
+// Takes the window's place and state into the settings. A window hidden in the tray is minimised,
+// and its place is `trayPlace`, taken as it went there: once hidden, the window system may have
+// put its client area where its frame was.
+void RecordPlace(const QMainWindow& window, QPoint frameOffset, const QRect& trayPlace,
+                 WindowSettings& s);

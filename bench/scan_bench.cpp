@@ -28,10 +28,12 @@ class Silence : public ISound {
 };
 
 class NoTray : public INotificationArea {
+    bool Exists() override { return true; }
     bool Add() override { return true; }
     bool Remove() override { return true; }
     void SetIcon(const QIcon&) override {}
     void SetToolTip(const QString&) override {}
+    void SetMenu(QMenu*) override {}
 };
 
 }  // namespace

@@ -16,6 +16,7 @@ TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObj
     frameTimer_.setInterval(animateInterval_);
     connect(&frameTimer_, &QTimer::timeout, this, &TrayIcon::FrameTick);
     area_.onClick = [this](INotificationArea::Click c) { HandleClick(c); };
+    area_.onGone = [this] { AreaGone(); };
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [this] { SessionEnding(); });
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { SessionEnding(); });
@@ -24,6 +25,7 @@ TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObj
 
 TrayIcon::~TrayIcon() {
     area_.onClick = nullptr;
+    area_.onGone = nullptr;
     if (visible_) area_.Remove();
 }
 
@@ -32,6 +34,7 @@ void TrayIcon::SetVisible(bool v) {
     if (v) {
         area_.SetIcon(PictureIcon());
         area_.SetToolTip(toolTip_);
+        area_.SetMenu(PopupMenu);
         sentPicture_ = picture_;
         if (!area_.Add()) throw EOutOfResources("Cannot Create System Shell Notification Icon");
     } else if (!area_.Remove()) {
@@ -131,4 +134,15 @@ void TrayIcon::HandleClick(INotificationArea::Click click) {
 void TrayIcon::SessionEnding() {
     if (visible_) area_.Remove();
     visible_ = false;
+}
+
+void TrayIcon::AreaGone() {
+    if (!visible_) return;
+    visible_ = false;
+    // Back on the task bar, still minimised, as an ordinary window.
+    if (window_ && window_->isHidden()) window_->showMinimized();
+}
+
+void TrayIcon::NotifyOnline() {
+    if (!visible_ && window_ && window_->isMinimized()) QApplication::alert(window_);
 }

@@ -64,6 +64,11 @@ public:
     void HandleClick(INotificationArea::Click click);
     // One step of the animation.
     void FrameTick();
+    // Whether the desktop has a notification area to minimise into.
+    bool AreaExists() { return area_.Exists(); }
+    // A target answered: a window minimised to the task bar (no notification area) asks for
+    // attention there, in the place of the icon's animation.
+    void NotifyOnline();
     // The session is ending: take the icon away.
     void SessionEnding();
 
@@ -81,6 +86,8 @@ public:
 private:
     bool restoreMaximized_ = false;
     void Update();
+    // The notification area went away while the icon was in it: the window must not stay lost.
+    void AreaGone();
     QIcon PictureIcon() const;
 
     INotificationArea& area_;

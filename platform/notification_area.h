@@ -1,17 +1,26 @@
 #pragma once
-// One icon in the desktop's notification area, with a tooltip and mouse-release notifications.
+// One icon in the desktop's notification area, with a tooltip, a menu and mouse-release
+// notifications.
 #include <QIcon>
 #include <QString>
 #include <functional>
+
+class QMenu;
 
 class INotificationArea {
 public:
     enum class Click { LeftUp, RightUp, Other };
     virtual ~INotificationArea() = default;
-    // False when the desktop offers no notification area (then nothing is shown).
+    // Whether the desktop has a notification area at all (stock GNOME has none).
+    virtual bool Exists() = 0;
+    // False when the notification area refuses the icon.
     virtual bool Add() = 0;
     virtual bool Remove() = 0;
     virtual void SetIcon(const QIcon& icon) = 0;
     virtual void SetToolTip(const QString& text) = 0;
+    // The icon's menu, which hosts of the StatusNotifierItem protocol show by themselves.
+    virtual void SetMenu(QMenu* menu) = 0;
     std::function<void(Click)> onClick;
+    // The notification area went away while the icon was in it (its panel ended or crashed).
+    std::function<void()> onGone;
 };

@@ -1,58 +1,69 @@
 #include "platform/qt_notification_area.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QMouseEvent>
-#include <QTimer>
+
+namespace {
+// Qt's widget for an icon in an XEmbed tray.
+bool IsXEmbedIcon(QObject* o) {
+    return o->isWidgetType() && o->inherits("QSystemTrayIconSys");
+}
+}  // namespace
 
 QtNotificationArea::QtNotificationArea(QObject* parent) : QObject(parent) {
+    // Only a StatusNotifierItem host reaches this: XEmbed presses stop in the event filter.
     connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        switch (r) {
-            case QSystemTrayIcon::Trigger:
-                Report(Click::LeftUp, Qt::LeftButton);
-                break;
-            case QSystemTrayIcon::Context:
-                Report(Click::RightUp, Qt::RightButton);
-                break;
-            default:
-                Report(Click::Other, Qt::NoButton);
-                break;
-        }
+        Report(r == QSystemTrayIcon::Trigger   ? Click::LeftUp
+               : r == QSystemTrayIcon::Context ? Click::RightUp
+                                               : Click::Other);
     });
+    QCoreApplication::instance()->installEventFilter(this);
+    presence_.setInterval(2000);
+    connect(&presence_, &QTimer::timeout, this, &QtNotificationArea::CheckStillThere);
 }
 
-void QtNotificationArea::Report(Click click, Qt::MouseButton button) {
-    if (button != Qt::NoButton && (QGuiApplication::mouseButtons() & button)) {
-        pending_ = click;
-        pendingButton_ = button;
-        QCoreApplication::instance()->installEventFilter(this);
-        return;
-    }
+void QtNotificationArea::Report(Click click) {
     if (onClick) onClick(click);
 }
 
-bool QtNotificationArea::eventFilter(QObject*, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == pendingButton_) {
-        QCoreApplication::instance()->removeEventFilter(this);
-        pendingButton_ = Qt::NoButton;
+bool QtNotificationArea::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type t = event->type();
+    if ((t != QEvent::MouseButtonPress && t != QEvent::MouseButtonDblClick &&
+         t != QEvent::MouseButtonRelease) ||
+        !IsXEmbedIcon(watched))
+        return false;
+    if (t == QEvent::MouseButtonRelease) {
+        const Qt::MouseButton b = static_cast<QMouseEvent*>(event)->button();
+        const Click click = b == Qt::LeftButton    ? Click::LeftUp
+                            : b == Qt::RightButton ? Click::RightUp
+                                                   : Click::Other;
         // After the release has reached the icon: the menu must not take it for its own.
-        QTimer::singleShot(0, this, [this, click = pending_] {
-            if (onClick) onClick(click);
-        });
+        QTimer::singleShot(0, this, [this, click] { Report(click); });
     }
-    return false;
+    return true;  // presses do nothing by themselves
+}
+
+bool QtNotificationArea::Exists() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 bool QtNotificationArea::Add() {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
     tray_.show();
+    presence_.start();
     return true;
 }
 
 bool QtNotificationArea::Remove() {
+    presence_.stop();
     tray_.hide();
     return true;
+}
+
+void QtNotificationArea::CheckStillThere() {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) return;
+    Remove();
+    if (onGone) onGone();
 }
 
 void QtNotificationArea::SetIcon(const QIcon& icon) {
@@ -61,4 +72,8 @@ void QtNotificationArea::SetIcon(const QIcon& icon) {
 
 void QtNotificationArea::SetToolTip(const QString& text) {
     tray_.setToolTip(text);
+}
+
+void QtNotificationArea::SetMenu(QMenu* menu) {
+    if (tray_.contextMenu() != menu) tray_.setContextMenu(menu);
 }

@@ -1,28 +1,34 @@
 #pragma once
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "platform/notification_area.h"
 
 // QSystemTrayIcon speaks StatusNotifierItem or XEmbed, whichever the desktop's tray host offers.
-// A StatusNotifierItem host reports a click once the button is up; Qt's XEmbed icon reports it on
-// the press, so then the click is held back until the button comes up again.
+// A StatusNotifierItem host shows the exported menu itself and reports a click once the button is
+// up. Qt's XEmbed icon acts on the press and would open the menu then, so its presses are held
+// back here and the click is reported when the button comes up.
 class QtNotificationArea : public QObject, public INotificationArea {
     Q_OBJECT
 public:
     explicit QtNotificationArea(QObject* parent = nullptr);
+    bool Exists() override;
     bool Add() override;
     bool Remove() override;
     void SetIcon(const QIcon& icon) override;
     void SetToolTip(const QString& text) override;
+    void SetMenu(QMenu* menu) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Report(Click click, Qt::MouseButton button);
+    void Report(Click click);
+    void CheckStillThere();
 
     QSystemTrayIcon tray_;
-    Click pending_ = Click::Other;
-    Qt::MouseButton pendingButton_ = Qt::NoButton;
+    // While the icon is shown, whether the notification area is still there: neither protocol
+    // tells a program that its host has gone.
+    QTimer presence_;
 };

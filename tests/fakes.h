@@ -78,13 +78,16 @@ public:
 
 class FakeNotificationArea : public INotificationArea {
 public:
-    bool available = true;
+    bool exists = true;   // the desktop has a notification area
+    bool accepts = true;  // and it takes the icon
     bool shown = false;
     int iconChanges = 0;
     QIcon icon;
     QString toolTip;
+    QMenu* menu = nullptr;
+    bool Exists() override { return exists; }
     bool Add() override {
-        if (!available) return false;
+        if (!accepts) return false;
         shown = true;
         return true;
     }
@@ -97,6 +100,7 @@ public:
         ++iconChanges;
     }
     void SetToolTip(const QString& t) override { toolTip = t; }
+    void SetMenu(QMenu* m) override { menu = m; }
 };
 
 class FakeFileChooser : public IFileChooser {

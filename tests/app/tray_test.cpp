@@ -40,6 +40,20 @@ TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
     EXPECT_TRUE(form->isMaximized());
 }
 
+TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {
+    Start();
+    form->move(200, 150);
+    QApplication::processEvents();
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    form->move(200, 130);  // the window manager put the withdrawn client where its frame was
+    Child<QAction>("Exit2")->trigger();
+    const std::string ini = ReadFileBytes(IniPath());
+    EXPECT_NE(ini.find("Left=200\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Top=150\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("WindowState=1\n"), std::string::npos) << ini;
+}
+
 TEST_F(Window, MinimisingWithoutAutoScanIsAnOrdinaryMinimise) {
     Start({}, "[Form]\nCBX2=0\n");
     form->showMinimized();
@@ -48,8 +62,20 @@ TEST_F(Window, MinimisingWithoutAutoScanIsAnOrdinaryMinimise) {
     EXPECT_TRUE(form->isVisible());
 }
 
-TEST_F(Window, NoNotificationAreaRefusesTheMinimise) {
-    tray.available = false;
+TEST_F(Window, WithoutANotificationAreaTheMinimiseGoesToTheTaskBar) {
+    tray.exists = false;  // stock GNOME: an ordinary minimise, no message, the scans go on
+    Start();
+    form->showMinimized();
+    QApplication::processEvents();
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(tray.shown);
+    EXPECT_TRUE(messages.errors.isEmpty());
+    EXPECT_TRUE(Timer()->isActive());
+}
+
+TEST_F(Window, ANotificationAreaThatRefusesTheIconRefusesTheMinimise) {
+    tray.accepts = false;
     Start();
     form->showMinimized();
     QApplication::processEvents();

@@ -87,7 +87,7 @@ TEST_F(Tray, VisibleShowsCurrentStateAndSendsOnlyChangedFrames) {
 }
 
 TEST_F(Tray, RefusedIconRaisesAndKeepsTheNewValue) {
-    area.available = false;
+    area.accepts = false;
     try {
         tray.SetVisible(true);
         FAIL();
@@ -108,6 +108,7 @@ TEST_F(Tray, LeftReleaseRestoresRightReleaseOpensTheMenuOthersNothing) {
     window.show();
     window.showMinimized();
     tray.SetVisible(true);
+    EXPECT_EQ(area.menu, &menu);  // exported for hosts that draw the menu themselves
     tray.Minimize();
     EXPECT_FALSE(window.isVisible());
     area.onClick(INotificationArea::Click::Other);  // presses, double clicks
@@ -121,6 +122,15 @@ TEST_F(Tray, LeftReleaseRestoresRightReleaseOpensTheMenuOthersNothing) {
     EXPECT_TRUE(menu.isVisible());
     EXPECT_EQ(restores, 1);
     menu.close();
+
+    // The notification area goes away with the window in it: back on the task bar, minimised.
+    window.showMinimized();
+    tray.SetVisible(true);
+    tray.Minimize();
+    area.onGone();
+    EXPECT_FALSE(tray.Visible());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
 }
 
 TEST_F(Tray, SessionEndRemovesTheIcon) {
