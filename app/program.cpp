@@ -8,8 +8,17 @@
 #include <QSessionManager>
 #include <QTranslator>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "app/about_box.h"
 #include "app/application.h"
+#include "app/command_line.h"
 #include "app/image_lists.h"
 #include "app/main_window.h"
 #include "app/program_info.h"
@@ -43,6 +52,44 @@ void UseJapaneseFont() {
     QApplication::setFont(font);
 }
 
+// Qt ends a start whose display cannot be opened with an abort, after a warning or two. While the
+// application object is built, its messages are held back; a fatal one gives the user the one
+// line instead, with status 1. A message handler is a plain function, hence the statics.
+class StartGuard {
+public:
+    explicit StartGuard(bool japanese) {
+        japanese_ = japanese;
+        previous_ = qInstallMessageHandler(&StartGuard::hold);
+    }
+    // The application object exists: what was held goes out as usual.
+    ~StartGuard() {
+        qInstallMessageHandler(previous_);
+        for (const Held& h : held_) {
+            QMessageLogContext context(nullptr, 0, nullptr, h.category.c_str());
+            if (previous_) previous_(h.type, context, h.text);
+        }
+        held_.clear();
+    }
+
+private:
+    struct Held {
+        QtMsgType type;
+        std::string category;
+        QString text;
+    };
+    static void hold(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (type == QtFatalMsg) {
+            const std::string line = command_line::noDisplay(japanese_);
+            if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {}
+            ::_exit(1);
+        }
+        held_.push_back({type, context.category ? context.category : "default", text});
+    }
+    static inline bool japanese_ = false;
+    static inline QtMessageHandler previous_ = nullptr;
+    static inline std::vector<Held> held_;
+};
+
 }  // namespace
 
 bool LoadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folder) {
@@ -73,8 +120,21 @@ void PreferX11OnWayland() {
 }
 
 int RunProgram(int argc, char** argv, int rawIcmpSocket) {
+    const bool japanese = command_line::japaneseLocale(
+        std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    if (const auto text = command_line::answer({argv, argv + argc}, japanese)) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
+    if (!command_line::displayNamed(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
+                                    std::getenv("QT_QPA_PLATFORM"))) {
+        std::fputs(command_line::noDisplay(japanese).c_str(), stderr);
+        return 1;
+    }
     PreferX11OnWayland();
+    std::optional<StartGuard> guard(std::in_place, japanese);
     Application app(argc, argv);
+    guard.reset();
     app.setApplicationName(QString::fromUtf8(kProgramName));
     QtMessageBox messages;
     FileInstanceLock lock(kProgramName);
@@ -121,6 +181,9 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket) {
         window.setDialogs(&addDialog, &settingsDialog, &about);
         EndProgramWithWindow(app, window);
         window.showAtStart();
+        // The tray item's title is the application's name. Set once the window exists, whose
+        // X11 class keeps the executable's name for the desktop entry to match.
+        app.setApplicationName(kCaption);
         app.exec();
     } catch (const std::exception& e) {
         messages.ShowError(nullptr, kCaption, QString::fromUtf8(e.what()));

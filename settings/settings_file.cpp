@@ -21,6 +21,12 @@ bool FolderWritable(const QString& folder) {
     return ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
 }
 
+// A program under /usr belongs to the system, whoever runs it: a file written beside it would
+// outlive the package and hand one user's settings to every other.
+bool Installed(const QString& folder) {
+    return folder == QLatin1String("/usr") || folder.startsWith(QLatin1String("/usr/"));
+}
+
 }  // namespace
 
 SettingsFile::SettingsFile(const QString& executable) {
@@ -30,7 +36,7 @@ SettingsFile::SettingsFile(const QString& executable) {
     if (dot > 0) name.truncate(dot);
     name += QStringLiteral(".INI");
     const QString beside = exe.absolutePath() + "/" + name;
-    if (FolderWritable(exe.absolutePath())) {
+    if (!Installed(exe.absolutePath()) && FolderWritable(exe.absolutePath())) {
         readPath_ = writePath_ = beside;
     } else {
         writePath_ = UserConfigPath(name);

@@ -1,9 +1,9 @@
 #pragma once
 // The settings file: the main window's geometry and state, the five column widths and the four
 // options, in section "Form" of an INI file named after the executable with the extension ".INI".
-// When the executable's folder cannot be written (a system-wide install), the file lives in the
-// per-user configuration folder instead, as desktops redirect programs that write beside
-// themselves.
+// For an installed program (under /usr) or one whose folder the user cannot write, the file lives
+// in the per-user configuration folder instead; a file beside the program then only supplies the
+// start values until the user has one.
 #include <QString>
 #include <array>
 

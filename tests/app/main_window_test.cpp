@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QTranslator>
 
+#include "app/command_line.h"
 #include "app/program.h"
 #include "window_fixture.h"
 
@@ -267,6 +268,25 @@ TEST(QtTexts, TheLocalesCatalogueElseJapanese) {
     EXPECT_EQ(name("eo"), "qtbase_ja.qm");  // Esperanto: no catalogue
     QTranslator none;
     EXPECT_FALSE(LoadQtTexts(none, QLocale("ja_JP"), "/nonexistent"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CommandLine, HelpAndVersionAnswerNoDisplayIsOneLine) {
+    using namespace command_line;
+    EXPECT_EQ(answer({"pingrove", "--version"}, false), std::string("pingrove 1.05\n"));
+    EXPECT_NE(answer({"pingrove", "-platform", "xcb", "--help"}, false)->find("Usage: pingrove"),
+              std::string::npos);
+    EXPECT_NE(answer({"pingrove", "-h"}, true)->find("使い方"), std::string::npos);
+    EXPECT_FALSE(answer({"pingrove", "-platform", "xcb"}, false));  // Qt's own arguments
+    EXPECT_TRUE(japaneseLocale(nullptr, "", "ja_JP.UTF-8"));
+    EXPECT_FALSE(japaneseLocale("C", "", "ja_JP.UTF-8"));  // LC_ALL wins
+    EXPECT_FALSE(displayNamed(nullptr, "", nullptr));
+    EXPECT_TRUE(displayNamed(nullptr, "wayland-0", nullptr));
+    const std::string line = noDisplay(true);
+    EXPECT_EQ(line.find('\n'), line.size() - 1);
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST_F(Settings, UnwritableFolderMovesToTheUserConfigFolder) {
+TEST_F(Settings, InstalledOrUnwritableProgramsKeepTheirSettingsPerUser) {
     const std::string bin = dir.Path("bin"), config = dir.Path("config");
     ::mkdir(bin.c_str(), 0755);
     ::mkdir(config.c_str(), 0700);
@@ -120,9 +120,12 @@ TEST_F(Settings, UnwritableFolderMovesToTheUserConfigFolder) {
         if (!f.Save(s)) return false;
         return SettingsFile(Q(bin + "/pingrove")).Load().width == 800;
     });
+    EXPECT_TRUE(ok);
+    // Installed: per user even for root, who could write /usr/bin.
+    const SettingsFile installed(QStringLiteral("/usr/bin/pingrove"));
+    EXPECT_EQ(installed.WritePath(), Q(config + "/pingrove/pingrove.INI"));
     unsetenv("XDG_CONFIG_HOME");
     ::chmod(bin.c_str(), 0755);
-    EXPECT_TRUE(ok);
 }
 
 TEST_F(Settings, SaveFailsWhenTheFileCannotBeReplaced) {
