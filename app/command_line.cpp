@@ -44,10 +44,12 @@ bool displayNamed(const char* display, const char* waylandDisplay, const char* q
 std::string noDisplay(bool japanese) {
     const std::string name = kProgramName;
     if (japanese)
-        return name + ": 画面に接続できません（DISPLAY も WAYLAND_DISPLAY もありません）。"
-                      "デスクトップのセッションから起動してください。\n";
-    return name + ": cannot open a display (neither DISPLAY nor WAYLAND_DISPLAY is usable); "
-                  "start it from a desktop session.\n";
+        return name +
+               ": 画面に接続できません（DISPLAY も WAYLAND_DISPLAY もありません）。"
+               "デスクトップのセッションから起動してください。\n";
+    return name +
+           ": cannot open a display (neither DISPLAY nor WAYLAND_DISPLAY is usable); "
+           "start it from a desktop session.\n";
 }
 
 }  // namespace command_line

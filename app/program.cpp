@@ -80,7 +80,8 @@ private:
     static void hold(QtMsgType type, const QMessageLogContext& context, const QString& text) {
         if (type == QtFatalMsg) {
             const std::string line = command_line::noDisplay(japanese_);
-            if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {}
+            if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {
+            }
             ::_exit(1);
         }
         held_.push_back({type, context.category ? context.category : "default", text});

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QWidget>
+#include <QWindow>
 
 #include "platform/cp932.h"
 
@@ -139,8 +140,23 @@ void TrayIcon::SessionEnding() {
 void TrayIcon::AreaGone() {
     if (!visible_) return;
     visible_ = false;
-    // Back on the task bar, still minimised, as an ordinary window.
-    if (window_ && window_->isHidden()) window_->showMinimized();
+    if (!window_ || !window_->isHidden()) return;
+    // Back on the task bar, minimised, as an ordinary window. Shown first and minimised once it
+    // is on screen: minimised while still hidden, X11 window managers map it with the hints of
+    // its last normal showing, and it comes back normal.
+    window_->showNormal();
+    if (QWindow* w = window_->windowHandle()) w->installEventFilter(this);
+}
+
+bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
+    auto* w = qobject_cast<QWindow*>(watched);
+    if (event->type() == QEvent::Expose && w && w->isExposed()) {
+        w->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] {
+            if (window_ && !visible_) window_->showMinimized();
+        });
+    }
+    return false;
 }
 
 void TrayIcon::NotifyOnline() {

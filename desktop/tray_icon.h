@@ -83,6 +83,9 @@ public:
     std::function<void()> OnRestore;
     std::function<void()> OnMinimize;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     bool restoreMaximized_ = false;
     void Update();

@@ -1,9 +1,59 @@
 #include "platform/qt_notification_area.h"
 
+#include <xcb/xcb.h>
+
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <cstdlib>
 
 namespace {
+
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+bool WatcherOnTheBus() {
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    return bus && bus->isServiceRegistered(kWatcher).value();
+}
+
+bool StatusNotifierHostRegistered() {
+    if (!WatcherOnTheBus()) return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcher, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().first().value<QDBusVariant>().variant().toBool();
+}
+
+// An XEmbed tray owns the selection _NET_SYSTEM_TRAY_S<screen> of the X server.
+bool XEmbedTrayOwned() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return false;
+    QByteArray display = qgetenv("DISPLAY");
+    const qsizetype dot = display.lastIndexOf('.');
+    const qsizetype colon = display.lastIndexOf(':');
+    const int screen = dot > colon ? display.mid(dot + 1).toInt() : 0;
+    const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 1, static_cast<uint16_t>(name.size()), name.constData()), nullptr);
+    if (!atom) return false;
+    const xcb_atom_t selection = atom->atom;
+    std::free(atom);
+    if (selection == XCB_ATOM_NONE) return false;
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool owned = owner && owner->owner != XCB_NONE;
+    std::free(owner);
+    return owned;
+}
+
 // Qt's widget for an icon in an XEmbed tray.
 bool IsXEmbedIcon(QObject* o) {
     return o->isWidgetType() && o->inherits("QSystemTrayIconSys");
@@ -17,6 +67,7 @@ QtNotificationArea::QtNotificationArea(QObject* parent) : QObject(parent) {
                : r == QSystemTrayIcon::Context ? Click::RightUp
                                                : Click::Other);
     });
+    statusNotifier_ = StatusNotifierHostRegistered();
     QCoreApplication::instance()->installEventFilter(this);
     presence_.setInterval(2000);
     connect(&presence_, &QTimer::timeout, this, &QtNotificationArea::CheckStillThere);
@@ -44,11 +95,11 @@ bool QtNotificationArea::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool QtNotificationArea::Exists() {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return statusNotifier_ ? WatcherOnTheBus() : XEmbedTrayOwned();
 }
 
 bool QtNotificationArea::Add() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+    if (!Exists()) return false;
     tray_.show();
     presence_.start();
     return true;
@@ -61,7 +112,7 @@ bool QtNotificationArea::Remove() {
 }
 
 void QtNotificationArea::CheckStillThere() {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (Exists()) return;
     Remove();
     if (onGone) onGone();
 }

@@ -28,6 +28,10 @@ private:
     void CheckStillThere();
 
     QSystemTrayIcon tray_;
+    // Qt settles on one protocol when its icon is made: StatusNotifierItem when a host is
+    // registered on the session bus then, else XEmbed. Whether a notification area exists is
+    // asked of that protocol alone.
+    bool statusNotifier_ = false;
     // While the icon is shown, whether the notification area is still there: neither protocol
     // tells a program that its host has gone.
     QTimer presence_;

@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QPixmap>
 
+#include <QTest>
+
 #include "desktop/tray_icon.h"
 #include "fakes.h"
 
@@ -130,7 +132,7 @@ TEST_F(Tray, LeftReleaseRestoresRightReleaseOpensTheMenuOthersNothing) {
     area.onGone();
     EXPECT_FALSE(tray.Visible());
     EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.isMinimized());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isMinimized(); }, 5000));
 }
 
 TEST_F(Tray, SessionEndRemovesTheIcon) {

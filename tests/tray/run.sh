@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The desktops without an XEmbed tray, under Xvfb with openbox: a StatusNotifierItem host (the
+# watcher of sni_watcher.py on a private session bus, as KDE Plasma or GNOME's AppIndicator
+# extension), then that host gone (stock GNOME), then back. Also the command line without a
+# display. Usage: run.sh PATH/TO/pingrove. Exit 77 (skipped) without the tools.
+set -u
+exe=$(readlink -f "$1")
+for tool in Xvfb xdotool openbox xprop dbus-launch gdbus; do
+  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+/usr/bin/python3 -c 'from gi.repository import Gio' 2>/dev/null || { echo "SKIP: python3-gi"; exit 77; }
+here=$(dirname "$(readlink -f "$0")")
+work=$(mktemp -d /tmp/pingrove-sni-XXXXXX)
+. "$here/../script_support.sh"
+fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
+
+# Without any display: one line, status 1; --help and --version need none.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" > "$work/nodisplay.log" 2>&1
+[ $? -eq 1 ] || fail "a start without a display did not end with status 1"
+[ "$(wc -l < "$work/nodisplay.log")" -eq 1 ] || fail "not one line: $(cat "$work/nodisplay.log")"
+env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --version | grep -q '^pingrove [0-9]' || fail "--version"
+env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --help | grep -q 'Usage' || fail "--help"
+
+display=:$((500 + RANDOM % 400))
+Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+export DISPLAY=$display XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
+openbox >/dev/null 2>&1 & pids+=($!)
+eval "$(dbus-launch --sh-syntax)" && pids+=($DBUS_SESSION_BUS_PID)
+
+watcher() {
+  /usr/bin/python3 "$here/sni_watcher.py" "$work/items" & host=$!; pids+=($host)
+  waitfor 10 "gdbus introspect --session --dest org.kde.StatusNotifierWatcher \
+    --object-path /StatusNotifierWatcher" || fail "the watcher did not start"
+}
+item() { tail -1 "$work/items"; }
+sni() {  # sni PATH METHOD ARGS...: a call to the registered item
+  local path=$1 method=$2; shift 2
+  gdbus call --session --dest "$(item)" --object-path "$path" --method "$method" -- "$@"
+}
+iconic() { xprop -id "$win" WM_STATE | grep -q Iconic; }
+shown() { xdotool search --onlyvisible --pid "$app" --name 'v1\.05$' | grep -qx "$win"; }
+otherwin() { xdotool search --all --onlyvisible --pid "$app" --name . | grep -vx "$win" | head -1; }
+registrations() { [ -f "$work/items" ] && wc -l < "$work/items" || echo 0; }
+
+watcher
+mkdir -p "$work/bin" "$work/cwd"
+cp "$exe" "$work/bin/pingrove"
+printf '"IP";"Name"\r\n"127.0.0.1";"loop"\r\n' > "$work/cwd/iplist.txt"
+cd "$work/cwd"
+"$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
+waitfor 15 'test -n "$(xdotool search --onlyvisible --pid $app --name "v1\.05$")"' ||
+  fail "main window did not appear"
+win=$(xdotool search --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+
+# Minimised with auto scan on: the item registers, titled and with its menu exported.
+xdotool windowminimize "$win"
+waitfor 10 '[ "$(registrations)" -ge 1 ] && ! shown' || fail "no item registered, or the window stayed"
+sni /StatusNotifierItem org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Title |
+  grep -q "ピングローブ" || fail "the item's title is not the program's name"
+sni /StatusNotifierItem org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu |
+  grep -q "'/MenuBar'" || fail "the item has no menu"
+layout=$(sni /MenuBar com.canonical.dbusmenu.GetLayout 0 -1 '[]')
+for label in 元に戻す 終了; do
+  echo "$layout" | grep -q "'label': <'$label'>" || fail "menu entry $label missing: $layout"
+done
+exit_id=$(echo "$layout" | grep -o "([0-9]*, {[^}]*'label': <'終了'>" | grep -o '^([0-9]*' | tr -d '(')
+echo "menu: 元に戻す, 終了 (id $exit_id)"
+
+# Activate brings the window back, as a left click does.
+sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
+waitfor 10 shown || fail "Activate did not bring the window back"
+
+# The host goes away while the window is in it: the window comes back, minimised.
+xdotool windowminimize "$win"
+waitfor 10 '! shown' || fail "the window did not go into the item again"
+kill $host
+waitfor 10 iconic || { xprop -id "$win" WM_STATE; shown && echo shown; fail "the window stayed lost when the host went away"; }
+# No host at all: minimising is an ordinary minimise, without a message.
+xdotool windowactivate --sync "$win" >/dev/null 2>&1 || xdotool windowmap "$win"
+waitfor 10 shown || fail "the window did not come back from the task bar"
+xdotool windowminimize "$win"
+waitfor 10 iconic || fail "without a notification area the window did not minimise"
+sleep 2
+iconic || fail "the minimised window came back by itself"
+[ -z "$(otherwin)" ] || fail "a message appeared when minimising without a notification area"
+kill -0 $app || fail "the program ended"
+
+# The host is back: 終了 from its menu, then はい, ends the program with status 0.
+before=$(registrations)
+watcher
+xdotool windowactivate --sync "$win" >/dev/null 2>&1 || xdotool windowmap "$win"
+waitfor 10 shown || fail "the window did not come back"
+xdotool windowminimize "$win"
+waitfor 10 '[ "$(registrations)" -gt "$before" ] && ! shown' || fail "the item did not register again"
+sni /MenuBar com.canonical.dbusmenu.Event "$exit_id" clicked '<0>' 0 >/dev/null
+waitfor 10 'test -n "$(otherwin)"' || fail "no close question after 終了"
+xdotool windowactivate --sync "$(otherwin)" key Return
+waitfor 10 '! kill -0 $app' || fail "the program did not end after はい"
+wait $app; status=$?
+[ $status -eq 0 ] || fail "the program ended with status $status"
+echo "PASS: item, menu, Activate, host gone, no tray, exit from the menu"
