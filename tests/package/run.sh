@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The Debian package, built by scripts/package and checked without installing it: lintian reports
 # no error and no warning, the desktop entry and the software-centre data validate, the package
-# holds its files where the file-system hierarchy puts them, and the program extracted from it
-# starts under Xvfb, finds its chime under the extracted share/pingrove/sounds and ends on
-# 終了 → はい. Usage: run.sh SOURCE_DIR. Exit 77 (skipped) without the tools.
+# holds its files where the file-system hierarchy puts them. As root on a machine without the
+# package, it is installed with apt-get, the installed program is run once as root and closed
+# (its settings go to the user's configuration folder, nothing is written beside /usr/bin/pingrove)
+# and the package is purged, leaving nothing behind; otherwise the program extracted from the
+# package runs. Either way it starts under Xvfb, finds its chime under share/pingrove/sounds and
+# ends on 終了 → はい. Usage: run.sh SOURCE_DIR. Exit 77 (skipped) without the tools.
 set -u
 src=$(readlink -f "$1")
 for tool in cpack dpkg-deb lintian desktop-file-validate appstreamcli Xvfb xdotool openbox strace; do
@@ -27,6 +30,7 @@ dpkg-deb -c "$deb" | awk '{ print $6 }' > "$work/files"
 for f in ./usr/bin/pingrove ./usr/share/pingrove/sounds/chimes.wav \
          ./usr/share/applications/pingrove.desktop \
          ./usr/share/icons/hicolor/scalable/apps/pingrove.svg \
+         ./usr/share/icons/hicolor/48x48/apps/pingrove.png \
          ./usr/share/metainfo/org.pingrove.Pingrove.metainfo.xml \
          ./usr/share/man/man1/pingrove.1.gz ./usr/share/doc/pingrove/copyright; do
   grep -qx "$f" "$work/files" || fail "the package lacks $f"
@@ -37,6 +41,18 @@ dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/pingrove.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.pingrove.Pingrove.metainfo.xml" ||
   fail "metainfo"
+file "$root/usr/share/icons/hicolor/48x48/apps/pingrove.png" | grep -q '48 x 48' || fail "icon size"
+
+# Installed for real where that harms nothing: as root, and only when no pingrove is installed.
+installed=false
+if [ "$(id -u)" -eq 0 ] && ! dpkg -s pingrove >/dev/null 2>&1; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$deb" \
+    > "$work/install.log" 2>&1 || { tail -20 "$work/install.log"; fail "apt-get install"; }
+  installed=true
+  extra_cleanup() { DEBIAN_FRONTEND=noninteractive apt-get purge -y -q pingrove >/dev/null 2>&1; }
+  root=""
+  echo "installed with apt-get: $(dpkg-query -W -f='${Package} ${Version}' pingrove)"
+fi
 
 display=:$((100 + RANDOM % 400))
 Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
@@ -68,4 +84,16 @@ xdotool windowactivate --sync "$(otherwin)" key Return  # はい
 waitfor 15 '! kill -0 $app' || fail "the program did not end after はい"
 grep -qE "^$app +[+]{3} exited with 0 " "$work/files.trace" ||
   fail "the program $app ended otherwise: $(grep "^$app " "$work/files.trace" | tail -3)"
+if $installed; then
+  [ ! -e /usr/bin/pingrove.INI ] || fail "the installed program wrote /usr/bin/pingrove.INI"
+  [ -f "$XDG_CONFIG_HOME/pingrove/pingrove.INI" ] || fail "no settings in the user's folder"
+  DEBIAN_FRONTEND=noninteractive apt-get purge -y -q pingrove > "$work/purge.log" 2>&1 ||
+    fail "apt-get purge"
+  ! dpkg -s pingrove >/dev/null 2>&1 || fail "still installed after the purge"
+  for f in /usr/bin/pingrove /usr/bin/pingrove.INI /usr/share/pingrove /usr/share/doc/pingrove \
+           /usr/share/applications/pingrove.desktop; do
+    [ ! -e "$f" ] || fail "$f is left after the purge"
+  done
+  echo "installed, run as root, closed and purged: nothing left"
+fi
 echo "package test passed"
