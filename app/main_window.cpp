@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMoveEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindowStateChangeEvent>
 
@@ -54,14 +55,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
                               scans_->waitForSelectScan();
                           },
                           [this] { saveFiles(); },
-                          [this] {
-                              return targetList_.BackupWritten()
-                                         ? QStringLiteral(
-                                               "保存できない内容があったため、元の偵察先"
-                                               "リストを %1 に残しました。")
-                                               .arg(targetList_.BackupPath())
-                                         : QString();
-                          }});
+                          [this] { return savedNote(); }});
     tray_.setObjectName("TrayIcon1");
     tray_.PopupMenu = m_ui.trayMenu;
     tray_.Hide = true;
@@ -147,6 +141,16 @@ void MainWindow::showEvent(QShowEvent* e) {
 
 void MainWindow::loadTargets() {
     for (const Target& t : targetList_.Load()) m_ui.list->AppendRow(t);
+    // Files that could not be read are told of once, in one message, when the window is up.
+    QStringList notRead;
+    for (const QString& line :
+         {texts::NotRead(services_.settingsFile.StartResult(), services_.settingsFile.ReadPath()),
+          texts::NotRead(targetList_.StartResult(), targetList_.Path())})
+        if (!line.isEmpty()) notRead << line;
+    if (!notRead.isEmpty())
+        QTimer::singleShot(0, this, [this, text = notRead.join(QLatin1Char('\n'))] {
+            services_.messages.ShowError(this, kCaption, text);
+        });
     setPanel(Panel::Sound, texts::Sound(soundOn_));
     countdown_->restart(countdown::IntervalMinutes(intervalText_));
     applyAutoScan();
@@ -174,15 +178,30 @@ void MainWindow::saveFiles() {
     s.soundOn = soundOn_;
     s.autoScanOn = autoScanOn_;
     s.soundFile = soundFile_;
+    // Both files are tried, whichever fails: one that cannot be written must not cost the other
+    // its save. Every failure is told in one message.
     const QString cannotWrite = QStringLiteral("%1 に書き込めません");
+    QStringList failed;
     if (!services_.settingsFile.Save(s))
-        throw std::runtime_error(cannotWrite.arg(services_.settingsFile.WritePath()).toStdString());
+        failed << cannotWrite.arg(services_.settingsFile.WritePath());
     std::vector<Target> targets;
     for (int i = 0; i < m_ui.list->RowCount(); ++i)
         targets.push_back(TargetListView::TargetOf(m_ui.list->Row(i)));
-    // Unlike the settings, a failed list write once went unreported and lost the user's edits.
-    if (!targetList_.Save(targets))
-        throw std::runtime_error(cannotWrite.arg(targetList_.FailedPath()).toStdString());
+    if (!targetList_.Save(targets)) failed << cannotWrite.arg(targetList_.FailedPath());
+    if (!failed.isEmpty()) throw std::runtime_error(failed.join(QLatin1Char('\n')).toStdString());
+}
+
+QString MainWindow::savedNote() const {
+    QStringList notes;
+    if (const QString moved = services_.settingsFile.MovedAsidePath(); !moved.isEmpty())
+        notes << QStringLiteral("読み込めなかった元の設定ファイルを %1 に残しました。").arg(moved);
+    if (targetList_.BackupWritten())
+        notes << (targetList_.StartResult() == ReadResult::Read
+                      ? QStringLiteral("保存できない内容があったため、元の偵察先リストを %1 に"
+                                       "残しました。")
+                      : QStringLiteral("読み込めなかった元の偵察先リストを %1 に残しました。"))
+                     .arg(targetList_.BackupPath());
+    return notes.join(QLatin1Char('\n'));
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

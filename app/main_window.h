@@ -91,6 +91,8 @@ private:
     void loadTargets();
     // Saves the settings, then the target list; raises an error naming the file that failed.
     void saveFiles();
+    // What the close tells after a good save: where originals were kept.
+    QString savedNote() const;
     void setPanel(Panel p, const QString& text);
     // Panel 2 and the countdown's timer after the auto-scan switch or interval was set.
     void applyAutoScan();

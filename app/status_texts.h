@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QString>
 
+#include "platform/atomic_file.h"
+
 namespace texts {
 QString Probing(const QString& address);                 // panel 0 while a probe runs
 QString Online(const QString& address);                  // panel 0 after an echo reply
@@ -15,6 +17,8 @@ QString HintNoOnline();
 QString HintOnline();
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.
 QString LogLine(const QDateTime& when, const QLocale& locale, const QString& address);
+// The line that tells why a file was not read at start; empty when it was read or is missing.
+QString NotRead(ReadResult result, const QString& path);
 }  // namespace texts
 
 namespace countdown {

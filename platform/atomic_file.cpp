@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
+#include <new>
 
 namespace {
 
@@ -24,9 +27,11 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+// A file that is replaced keeps its mode; anything else (a new file, or a link that is not
+// followed and whose target's mode, say 0666 of /dev/zero, means nothing here) gets the usual one.
 mode_t NewFileMode(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
     mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
@@ -40,7 +45,11 @@ std::string WriteTarget(const std::string& path) {
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || st.st_uid != ::geteuid())
         return path;
     char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved)) return resolved;
+    if (::realpath(path.c_str(), resolved)) {
+        // Only ever through to a regular file: never replace a device or FIFO it names.
+        struct stat target {};
+        return ::stat(resolved, &target) == 0 && S_ISREG(target.st_mode) ? resolved : path;
+    }
     // A dangling link: write where it points, relative to the link's folder.
     char target[PATH_MAX];
     ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
@@ -69,29 +78,97 @@ void RemoveLeftovers(const std::string& dir, const std::string& base) {
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+FileRead ReadRegularFile(const std::string& path, size_t limit) {
+    FileRead out;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
+    if (::stat(path.c_str(), &st) != 0) {
+        out.result = errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing
+                                                         : ReadResult::Unreadable;
+        return out;
     }
-    std::string data;
-    if (S_ISREG(st.st_mode)) data.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
+    if (!S_ISREG(st.st_mode)) {
+        out.result = ReadResult::NotRegular;
+        return out;
+    }
+    // O_NONBLOCK: should a FIFO have taken the file's place since, the open does not wait for a
+    // writer; the fstat below then turns it away.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        out.result = errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
+        return out;
+    }
+    out.result = ReadResult::Unreadable;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (!S_ISREG(st.st_mode)) out.result = ReadResult::NotRegular;
+        ::close(fd);
+        return out;
+    }
+    if (static_cast<uint64_t>(st.st_size) > limit) {
+        out.result = ReadResult::TooBig;
+        ::close(fd);
+        return out;
+    }
+    try {
+        out.data.reserve(static_cast<size_t>(st.st_size));
+        char buf[65536];
+        for (;;) {
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                out.data.clear();
+                ::close(fd);
+                return out;
+            }
+            if (n == 0) break;
+            if (out.data.size() + static_cast<size_t>(n) > limit) {  // it grew meanwhile
+                out.data.clear();
+                out.result = ReadResult::TooBig;
+                ::close(fd);
+                return out;
+            }
+            out.data.append(buf, static_cast<size_t>(n));
         }
-        if (n == 0) break;
-        data.append(buf, static_cast<size_t>(n));
+    } catch (const std::bad_alloc&) {
+        out.data = std::string();
+        out.result = ReadResult::TooBig;
+        ::close(fd);
+        return out;
     }
     ::close(fd);
-    return data;
+    out.result = ReadResult::Read;
+    return out;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    FileRead r = ReadRegularFile(path, std::numeric_limits<size_t>::max());
+    if (r.result != ReadResult::Read) return std::nullopt;
+    return std::move(r.data);
+}
+
+std::string FreeBackupName(const std::string& path) {
+    std::string name = path + ".bak";
+    struct stat st {};
+    for (int n = 1; ::lstat(name.c_str(), &st) == 0; ++n) name = path + ".bak." + std::to_string(n);
+    return name;
+}
+
+std::optional<std::string> MoveAsideToBackup(const std::string& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = FreeBackupName(path);
+        // RENAME_NOREPLACE: a backup that appeared in the meantime is never replaced.
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0)
+            return name;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL && errno != ENOSYS) return std::nullopt;
+        // A file system without RENAME_NOREPLACE: a hard link cannot replace either.
+        if (::link(path.c_str(), name.c_str()) == 0) {
+            if (::unlink(path.c_str()) == 0) return name;
+            ::unlink(name.c_str());
+            return std::nullopt;
+        }
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 bool WriteFileAtomically(const std::string& requested, std::string_view data) {

@@ -19,9 +19,8 @@ struct Lines {
     bool finalEol = true;
 };
 
-Lines ReadLines(const QString& path) {
+Lines LinesOf(const std::string* data) {
     Lines out;
-    std::optional<std::string> data = ReadWholeFile(QFile::encodeName(path).toStdString());
     if (!data || data->empty()) return out;
     if (data->find("\r\n") != std::string::npos) out.eol = "\r\n";
     size_t begin = 0;
@@ -78,7 +77,13 @@ QString DecodeValue(std::string_view bytes) {
 }  // namespace
 
 QString IniProfileFile::ReadString(const QString& section, const QString& key, const QString& def) {
-    Lines file = ReadLines(path_);
+    return ValueIn(ReadWholeFile(QFile::encodeName(path_).toStdString()).value_or(std::string()),
+                   section, key, def);
+}
+
+QString IniProfileFile::ValueIn(const std::string& data, const QString& section, const QString& key,
+                                const QString& def) {
+    Lines file = LinesOf(&data);
     const std::string sectionBytes = section.toStdString();
     const std::string keyBytes = key.toStdString();
     bool inSection = false;
@@ -95,7 +100,11 @@ QString IniProfileFile::ReadString(const QString& section, const QString& key, c
 
 bool IniProfileFile::WriteStrings(const QString& section,
                                   const std::vector<std::pair<QString, QString>>& values) {
-    Lines file = ReadLines(path_);
+    // What is there is merged into; a file that is there but cannot be read in full is not
+    // written over, or everything else it held would be lost.
+    FileRead old = ReadRegularFile(QFile::encodeName(path_).toStdString(), std::size_t{64} << 20);
+    if (old.result != ReadResult::Read && old.result != ReadResult::Missing) return false;
+    Lines file = LinesOf(&old.data);
     std::vector<std::string>& lines = file.lines;
     const std::string sectionBytes = section.toStdString();
     size_t begin = lines.size(), end = lines.size();  // the section's lines are (begin, end)

@@ -4,6 +4,7 @@
 // it was. Each write replaces the whole file at once (a temporary file flushed to disk and renamed
 // over it), so the file holds either the old values or all the new ones.
 #include <QString>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,9 @@ public:
     bool WriteStrings(const QString& section,
                       const std::vector<std::pair<QString, QString>>& values) override;
     const QString& Path() const { return path_; }
+    // One value out of a file's bytes already read, by the same rules as ReadString.
+    static QString ValueIn(const std::string& data, const QString& section, const QString& key,
+                           const QString& def);
 
 private:
     QString path_;

@@ -42,6 +42,7 @@ SettingsFile::SettingsFile(const QString& executable) {
         writePath_ = UserConfigPath(name);
         readPath_ = QFileInfo::exists(writePath_) ? writePath_ : beside;
     }
+    written_ = KeptFile(QFile::encodeName(writePath_).toStdString());
 }
 
 int SettingsFile::ParseInteger(const QString& text, int def) {
@@ -60,8 +61,18 @@ bool SettingsFile::ParseBool(const QString& text, bool def) {
     return ParseInteger(text, def ? 1 : 0) != 0;
 }
 
-WindowSettings SettingsFile::Load() const {
-    IniProfileFile f(readPath_);
+WindowSettings SettingsFile::Load() {
+    const FileRead file =
+        readPath_ == writePath_
+            ? written_.load()
+            : ReadRegularFile(QFile::encodeName(readPath_).toStdString(), KeptFile::kSizeLimit);
+    startResult_ = file.result;
+    struct {
+        const std::string& data;
+        QString ReadString(const QString& section, const QString& key, const QString& def) const {
+            return IniProfileFile::ValueIn(data, section, key, def);
+        }
+    } f{file.data};
     WindowSettings s;
     auto integer = [&](const QString& key, int def) {
         return ParseInteger(f.ReadString(kSection, key, QString()), def);
@@ -81,7 +92,12 @@ WindowSettings SettingsFile::Load() const {
     return s;
 }
 
-bool SettingsFile::Save(const WindowSettings& s) const {
+QString SettingsFile::MovedAsidePath() const {
+    return QFile::decodeName(written_.backup().c_str());
+}
+
+bool SettingsFile::Save(const WindowSettings& s) {
+    if (!written_.prepareReplacement()) return false;
     QDir().mkpath(QFileInfo(writePath_).absolutePath());
     std::vector<std::pair<QString, QString>> values = {
         {"Left", QString::number(s.left)},

@@ -7,6 +7,8 @@
 #include <QString>
 #include <array>
 
+#include "platform/kept_file.h"
+
 // What the file holds; the comments name each value's key in section "Form".
 struct WindowSettings {
     int left = 0;         // Left
@@ -25,11 +27,16 @@ class SettingsFile {
 public:
     // `executable` is the running program's full path.
     explicit SettingsFile(const QString& executable);
-    WindowSettings Load() const;
-    // All keys in one replacement of the file; false when it cannot be written.
-    bool Save(const WindowSettings& s) const;
+    // Reads the file once; what cannot be read gives the defaults (StartResult() tells why).
+    WindowSettings Load();
+    ReadResult StartResult() const { return startResult_; }
+    // All keys in one replacement of the file; false when it cannot be written. A file that was
+    // there but could not be read is first moved aside (MovedAsidePath()); one that is no
+    // regular file is never written over.
+    bool Save(const WindowSettings& s);
     const QString& ReadPath() const { return readPath_; }
     const QString& WritePath() const { return writePath_; }
+    QString MovedAsidePath() const;
 
     // The reading rules: decimal, or hexadecimal after "0x"/"0X" when longer than two
     // characters; anything else gives `def`. Booleans: any non-zero integer is true.
@@ -39,4 +46,6 @@ public:
 private:
     QString readPath_;
     QString writePath_;
+    KeptFile written_{std::string()};
+    ReadResult startResult_ = ReadResult::Missing;
 };

@@ -1,6 +1,7 @@
 #include "settings/target_list_file.h"
 
 #include <QFile>
+#include <new>
 
 #include "platform/ascii_text.h"
 #include "platform/atomic_file.h"
@@ -48,37 +49,53 @@ std::string Native(const QString& path) {
 
 }  // namespace
 
+TargetListFile::TargetListFile(QString path)
+    : path_(std::move(path)), kept_(Native(path_)) {}
+
 std::vector<Target> TargetListFile::Load() {
     unsavedStart_.reset();
     std::vector<Target> out;
-    std::optional<std::string> start = ReadWholeFile(Native(path_));
-    if (!start) return out;
-    TMlb2 t;
-    t.ParseTXT(*start, TMlb2::NameFromPath(Native(path_)));
-    const int ipField = FieldIndex(t, "IP");
-    const int nameField = FieldIndex(t, "Name");
-    t.MoveTo(1);
-    while (!t.Eof()) {
-        const std::string* ip = ipField ? t.GetValueAt(ipField) : nullptr;
-        const std::string* name = nameField ? t.GetValueAt(nameField) : nullptr;
-        Target target{Text(ip), Text(name), std::nullopt, std::nullopt};
-        if (ip) target.ipBytes = *ip;
-        if (name) target.nameBytes = *name;
-        out.push_back(std::move(target));
-        t.Next();
+    FileRead start = kept_.load();
+    if (start.result != ReadResult::Read) return out;
+    try {
+        TMlb2 t;
+        t.ParseTXT(start.data, TMlb2::NameFromPath(Native(path_)));
+        const int ipField = FieldIndex(t, "IP");
+        const int nameField = FieldIndex(t, "Name");
+        t.MoveTo(1);
+        while (!t.Eof()) {
+            const std::string* ip = ipField ? t.GetValueAt(ipField) : nullptr;
+            const std::string* name = nameField ? t.GetValueAt(nameField) : nullptr;
+            Target target{Text(ip), Text(name), std::nullopt, std::nullopt};
+            if (ip) target.ipBytes = *ip;
+            if (name) target.nameBytes = *name;
+            out.push_back(std::move(target));
+            t.Next();
+        }
+        if (TableOf(out).TXTBytes() != start.data) unsavedStart_ = std::move(start.data);
+    } catch (const std::bad_alloc&) {
+        // Too much to hold: as a file over the limit, it is kept aside at the first save.
+        out = std::vector<Target>();
+        unsavedStart_.reset();
+        kept_.startTooBig();
     }
-    if (TableOf(out).TXTBytes() != *start) unsavedStart_ = std::move(start);
     return out;
 }
 
 bool TargetListFile::Save(const std::vector<Target>& targets) {
     failedPath_.clear();
-    if (unsavedStart_ && !backupWritten_) {
-        if (!WriteFileAtomically(Native(BackupPath()), *unsavedStart_)) {
-            failedPath_ = BackupPath();
+    if (!kept_.prepareReplacement()) {
+        failedPath_ = path_;
+        return false;
+    }
+    if (!kept_.backup().empty()) backupPath_ = QFile::decodeName(kept_.backup().c_str());
+    if (unsavedStart_ && backupPath_.isEmpty()) {
+        const std::string backup = FreeBackupName(Native(path_));
+        if (!WriteFileAtomically(backup, *unsavedStart_)) {
+            failedPath_ = QFile::decodeName(backup.c_str());
             return false;
         }
-        backupWritten_ = true;
+        backupPath_ = QFile::decodeName(backup.c_str());
         unsavedStart_.reset();
     }
     if (!TableOf(targets).SaveToFile(Native(path_))) {

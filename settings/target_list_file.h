@@ -2,10 +2,14 @@
 // The target list file: a TXT table with the fields IP and Name, texts in code page 932 on disk.
 // Names are converted from and to Unicode here and nowhere else.
 // Nothing the file held is lost: when the list read at start would not be written back byte for
-// byte (other fields, an unreadable tail, a byte order mark), the first save of the run keeps the
-// file as it was beside it as "iplist.txt.bak".
+// byte (other fields, an unreadable tail, a byte order mark), the first save of the run keeps a
+// copy of the file as it was beside it as "iplist.txt.bak" (or .bak.1, .bak.2, … when that name is
+// taken). A file that could not be read at all is moved to such a name before the first save; one
+// that is no regular file is left alone and never saved over.
 #include <QString>
 #include <optional>
+
+#include "platform/kept_file.h"
 #include <string>
 #include <vector>
 
@@ -20,23 +24,27 @@ struct Target {
 
 class TargetListFile {
 public:
-    explicit TargetListFile(QString path) : path_(std::move(path)) {}
-    // Records in file order; a missing or unreadable file gives no targets. The fields are
-    // found by their names, "IP" and "Name", or failing that by the same names in any ASCII case.
+    explicit TargetListFile(QString path);
+    // Records in file order; a missing file, or one that cannot be read (StartResult() tells),
+    // gives no targets. The fields are found by their names, "IP" and "Name", or failing that by
+    // the same names in any ASCII case.
     std::vector<Target> Load();
+    ReadResult StartResult() const { return kept_.startResult(); }
     // Replaces the file as a whole; false when it (or the backup it first needs) cannot be
     // written, with FailedPath() naming the file.
     bool Save(const std::vector<Target>& targets);
     const QString& Path() const { return path_; }
-    QString BackupPath() const { return path_ + QStringLiteral(".bak"); }
-    // Whether a save of this run has kept the file as read at start in BackupPath().
-    bool BackupWritten() const { return backupWritten_; }
+    // Where a save of this run kept the file as it was at start, or empty: a copy of a list with
+    // more than the list shows, or the original that could not be read.
+    const QString& BackupPath() const { return backupPath_; }
+    bool BackupWritten() const { return !backupPath_.isEmpty(); }
     const QString& FailedPath() const { return failedPath_; }
 
 private:
     QString path_;
+    KeptFile kept_;
     QString failedPath_;
+    QString backupPath_;
     // The file as read at start, while a save would not give it back unchanged.
     std::optional<std::string> unsavedStart_;
-    bool backupWritten_ = false;
 };

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -79,12 +81,30 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     EXPECT_EQ(ReadFileBytes(path), own);
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
 
-    // A backup that cannot be written stops the save and leaves the list as it was.
+    // An older backup is never replaced: the next free number is taken.
     WriteFileBytes(path, raw);
-    std::filesystem::create_directory(path + ".bak");
+    WriteFileBytes(path + ".bak", "older");
     TargetListFile h(QString::fromStdString(path));
-    EXPECT_FALSE(h.Save(h.Load()));
-    EXPECT_EQ(h.FailedPath(), QString::fromStdString(path + ".bak"));
+    ASSERT_TRUE(h.Save(h.Load()));
+    EXPECT_EQ(h.BackupPath(), QString::fromStdString(path + ".bak.1"));
+    EXPECT_EQ(ReadFileBytes(path + ".bak"), "older");
+    EXPECT_EQ(ReadFileBytes(path + ".bak.1"), raw);
+
+    // A backup that cannot be written (the disk is full) stops the save; the list stays as it was.
+    WriteFileBytes(path, raw);
+    TargetListFile k(QString::fromStdString(path));
+    const std::vector<Target> loaded = k.Load();
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = k.Save(loaded);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(k.FailedPath(), QString::fromStdString(path + ".bak.2"));
     EXPECT_EQ(ReadFileBytes(path), raw);
 }
 

@@ -1,0 +1,32 @@
+#include "platform/kept_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+FileRead KeptFile::load() {
+    FileRead r = ReadRegularFile(path_, kSizeLimit);
+    start_ = r.result;
+    return r;
+}
+
+bool KeptFile::prepareReplacement() {
+    switch (start_) {
+        case ReadResult::Read:
+        case ReadResult::Missing:
+            return true;
+        case ReadResult::NotRegular:
+            return false;
+        case ReadResult::Unreadable:
+        case ReadResult::TooBig:
+            break;
+    }
+    if (!backup_.empty()) return true;
+    std::optional<std::string> moved = MoveAsideToBackup(path_);
+    if (!moved) {
+        struct stat st {};
+        return ::lstat(path_.c_str(), &st) != 0 && errno == ENOENT;  // gone: nothing to keep
+    }
+    backup_ = *moved;
+    return true;
+}
