@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the tests: temporary folders and whole-file reads and writes.
+#include <functional>
 #include <string>
 
 std::string ReadFileBytes(const std::string& path);
@@ -18,3 +19,7 @@ public:
 private:
     std::string path_;
 };
+
+// Runs `body` in a child process as an ordinary user ("nobody" when we are root, who may read and
+// write everything) with `dir` opened to it. The body's result; false when the child died.
+bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body);

@@ -88,21 +88,6 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(text.rfind("[Mine]\nA=1\n[Form]\nExtra=x\nTop=0\nLeft=5\n", 0), 0u);
 }
 
-// Runs `body` as an ordinary user: root may write every folder, so a child process drops to
-// "nobody" first. Returns the body's result.
-bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body) {
-    if (::geteuid() != 0) return body();
-    ::chmod(dir.c_str(), 0777);
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(2);
-        _exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST_F(Settings, InstalledOrUnwritableProgramsKeepTheirSettingsPerUser) {
     const std::string bin = dir.Path("bin"), config = dir.Path("config");
     ::mkdir(bin.c_str(), 0755);

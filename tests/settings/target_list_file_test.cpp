@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
+#include "settings/settings_file.h"
 #include "settings/target_list_file.h"
 #include "test_support.h"
 
@@ -124,3 +129,106 @@ TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
 }
 
 }  // namespace
+
+// Files in the place of the list or the settings that cannot be read: the start neither hangs nor
+// fills the memory and reads nothing; the first save keeps an unread original under a numbered
+// backup name and never writes over what is no regular file.
+TEST(OddFiles, AreReportedKeptAndNeverWrittenOver) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        ReadResult expected;
+        bool savable;  // a save may go ahead once the original is out of the way
+    };
+    const std::string bytes = "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"a\"\r\n[Form]\nLeft=7\n";
+    const std::vector<Case> cases = {
+        {"mode 000",
+         [&](const std::string& p) {
+             WriteFileBytes(p, bytes);
+             ::chmod(p.c_str(), 0);
+         },
+         ReadResult::Unreadable, true},
+        {"FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0644); }, ReadResult::NotRegular,
+         false},
+        {"link to /dev/zero", [](const std::string& p) { ::symlink("/dev/zero", p.c_str()); },
+         ReadResult::NotRegular, false},
+        {"folder", [](const std::string& p) { ::mkdir(p.c_str(), 0755); },
+         ReadResult::NotRegular, false},
+        {"over the limit",
+         [&](const std::string& p) {
+             WriteFileBytes(p, bytes);
+             ::truncate(p.c_str(), static_cast<off_t>(KeptFile::kSizeLimit) + 1);  // sparse
+         },
+         ReadResult::TooBig, true},
+    };
+    for (const Case& c : cases) {
+        for (const bool list : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (list ? " as the list" : " as the settings"));
+            TempDir dir;
+            const std::string path = dir.Path(list ? "iplist.txt" : "pingrove.INI");
+            c.make(path);
+            WriteFileBytes(path + ".bak", "");  // an older backup: .bak.1 is the next free name
+            struct stat before {};
+            ::lstat(path.c_str(), &before);
+            const bool asExpected = AsOrdinaryUser(dir.Path(), [&] {
+                bool ok;
+                if (list) {
+                    TargetListFile f(QString::fromStdString(path));
+                    ok = f.Load().empty() && f.StartResult() == c.expected &&
+                         f.Save({{"10.0.0.2", "b", {}, {}}}) == c.savable &&
+                         f.BackupPath() == (c.savable ? QString::fromStdString(path + ".bak.1")
+                                                      : QString());
+                } else {
+                    SettingsFile f(QString::fromStdString(dir.Path("pingrove")));
+                    ok = f.Load().left == 0 && f.StartResult() == c.expected &&
+                         f.Save(WindowSettings{}) == c.savable &&
+                         f.MovedAsidePath() ==
+                             (c.savable ? QString::fromStdString(path + ".bak.1") : QString());
+                }
+                return ok;
+            });
+            EXPECT_TRUE(asExpected);
+            struct stat after {};
+            ::lstat(path.c_str(), &after);
+            if (c.savable) {
+                ::chmod((path + ".bak.1").c_str(), 0600);
+                EXPECT_EQ(ReadFileBytes(path + ".bak.1").substr(0, bytes.size()), bytes);
+                EXPECT_TRUE(S_ISREG(after.st_mode));  // the new file in its place
+            } else {
+                EXPECT_EQ(after.st_mode, before.st_mode);  // left alone
+                EXPECT_FALSE(std::filesystem::exists(path + ".bak.1"));
+            }
+        }
+    }
+}
+
+// Memory that runs out while the list is taken apart counts as a list too big to hold: no crash,
+// and the file is kept at the first save. The limit is set on the address space of a child.
+TEST(OddFiles, RunningOutOfMemoryIsTooBigNotACrash) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer reserves more address space than the limit allows";
+#else
+    TempDir dir;
+    const std::string path = dir.Path("iplist.txt");
+    std::string big = "\"IP\";\"Name\"\r\n";
+    while (big.size() < (32u << 20)) big += "\"10.0.0.1\";\"name\"\r\n";
+    WriteFileBytes(path, big);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlimit limit{static_cast<rlim_t>(pages) * 4096 + (96u << 20),
+                           static_cast<rlim_t>(pages) * 4096 + (96u << 20)};
+        ::setrlimit(RLIMIT_AS, &limit);
+        TargetListFile f(QString::fromStdString(path));
+        const bool ok = f.Load().empty() && f.StartResult() == ReadResult::TooBig &&
+                        f.Save({}) && f.BackupPath() == QString::fromStdString(path + ".bak");
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(path + ".bak"), big);
+#endif
+}
