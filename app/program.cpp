@@ -29,6 +29,7 @@
 #include "platform/qt_event_pump.h"
 #include "platform/qt_notification_area.h"
 #include "platform/qt_sound.h"
+#include "platform/termination_signals.h"
 #include "platform/version.h"
 #include "settings/add_target_dialog.h"
 #include "settings/settings_dialog.h"
@@ -105,6 +106,10 @@ bool LoadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folde
 void EndProgramWithWindow(QApplication& app, MainWindow& window) {
     app.setQuitOnLastWindowClosed(false);
     QObject::connect(&window, &MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
+    // Ended by a signal: a close that asks nothing, saves both files and exits with status 0.
+    auto* endSignals = new TerminationSignals(&window);
+    QObject::connect(endSignals, &TerminationSignals::received, &window,
+                     [&window] { window.endSession(false); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager& session) {
                          if (!window.endSession(session.allowsInteraction())) session.cancel();

@@ -11,8 +11,8 @@ class MainWindow;
 int RunProgram(int argc, char** argv, int rawIcmpSocket);
 
 // The event loop ends when the main window's close is accepted, also for a window hidden in the
-// tray (Qt quits by itself only when a visible window closes), and a session end asks as a close
-// does.
+// tray (Qt quits by itself only when a visible window closes); a session end asks as a close
+// does, and SIGTERM, SIGHUP and SIGINT close without asking, saving both files.
 void EndProgramWithWindow(QApplication& app, MainWindow& window);
 
 // Wayland lets no program place its window or learn that it was minimised, so the stored

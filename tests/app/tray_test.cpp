@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QScreen>
@@ -217,10 +218,13 @@ TEST_F(Window, EveryYesEndsTheEventLoop) {
          }},
         {"session end", [](MainWindow& f) { f.endSession(true); }},
         {"session end without questions", [](MainWindow& f) { f.endSession(false); }},
+        {"SIGTERM", [](MainWindow&) { ::raise(SIGTERM); }},
+        {"SIGHUP", [](MainWindow&) { ::raise(SIGHUP); }},
     };
     for (const auto& [name, way] : ways) {
         Start();
         ::unlink(IniPath().c_str());
+        List()->AppendRow({"10.9.9.9", "edited", {}, {}});
         EndProgramWithWindow(*qobject_cast<QApplication*>(QCoreApplication::instance()), *form);
         QTimer::singleShot(0, form.get(), [this, way = way] { way(*form); });
         QTimer safety;
@@ -229,6 +233,7 @@ TEST_F(Window, EveryYesEndsTheEventLoop) {
         safety.start(3000);
         EXPECT_EQ(QApplication::exec(), 0) << name;
         EXPECT_FALSE(ReadFileBytes(IniPath()).empty()) << name;
+        EXPECT_NE(ReadFileBytes(ListPath()).find("10.9.9.9"), std::string::npos) << name;
     }
     Start();
     messages.answers = {false};  // いいえ at the session's end: a window in the tray comes back
