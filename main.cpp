@@ -1,8 +1,11 @@
 #include "app/program.h"
 #include "platform/icmp_privilege.h"
+#include "platform/icmp_relay.h"
 
 int main(int argc, char** argv) {
-    // Before anything else: the only moment the program may hold a capability.
+    // Before anything else: the only moment the program may hold a capability. A raw socket, when
+    // only that kind will do, goes to a helper process before any library code can run here.
     const int rawIcmpSocket = OpenIcmpThenDropPrivileges();
-    return RunProgram(argc, argv, rawIcmpSocket);
+    const int icmpRelay = rawIcmpSocket >= 0 ? icmp_relay::Start(rawIcmpSocket) : -1;
+    return RunProgram(argc, argv, icmpRelay);
 }

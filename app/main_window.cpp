@@ -54,8 +54,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
                               scans_->requestStop();
                               scans_->waitForSelectScan();
                           },
-                          [this] { saveFiles(); },
-                          [this] { return savedNote(); }});
+                          [this] { saveFiles(); }, [this] { return savedNote(); }});
     tray_.setObjectName("TrayIcon1");
     tray_.PopupMenu = m_ui.trayMenu;
     tray_.Hide = true;

@@ -125,7 +125,7 @@ void PreferX11OnWayland() {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
 }
 
-int RunProgram(int argc, char** argv, int rawIcmpSocket) {
+int RunProgram(int argc, char** argv, int icmpRelay) {
     const bool japanese = command_line::japaneseLocale(
         std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
     if (const auto text = command_line::answer({argv, argv + argc}, japanese)) {
@@ -163,7 +163,7 @@ int RunProgram(int argc, char** argv, int rawIcmpSocket) {
                         QStringLiteral("/sounds"));
     if (!QFileInfo(soundDir).isDir() && QFileInfo(installedSounds).isDir())
         soundDir = installedSounds;
-    IcmpEchoService echo(rawIcmpSocket);
+    IcmpEchoService echo(icmpRelay);
     QtEventPump pump;
     QtSound sound({soundDir, QDir::currentPath()});
     QtNotificationArea tray;

@@ -7,8 +7,8 @@ class QLocale;
 class QTranslator;
 class MainWindow;
 
-// `rawIcmpSocket`: the raw ICMP socket opened before privileges were dropped, or -1.
-int RunProgram(int argc, char** argv, int rawIcmpSocket);
+// `icmpRelay`: the ICMP relay holding the raw socket (platform/icmp_relay.h), or -1.
+int RunProgram(int argc, char** argv, int icmpRelay);
 
 // The event loop ends when the main window's close is accepted, also for a window hidden in the
 // tray (Qt quits by itself only when a visible window closes); a session end asks as a close

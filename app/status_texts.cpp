@@ -52,12 +52,14 @@ QString NotRead(ReadResult result, const QString& path) {
             return QStringLiteral("%1 は通常のファイルではないため、読み込まずにそのままにします。")
                 .arg(path);
         case ReadResult::Unreadable:
-            return QStringLiteral("%1 を読み込めません。終了時に元のファイルを別の名前で残して"
-                                  "から保存します。")
+            return QStringLiteral(
+                       "%1 を読み込めません。終了時に元のファイルを別の名前で残して"
+                       "から保存します。")
                 .arg(path);
         case ReadResult::TooBig:
-            return QStringLiteral("%1 は大きすぎて読み込めません（上限 64 MB）。終了時に元の"
-                                  "ファイルを別の名前で残してから保存します。")
+            return QStringLiteral(
+                       "%1 は大きすぎて読み込めません（上限 64 MB）。終了時に元の"
+                       "ファイルを別の名前で残してから保存します。")
                 .arg(path);
     }
     return QString();

@@ -82,8 +82,8 @@ FileRead ReadRegularFile(const std::string& path, size_t limit) {
     FileRead out;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        out.result = errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing
-                                                         : ReadResult::Unreadable;
+        out.result =
+            errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unreadable;
         return out;
     }
     if (!S_ISREG(st.st_mode)) {

@@ -18,6 +18,7 @@
 #include <ctime>
 
 #include "platform/icmp_packet.h"
+#include "platform/icmp_relay.h"
 
 namespace {
 
@@ -25,7 +26,9 @@ using Clock = std::chrono::steady_clock;
 
 std::atomic<uint16_t> g_sequence{0};
 
-void Configure(int fd, int type) {
+}  // namespace
+
+void ConfigureIcmpSocket(int fd, int type) {
     int on = 1;
     ::setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
     // The kernel's receive time on every packet: replies are judged by when they arrived, not by
@@ -45,9 +48,11 @@ void Configure(int fd, int type) {
     }
 }
 
+namespace {
+
 int OpenSocket(int type) {
     int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd >= 0) Configure(fd, type);
+    if (fd >= 0) ConfigureIcmpSocket(fd, type);
     return fd;
 }
 
@@ -62,10 +67,11 @@ void Drain(int fd) {
 
 class IcmpEchoHandle : public IEchoHandle {
 public:
-    explicit IcmpEchoHandle(int sharedRaw) {
-        if (sharedRaw >= 0) {
-            fd_ = sharedRaw;
+    explicit IcmpEchoHandle(int relay) {
+        if (relay >= 0) {
+            fd_ = relay;
             raw_ = true;
+            relay_ = true;
             owned_ = false;
         } else {
             // EACCES on the datagram kind means ping_group_range leaves the user out; EPERM on
@@ -90,14 +96,22 @@ private:
     // Reads one queued packet without waiting. False when nothing was queued; `answered` tells
     // whether it was the outcome of our request, `received` when the kernel took it in.
     bool ReceiveOne(int flags, EchoReply& out, bool& answered, timespec& received);
+    // The same for a packet the relay forwarded.
+    bool ReceiveRelayed(EchoReply& out, bool& answered, timespec& received);
+    // Sends the request itself or through the relay; the send's errno, 0 when it went out.
+    int SendPacket(uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet);
+    // Judges a received packet: whether it answers our request, and how.
+    bool Judge(const uint8_t* buf, size_t len, uint32_t from, int ttl, EchoReply& out);
 
     int fd_ = -1;
     bool raw_ = false;
+    bool relay_ = false;
     bool owned_ = true;
     icmp_packet::Request request_;
 };
 
 bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& answered, timespec& received) {
+    if (relay_) return !(flags & MSG_ERRQUEUE) && ReceiveRelayed(out, answered, received);
     uint8_t buf[65536 + 128];
     alignas(cmsghdr) char control[512];
     sockaddr_in from{};
@@ -145,16 +159,71 @@ bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& answered, times
         answered = true;
         return true;
     }
+    answered = Judge(buf, len, from.sin_addr.s_addr, ttl, out);
+    return true;
+}
+
+bool IcmpEchoHandle::Judge(const uint8_t* buf, size_t len, uint32_t from, int ttl, EchoReply& out) {
     const icmp_packet::Answer a = raw_ ? icmp_packet::ParseRaw(buf, len, request_)
                                        : icmp_packet::ParseDatagram(buf, len, request_);
-    if (a.match == icmp_packet::Match::None) return true;
+    if (a.match == icmp_packet::Match::None) return false;
+    EchoReply r;
     r.status = a.status;
-    r.address = from.sin_addr.s_addr;
+    r.address = from;
     r.ttl = a.ttl;
     if (ttl >= 0 && a.match == icmp_packet::Match::Reply) r.ttl = static_cast<uint8_t>(ttl);
     out = r;
-    answered = true;
     return true;
+}
+
+bool IcmpEchoHandle::ReceiveRelayed(EchoReply& out, bool& answered, timespec& received) {
+    static thread_local uint8_t message[1 + sizeof(icmp_relay::PacketHeader) + 65536 + 128];
+    const ssize_t n = ::recv(fd_, message, sizeof message, MSG_DONTWAIT);
+    if (n <= 0) return false;
+    answered = false;
+    const size_t header = 1 + sizeof(icmp_relay::PacketHeader);
+    if (message[0] != icmp_relay::kPacket || static_cast<size_t>(n) < header) return true;
+    icmp_relay::PacketHeader h;
+    std::memcpy(&h, message + 1, sizeof h);
+    received.tv_sec = static_cast<time_t>(h.seconds);
+    received.tv_nsec = static_cast<long>(h.nanoseconds);
+    answered = Judge(message + header, static_cast<size_t>(n) - header, h.from, h.ttl, out);
+    return true;
+}
+
+int IcmpEchoHandle::SendPacket(uint32_t destination, uint8_t ttl,
+                               const std::vector<uint8_t>& packet) {
+    if (!relay_) {
+        int ttlValue = ttl;
+        ::setsockopt(fd_, IPPROTO_IP, IP_TTL, &ttlValue, sizeof ttlValue);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = destination;
+        return ::sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                        sizeof to) < 0
+                   ? errno
+                   : 0;
+    }
+    std::vector<uint8_t> request(icmp_relay::kRequestHeader);
+    std::memcpy(request.data(), &destination, sizeof destination);
+    request[4] = ttl;
+    request.insert(request.end(), packet.begin(), packet.end());
+    if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) < 0) return errno;
+    // The helper answers the send before it forwards anything received after it; packets queued
+    // before are older than our request and cannot answer it.
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    uint8_t reply[1 + 65536 + 128 + sizeof(icmp_relay::PacketHeader)];
+    while (IEventPump::PollReadable(fd_, deadline)) {
+        const ssize_t n = ::recv(fd_, reply, sizeof reply, MSG_DONTWAIT);
+        if (n == 0) return EPIPE;  // the helper is gone
+        if (n < 0) continue;
+        if (reply[0] != icmp_relay::kSent || n < 1 + static_cast<ssize_t>(sizeof(int32_t)))
+            continue;
+        int32_t err;
+        std::memcpy(&err, reply + 1, sizeof err);
+        return err;
+    }
+    return ETIMEDOUT;
 }
 
 int64_t MillisecondsBetween(const timespec& from, const timespec& to) {
@@ -172,19 +241,13 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
     const std::vector<uint8_t> packet =
         icmp_packet::EchoRequest(request_.id, request_.sequence, data);
 
-    int ttlValue = ttl;
-    ::setsockopt(fd_, IPPROTO_IP, IP_TTL, &ttlValue, sizeof ttlValue);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = destination;
     Drain(fd_);
     // The kernel stamps what it receives on the real-time clock; the send is timed on the same.
     timespec sent{};
     ::clock_gettime(CLOCK_REALTIME, &sent);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
-    if (::sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                 sizeof to) < 0) {
-        out.status = icmp_packet::StatusOfErrno(errno);
+    if (const int err = SendPacket(destination, ttl, packet); err != 0) {
+        out.status = icmp_packet::StatusOfErrno(err);
         return out;
     }
     for (;;) {
@@ -216,12 +279,10 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
 
 }  // namespace
 
-IcmpEchoService::IcmpEchoService(int sharedRawSocket) : sharedRaw_(sharedRawSocket) {
-    if (sharedRaw_ >= 0) Configure(sharedRaw_, SOCK_RAW);
-}
+IcmpEchoService::IcmpEchoService(int relay) : relay_(relay) {}
 
 bool IcmpEchoService::Available(std::string* why) {
-    if (sharedRaw_ >= 0) return true;
+    if (relay_ >= 0) return true;
     for (int type : {SOCK_DGRAM, SOCK_RAW}) {
         int fd = OpenSocket(type);
         if (fd >= 0) {
@@ -234,7 +295,7 @@ bool IcmpEchoService::Available(std::string* why) {
 }
 
 std::unique_ptr<IEchoHandle> IcmpEchoService::Open() {
-    return std::make_unique<IcmpEchoHandle>(sharedRaw_);
+    return std::make_unique<IcmpEchoHandle>(relay_);
 }
 
 std::optional<uint32_t> IcmpEchoService::Resolve(const std::string& name) {

@@ -3,16 +3,21 @@
 // admits one of the user's groups; otherwise a raw socket needs root or CAP_NET_RAW.
 #include "platform/echo_service.h"
 
+// Sets what every ICMP socket of the program needs: the TTL and the kernel's receive time of each
+// packet, and on a raw socket a filter that lets only replies and errors in.
+void ConfigureIcmpSocket(int fd, int type);
+
 class IcmpEchoService : public IEchoService {
 public:
     IcmpEchoService() = default;
-    // `sharedRawSocket`: a raw ICMP socket opened at start-up while the capability was held (see
-    // icmp_privilege.h); every handle then uses it, and nothing opens another. Not owned.
-    explicit IcmpEchoService(int sharedRawSocket);
+    // `relay`: the program's end of the ICMP relay (icmp_relay.h), started when only a raw socket
+    // would do; every handle then sends through it, and nothing opens a socket of its own. Not
+    // owned.
+    explicit IcmpEchoService(int relay);
     bool Available(std::string* why) override;
     std::unique_ptr<IEchoHandle> Open() override;
     std::optional<uint32_t> Resolve(const std::string& name) override;
 
 private:
-    int sharedRaw_ = -1;
+    int relay_ = -1;
 };

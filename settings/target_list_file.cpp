@@ -49,8 +49,7 @@ std::string Native(const QString& path) {
 
 }  // namespace
 
-TargetListFile::TargetListFile(QString path)
-    : path_(std::move(path)), kept_(Native(path_)) {}
+TargetListFile::TargetListFile(QString path) : path_(std::move(path)), kept_(Native(path_)) {}
 
 std::vector<Target> TargetListFile::Load() {
     unsavedStart_.reset();

@@ -9,9 +9,9 @@
 #include <QString>
 #include <optional>
 
-#include "platform/kept_file.h"
 #include <string>
 #include <vector>
+#include "platform/kept_file.h"
 
 struct Target {
     QString ip;

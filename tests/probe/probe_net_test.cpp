@@ -12,13 +12,19 @@
 
 #include <QTimer>
 
+#include <arpa/inet.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <future>
 #include <thread>
 
 #include "platform/icmp_echo_service.h"
+#include "platform/icmp_packet.h"
+#include "platform/icmp_relay.h"
 #include "platform/qt_event_pump.h"
 #include "probe/echo_probe.h"
 
@@ -89,7 +95,13 @@ struct Reply {
     int ttl;
 };
 
-enum class Kind { Datagram, Raw };
+enum class Kind { Datagram, Raw, Relay };
+
+// The relay of a program that got its raw socket through a file capability.
+int StartRelay() {
+    const int raw = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    return raw < 0 ? -1 : icmp_relay::Start(raw);
+}
 
 class Network : public ::testing::TestWithParam<Kind> {
 protected:
@@ -97,6 +109,9 @@ protected:
         if (!InTestNetwork()) GTEST_SKIP() << "run through tests/netns_run.sh";
         // The range is per namespace: all groups get the datagram kind, none leaves raw.
         SetPingGroupRange(GetParam() == Kind::Datagram ? "0 2147483647" : "1 0");
+        if (GetParam() == Kind::Relay) {
+            ASSERT_GE(relay_, 0) << "no relay";
+        }
         int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
         if (GetParam() == Kind::Datagram) {
             ASSERT_GE(fd, 0) << "datagram ICMP socket refused";
@@ -123,7 +138,11 @@ protected:
         p.ping();
         return r;
     }
-    IcmpEchoService echo;
+    ~Network() override {
+        if (relay_ >= 0) ::close(relay_);  // the helper ends with it
+    }
+    int relay_ = GetParam() == Kind::Relay ? StartRelay() : -1;
+    IcmpEchoService echo{relay_};
     QtEventPump pump;
 };
 
@@ -269,9 +288,43 @@ TEST_P(Network, ConcurrentPingDoesNotConfuseTheReplies) {
     EXPECT_EQ(ok, 20);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothKinds, Network, ::testing::Values(Kind::Datagram, Kind::Raw),
+// The relay holds the raw socket for a process that may run the user's plugins: it sends echo
+// requests and nothing else, whatever it is handed.
+TEST(Relay, SendsNothingButEchoRequests) {
+    if (!InTestNetwork()) GTEST_SKIP() << "run through tests/netns_run.sh";
+    const int relay = StartRelay();
+    ASSERT_GE(relay, 0);
+    auto sendThrough = [&](std::vector<uint8_t> packet) {
+        const uint32_t to = ::inet_addr("127.0.0.1");
+        std::vector<uint8_t> m(5);
+        std::memcpy(m.data(), &to, 4);
+        m[4] = 64;
+        m.insert(m.end(), packet.begin(), packet.end());
+        ::send(relay, m.data(), m.size(), 0);
+        uint8_t reply[70000];
+        for (;;) {  // forwarded packets may come first
+            const ssize_t n = ::recv(relay, reply, sizeof reply, 0);
+            if (n <= 0) return -1;
+            int32_t err;
+            if (reply[0] == 'S') return std::memcpy(&err, reply + 1, 4), static_cast<int>(err);
+        }
+    };
+    std::vector<uint8_t> echo = icmp_packet::EchoRequest(7, 1, std::vector<uint8_t>(64, 0xA7));
+    EXPECT_EQ(sendThrough(echo), 0);
+    std::vector<uint8_t> timestamp = echo;
+    timestamp[0] = 13;  // another ICMP type
+    EXPECT_EQ(sendThrough(timestamp), EINVAL);
+    EXPECT_EQ(sendThrough(std::vector<uint8_t>(4, 8)), EINVAL);  // too short for ICMP
+    EXPECT_EQ(sendThrough(icmp_packet::EchoRequest(7, 2, std::vector<uint8_t>(2000, 0))), EMSGSIZE);
+    ::close(relay);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, Network,
+                         ::testing::Values(Kind::Datagram, Kind::Raw, Kind::Relay),
                          [](const auto& info) {
-                             return info.param == Kind::Datagram ? "Datagram" : "Raw";
+                             return info.param == Kind::Datagram ? "Datagram"
+                                    : info.param == Kind::Raw    ? "Raw"
+                                                                 : "Relay";
                          });
 
 }  // namespace

@@ -152,8 +152,8 @@ TEST(OddFiles, AreReportedKeptAndNeverWrittenOver) {
          false},
         {"link to /dev/zero", [](const std::string& p) { ::symlink("/dev/zero", p.c_str()); },
          ReadResult::NotRegular, false},
-        {"folder", [](const std::string& p) { ::mkdir(p.c_str(), 0755); },
-         ReadResult::NotRegular, false},
+        {"folder", [](const std::string& p) { ::mkdir(p.c_str(), 0755); }, ReadResult::NotRegular,
+         false},
         {"over the limit",
          [&](const std::string& p) {
              WriteFileBytes(p, bytes);
@@ -176,8 +176,8 @@ TEST(OddFiles, AreReportedKeptAndNeverWrittenOver) {
                     TargetListFile f(QString::fromStdString(path));
                     ok = f.Load().empty() && f.StartResult() == c.expected &&
                          f.Save({{"10.0.0.2", "b", {}, {}}}) == c.savable &&
-                         f.BackupPath() == (c.savable ? QString::fromStdString(path + ".bak.1")
-                                                      : QString());
+                         f.BackupPath() ==
+                             (c.savable ? QString::fromStdString(path + ".bak.1") : QString());
                 } else {
                     SettingsFile f(QString::fromStdString(dir.Path("pingrove")));
                     ok = f.Load().left == 0 && f.StartResult() == c.expected &&
@@ -221,8 +221,8 @@ TEST(OddFiles, RunningOutOfMemoryIsTooBigNotACrash) {
                            static_cast<rlim_t>(pages) * 4096 + (96u << 20)};
         ::setrlimit(RLIMIT_AS, &limit);
         TargetListFile f(QString::fromStdString(path));
-        const bool ok = f.Load().empty() && f.StartResult() == ReadResult::TooBig &&
-                        f.Save({}) && f.BackupPath() == QString::fromStdString(path + ".bak");
+        const bool ok = f.Load().empty() && f.StartResult() == ReadResult::TooBig && f.Save({}) &&
+                        f.BackupPath() == QString::fromStdString(path + ".bak");
         _exit(ok ? 0 : 1);
     }
     int status = 0;
