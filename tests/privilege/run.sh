@@ -3,9 +3,13 @@
 # raw ICMP socket will do: once its window is up it holds no capability at all, and an all scan
 # still gets 127.0.0.1's answer. It runs in a network namespace of its own, whose
 # ping_group_range leaves every group out, so nothing leaves the machine and the host's setting
-# does not matter. Usage: run.sh PATH/TO/pingrove. Exit 77 (skipped) without what it needs.
+# does not matter. A plugin of the user's (PLUGIN_DIR/socket_report_plugin, loaded through
+# QT_PLUGIN_PATH) reports the sockets of the process it was loaded into: no raw socket is among
+# them, the raw socket lives in the program's helper. Usage: run.sh PATH/TO/pingrove [PLUGIN_DIR].
+# Exit 77 (skipped) without what it needs.
 set -u
 exe=$(readlink -f "$1")
+plugins=${2:+$(readlink -f "$(dirname "$2")")}
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to grant the capability and switch users"; exit 77; }
 for tool in Xvfb xdotool setcap ip runuser; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -31,6 +35,10 @@ if findmnt -no OPTIONS --target "$work/bin" 2>/dev/null | grep -qw nosuid; then
   echo "SKIP: $work is on a nosuid mount, where file capabilities do not apply"; exit 77
 fi
 printf '"IP";"Name"\r\n"127.0.0.1";"loop"\r\n' > "$work/cwd/iplist.txt"
+if [ -n "$plugins" ]; then
+  cp -r "$plugins" "$work/plugins"
+  mkdir -p "$work/report" && chmod 777 "$work/report"
+fi
 chmod -R a+rX "$work"
 
 Xvfb $display -ac -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
@@ -38,7 +46,9 @@ waitfor 10 "DISPLAY=$display xdotool getmouselocation" || fail "Xvfb did not sta
 before=$(icmp InEchoReps)
 cd "$work/cwd"
 ip netns exec $ns runuser -u nobody -- env -i DISPLAY=$display HOME="$work" \
-  XDG_CONFIG_HOME="$work/config" PATH=/usr/bin:/bin "$work/bin/pingrove" > "$work/out.log" 2>&1 &
+  XDG_CONFIG_HOME="$work/config" PATH=/usr/bin:/bin QT_PLUGIN_PATH="$work/plugins" \
+  QT_QPA_GENERIC_PLUGINS=pingrovesocketreport PINGROVE_PLUGIN_REPORT="$work/report/sockets" \
+  "$work/bin/pingrove" > "$work/out.log" 2>&1 &
 pids+=($!)
 waitfor 15 'pgrep -u nobody -x pingrove' || fail "the program did not start"
 app=$(pgrep -u nobody -x pingrove | head -1)
@@ -51,6 +61,12 @@ for set in CapEff CapPrm CapInh CapAmb; do
   echo "$set $value"
   [ "$value" = 0000000000000000 ] || fail "$set is $value once the window is up"
 done
+if [ -n "$plugins" ]; then
+  grep -q loaded "$work/report/sockets" 2>/dev/null || fail "the user's plugin was not loaded"
+  sed 's/^/  plugin saw: /' "$work/report/sockets"
+  ! grep -q 'domain 2 type 3$' "$work/report/sockets" ||
+    fail "the user's plugin runs in a process that holds a raw socket"
+fi
 xdotool mousemove --window "$win" 38 34 click 1  # the toolbar's 全偵察
 waitfor 10 '[ "$(icmp InEchoReps)" -gt "$before" ]' || fail "no echo reply reached 127.0.0.1's prober"
 echo "privilege drop passed: replies $before -> $(icmp InEchoReps)"
