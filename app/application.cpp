@@ -2,6 +2,8 @@
 
 #include "platform/message_box.h"
 
+#include <new>
+
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     ShowError = [](const QString& text) {
         QtMessageBox().ShowError(QApplication::activeWindow(), QStringLiteral("ピングローブ"),
@@ -12,6 +14,8 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+        ShowError(QStringLiteral("メモリが足りません。"));
     } catch (const std::exception& e) {
         ShowError(QString::fromUtf8(e.what()));
     } catch (...) {

@@ -191,6 +191,8 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
         // X11 class keeps the executable's name for the desktop entry to match.
         app.setApplicationName(kCaption);
         app.exec();
+    } catch (const std::bad_alloc&) {
+        messages.ShowError(nullptr, kCaption, QStringLiteral("メモリが足りません。"));
     } catch (const std::exception& e) {
         messages.ShowError(nullptr, kCaption, QString::fromUtf8(e.what()));
     }

@@ -12,9 +12,12 @@
 namespace {
 
 std::string TempPath(const char* suffix) {
+    // Under $TMPDIR, which scripts/fuzz removes afterwards: libFuzzer may end the process
+    // without running any clean-up of ours.
     static std::string dir = [] {
-        char tmpl[] = "/tmp/pingrove-fuzz-XXXXXX";
-        return std::string(mkdtemp(tmpl));
+        const char* tmp = std::getenv("TMPDIR");
+        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/pingrove-fuzz-XXXXXX";
+        return std::string(mkdtemp(tmpl.data()));
     }();
     return dir + "/input." + suffix;
 }

@@ -101,9 +101,10 @@ TEST_F(Window, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
     auto previous = app->ShowError;
     app->ShowError = [&](const QString& text) { shown << text; };
     QTimer::singleShot(0, [] { throw std::runtime_error("故障"); });
+    QTimer::singleShot(1, [] { throw std::bad_alloc(); });  // told in Japanese, not by its name
     QTimer::singleShot(5, [] {});
-    ASSERT_TRUE(WaitFor([&] { return !shown.isEmpty(); }));
-    EXPECT_EQ(shown, QStringList{QStringLiteral("故障")});
+    ASSERT_TRUE(WaitFor([&] { return shown.size() == 2; }));
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("故障"), QStringLiteral("メモリが足りません。")}));
     app->ShowError = previous;
 }
 
