@@ -3,8 +3,17 @@
 # exit, and `waitfor SECONDS 'CONDITION'` evaluates the condition until it holds.
 pids=()
 extra_cleanup() { :; }
+# Newest first (the program before its display), and each one gone before the script ends: a
+# program that closes on SIGTERM saves first, and one left running would hold the single-instance
+# lock of the next test.
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  local i p
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    p=${pids[i]}
+    kill "$p" 2>/dev/null || continue
+    for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$p" 2>/dev/null
+  done
   extra_cleanup
   rm -rf "$work"
 }

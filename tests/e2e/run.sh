@@ -10,12 +10,7 @@ for tool in Xvfb xdotool openbox trayer; do
 done
 work=$(mktemp -d /tmp/pingrove-e2e-XXXXXX)
 display=:$((90 + RANDOM % 400))
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$(readlink -f "$0")")/../script_support.sh"
 fail() { echo "FAIL: $*"; shot failure; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
 shot() {
   [ -n "$shots" ] || return 0
@@ -25,10 +20,6 @@ shot() {
 # Japanese window names depends on the X locale support of the machine.
 mainwin() { xdotool search --all --onlyvisible --pid "$1" --name 'v1\.05$' | head -1; }
 otherwin() { xdotool search --all --onlyvisible --pid "$1" --name . 2>/dev/null | grep -vx "${2:-none}" | head -1; }
-waitfor() {  # waitfor SECONDS 'CONDITION': evaluates the condition until it holds
-  local end=$((SECONDS + $1))
-  until eval "$2" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
-}
 
 here=$(dirname "$(readlink -f "$0")")
 Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)

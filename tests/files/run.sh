@@ -43,7 +43,7 @@ start() {
   (cd "$work/cwd" && exec "${as[@]}" env -i DISPLAY=$display HOME="$work/home" PATH=/usr/bin:/bin \
      LANG=C.UTF-8 "$work/bin/pingrove" > "$work/out.log" 2>&1) & runner=$!; pids+=($runner)
   waitfor 10 'pgrep -f "^$work/bin/pingrove" >/dev/null' || fail "$1: the program did not start"
-  app=$(pgrep -f "^$work/bin/pingrove" | head -1)
+  app=$(pgrep -f "^$work/bin/pingrove" | head -1); pids+=($app)
   waitfor 10 'test -n "$(xdotool search --onlyvisible --pid $app --name "v1\.05$")"' ||
     fail "$1: no main window"
   win=$(xdotool search --onlyvisible --pid $app --name 'v1\.05$' | head -1)

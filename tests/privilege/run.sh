@@ -51,7 +51,7 @@ ip netns exec $ns runuser -u nobody -- env -i DISPLAY=$display HOME="$work" \
   "$work/bin/pingrove" > "$work/out.log" 2>&1 &
 pids+=($!)
 waitfor 15 'pgrep -u nobody -x pingrove' || fail "the program did not start"
-app=$(pgrep -u nobody -x pingrove | head -1)
+app=$(pgrep -u nobody -x pingrove | head -1); pids+=($app)
 export DISPLAY=$display
 waitfor 15 'test -n "$(xdotool search --all --onlyvisible --pid $app --name "v1\.05$")"' ||
   fail "main window did not appear"
