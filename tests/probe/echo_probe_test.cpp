@@ -192,6 +192,34 @@ TEST_F(Probe, EventsRunWhileTheUiThreadWaits) {
     EXPECT_GE(ticks, 2);
 }
 
+// The pauses the probe asks of the event loop last the delay: no shorter, and no longer (say, the
+// time-out's length).
+TEST_F(Probe, ThePauseAfterEachAttemptLastsTheDelay) {
+    struct RecordingPump : IEventPump {
+        std::vector<std::pair<int, long>> waits;  // descriptor, milliseconds asked for
+        bool OnUiThread() const override { return true; }
+        void ProcessEvents() override {}
+        bool WaitReadable(int fd, Clock::time_point deadline) override {
+            waits.emplace_back(fd, static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(
+                                                         deadline - Clock::now())
+                                                         .count()));
+            return false;
+        }
+    } recording;
+    EchoProbe p(echo, recording);
+    p.address = "10.0.0.7";  // silent: the fake's handle waits too, for 20 ms
+    p.attempts = 2;
+    p.timeoutMs = 5000;
+    p.delayMs = 400;
+    p.ping();
+    ASSERT_EQ(recording.waits.size(), 4u);  // per attempt: the reply, then the pause
+    for (size_t i = 0; i < 4; i += 2) {
+        EXPECT_EQ(recording.waits[i + 1].first, -1);
+        EXPECT_GT(recording.waits[i + 1].second, 390) << "the pause is shorter than the delay";
+        EXPECT_LE(recording.waits[i + 1].second, 400) << "the pause is longer than the delay";
+    }
+}
+
 TEST_F(Probe, OnAWorkerThreadTheHandlerRunsThereAndNoEventsRun) {
     echo.Set("10.0.0.1", {0, "", 0});
     EchoProbe p = Make();

@@ -82,6 +82,25 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
               "DF=/home/u/音/ベル.wav\n");
     EXPECT_EQ(File().Load().soundFile, s.soundFile);
 
+    // Every key apart from every other: a value written under another key's name reads back wrong.
+    WindowSettings all{1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, QStringLiteral("42"), false, true,
+                       QStringLiteral("d.wav")};
+    ASSERT_TRUE(File().Save(all));
+    WindowSettings back = File().Load();
+    EXPECT_EQ((std::array{back.left, back.top, back.width, back.height, back.windowState}),
+              (std::array{1, 2, 3, 4, 1}));
+    EXPECT_EQ(back.columnWidths, all.columnWidths);
+    EXPECT_EQ(back.intervalText, "42");
+    EXPECT_FALSE(back.soundOn);
+    EXPECT_TRUE(back.autoScanOn);
+    all.soundOn = true;
+    all.autoScanOn = false;  // and the other way round
+    ASSERT_TRUE(File().Save(all));
+    back = File().Load();
+    EXPECT_TRUE(back.soundOn);
+    EXPECT_FALSE(back.autoScanOn);
+    EXPECT_EQ(back.soundFile, "d.wav");
+
     WriteFileBytes(dir.Path("pingrove.INI"), "[Mine]\nA=1\n[Form]\nExtra=x\nTop=9\n");
     ASSERT_TRUE(File().Save(s));
     std::string text = ReadFileBytes(dir.Path("pingrove.INI"));

@@ -216,10 +216,17 @@ TEST_F(Formats, MlbReadsBigEndianFiles) {
         10);
     uint32_t n = static_cast<uint32_t>(rest.size());
     be += std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + rest;
-    TMlb2 t = Load(File("be.mlb", be));
-    EXPECT_EQ(t.TableName(), "T");
-    EXPECT_EQ(*t.GetFieldType(1), "FLOAT");
-    EXPECT_EQ(t.GetCell(1, 1), "42");
+    for (const char mark : {'\x01', '\x02', '\x7F', '\x80', '\xFF'}) {  // any mark but 0
+        SCOPED_TRACE(static_cast<int>(static_cast<uint8_t>(mark)));
+        be[5] = mark;
+        TMlb2 t = Load(File("be.mlb", be));
+        EXPECT_EQ(t.TableName(), "T");
+        EXPECT_EQ(*t.GetFieldType(1), "FLOAT");
+        EXPECT_EQ(t.GetCell(1, 1), "42");
+    }
+    be[5] = '\0';  // the same bytes read little-endian are no such table
+    TMlb2 le;
+    EXPECT_FALSE(le.LoadFromFile(File("le.mlb", be)));
 }
 
 TEST_F(Formats, BadMlbFilesLeaveTheTableAsItWas) {
