@@ -58,6 +58,20 @@ TEST_F(Tray, FramesCycleThroughTheListAndOneEmptyFrame) {
     EXPECT_EQ(seen, (std::vector<int>{1, -2, 0}));
     tray.SetIconIndex(7);
     EXPECT_EQ(tray.ShownPicture(), -2);
+
+    // The frames run on their timer, and stopping the animation stops them where they are.
+    tray.SetAnimateInterval(5);
+    tray.SetAnimate(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tray.ShownPicture() != -2; }, 5000))
+        << "no frame came";
+    tray.SetAnimate(false);
+    const int stopped = tray.IconIndex();
+    bool still = true;
+    for (int i = 0; i < 8; ++i) {
+        QTest::qWait(5);
+        still = still && tray.IconIndex() == stopped;
+    }
+    EXPECT_TRUE(still) << "frames went on after the animation stopped";
 }
 
 TEST_F(Tray, HintOnlyWhenNewAndShorterThan64Bytes) {
@@ -78,6 +92,8 @@ TEST_F(Tray, VisibleShowsCurrentStateAndSendsOnlyChangedFrames) {
     tray.SetVisible(true);
     EXPECT_TRUE(area.shown);
     EXPECT_EQ(area.toolTip, "hint");
+    tray.SetHint("online");  // while in the notification area, at once
+    EXPECT_EQ(area.toolTip, "online");
     int changes = area.iconChanges;
     tray.SetIconIndex(tray.IconIndex());  // same frame: nothing re-sent
     EXPECT_EQ(area.iconChanges, changes);
