@@ -51,9 +51,12 @@ void Window::WhenModal(std::function<void(QWidget*)> action) {
     timer->start();
 }
 
-bool Window::WaitFor(const std::function<bool()>& done) {
+bool Window::WaitFor(const std::function<bool()>& done, std::source_location where) {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
+    while (!done() && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (done()) return true;
+    ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line()))
+        << "waited 5 s for a condition that never held";
+    return false;
 }

@@ -7,6 +7,7 @@
 #include <QTreeWidgetItem>
 #include <functional>
 #include <memory>
+#include <source_location>
 #include <vector>
 
 #include <QLabel>
@@ -62,7 +63,9 @@ protected:
     // Runs `action` on the next pass of the event loop, inside a modal dialog opened meanwhile.
     static void WhenModal(std::function<void(QWidget*)> action);
     // Lets events run until `done` or about two seconds.
-    static bool WaitFor(const std::function<bool()>& done);
+    // Runs the events until `done` holds; after 5 s it gives up with a failure at the caller.
+    static bool WaitFor(const std::function<bool()>& done,
+                        std::source_location where = std::source_location::current());
 
     TempDir dir;
     FakeEchoService echo;

@@ -41,9 +41,10 @@ TEST(Sound, AMissingFileBeepsAndNothingBlocks) {
     s.PlayAsyncNoStop("");
     EXPECT_EQ(s.beeps, 2);
 #if !defined(__SANITIZE_THREAD__)  // Qt Multimedia's own threads are not instrumented
-    // The shipped chime: with or without an audio device the call returns at once.
+    // The shipped chime, with or without an audio device: no beep, and the call returns (how
+    // fast is bench/sound_bench's to say).
     s.PlayAsyncNoStop(QStringLiteral(PINGROVE_TEST_DATA "/../../resources/sounds/chimes.wav"));
-    EXPECT_LT(t.elapsed(), 500);
+    EXPECT_EQ(s.beeps, 2);
     // Qt loads the file on a thread of its own; a process that ends meanwhile leaves Qt's loader
     // behind (LeakSanitizer sees it), so the test lets the loading finish.
     while (s.Busy() && t.elapsed() < 5000)

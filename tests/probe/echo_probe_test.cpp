@@ -200,9 +200,10 @@ TEST_F(Probe, ThePauseAfterEachAttemptLastsTheDelay) {
         bool OnUiThread() const override { return true; }
         void ProcessEvents() override {}
         bool WaitReadable(int fd, Clock::time_point deadline) override {
-            waits.emplace_back(fd, static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(
-                                                         deadline - Clock::now())
-                                                         .count()));
+            waits.emplace_back(
+                fd,
+                static_cast<long>(
+                    std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count()));
             return false;
         }
     } recording;

@@ -83,8 +83,8 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(File().Load().soundFile, s.soundFile);
 
     // Every key apart from every other: a value written under another key's name reads back wrong.
-    WindowSettings all{1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, QStringLiteral("42"), false, true,
-                       QStringLiteral("d.wav")};
+    WindowSettings all{
+        1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, QStringLiteral("42"), false, true, QStringLiteral("d.wav")};
     ASSERT_TRUE(File().Save(all));
     WindowSettings back = File().Load();
     EXPECT_EQ((std::array{back.left, back.top, back.width, back.height, back.windowState}),
