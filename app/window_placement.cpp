@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 #include "settings/settings_file.h"
@@ -31,8 +32,44 @@ QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens) {
     return r;
 }
 
+namespace {
+
+// Learns a dialog's frame while the window manager has it framed on screen. Read while the dialog
+// is hidden, the frame is whatever the window system last guessed, and a dialog placed by that
+// guess came back a few pixels off now and then.
+class FrameMemory : public QObject {
+public:
+    explicit FrameMemory(QWidget* dialog) : QObject(dialog), dialog_(dialog) {
+        setObjectName(QStringLiteral("FrameMemory"));
+        dialog->installEventFilter(this);
+    }
+    // The frame's extra size, or an empty size before the dialog was ever framed.
+    QSize frame() const { return frame_; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        const QEvent::Type t = e->type();
+        if ((t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show) &&
+            dialog_->isVisible() && dialog_->windowHandle() &&
+            dialog_->windowHandle()->isExposed()) {
+            const QSize f = dialog_->frameGeometry().size() - dialog_->size();
+            if (!f.isEmpty()) frame_ = f;
+        }
+        return false;
+    }
+
+private:
+    QWidget* dialog_;
+    QSize frame_;
+};
+
+}  // namespace
+
 void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
-    QSize frame = dialog->frameGeometry().size() - dialog->size();  // known once it was shown
+    auto* memory = dialog->findChild<FrameMemory*>(QStringLiteral("FrameMemory"),
+                                                    Qt::FindDirectChildrenOnly);
+    if (!memory) memory = new FrameMemory(dialog);
+    QSize frame = memory->frame();
     if (frame.isEmpty()) frame = window->frameGeometry().size() - window->size();
     QRect r(QPoint(), dialog->size() + frame);
     r.moveCenter(area.center());

@@ -12,8 +12,9 @@ struct WindowSettings;
 // there; otherwise moved onto the nearest screen and cut to its size.
 QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens);
 
-// Centres the dialog's frame over `area` (the window's frame when none is given). Left to Qt, a
-// dialog shown again is placed from a guess at its frame and lands 20 px off every other time.
+// Centres the dialog's frame over `area` (the window's frame when none is given), by the frame
+// the dialog had when it was last on screen (the window's before its first showing). Left to Qt,
+// a dialog shown again is placed from a guess at its frame and lands 20 px off every other time.
 void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area);
 void CentreOver(QWidget* dialog, const QWidget* window);
 

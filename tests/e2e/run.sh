@@ -18,8 +18,8 @@ shot() {
 }
 # Windows are found by process and by the ASCII part of the caption: xdotool's matching of
 # Japanese window names depends on the X locale support of the machine.
-mainwin() { xdotool search --all --onlyvisible --pid "$1" --name 'v1\.05$' | head -1; }
-otherwin() { xdotool search --all --onlyvisible --pid "$1" --name . 2>/dev/null | grep -vx "${2:-none}" | head -1; }
+mainwin() { xsearch --all --onlyvisible --pid "$1" --name 'v1\.05$' | head -1; }
+otherwin() { xsearch --all --onlyvisible --pid "$1" --name . | grep -vx "${2:-none}" | head -1; }
 
 here=$(dirname "$(readlink -f "$0")")
 Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
@@ -105,11 +105,11 @@ xdotool key Return; sleep 0.5
 xdotool windowminimize "$win"
 waitfor 5 'test -z "$(mainwin $app)"' || fail "window did not leave for the tray"
 shot tray
-tray=$(xdotool search --onlyvisible --class trayer | head -1)
+tray=$(xsearch --onlyvisible --class trayer | head -1)
 eval "$(xdotool getwindowgeometry --shell "$tray")"
 iconx=$((X + WIDTH - 12)) icony=$((Y + HEIGHT / 2))  # trayer packs its icons to the right
 # The icon acts on the release of a button, not on its press.
-windows() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
+windows() { xsearch --onlyvisible --pid "$app" | wc -l; }
 before=$(windows)
 xdotool mousemove $iconx $icony mousedown 3
 sleep 1

@@ -44,11 +44,11 @@ start() {
      LANG=C.UTF-8 "$work/bin/pingrove" > "$work/out.log" 2>&1) & runner=$!; pids+=($runner)
   waitfor 10 'pgrep -f "^$work/bin/pingrove" >/dev/null' || fail "$1: the program did not start"
   app=$(pgrep -f "^$work/bin/pingrove" | head -1); pids+=($app)
-  waitfor 10 'test -n "$(xdotool search --onlyvisible --pid $app --name "v1\.05$")"' ||
+  waitfor 10 'test -n "$(xsearch --onlyvisible --pid $app --name "v1\.05$")"' ||
     fail "$1: no main window"
-  win=$(xdotool search --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+  win=$(xsearch --onlyvisible --pid $app --name 'v1\.05$' | head -1)
 }
-others() { xdotool search --onlyvisible --pid "$app" --name . 2>/dev/null | grep -vx "$win"; }
+others() { xsearch --onlyvisible --pid "$app" --name . | grep -vx "$win"; }
 answer_until_gone() {  # Return to every box, until the program ends
   local end=$((SECONDS + 20)) box
   while kill -0 "$app" 2>/dev/null; do

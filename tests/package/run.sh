@@ -66,8 +66,8 @@ strace -f -q -e trace=%file -o "$work/files.trace" "$root/usr/bin/pingrove" \
   > "$work/out.log" 2>&1 & tracer=$!; pids+=($tracer)
 waitfor 20 'pgrep -P $tracer -x pingrove' || fail "the extracted program did not start"
 app=$(pgrep -P $tracer -x pingrove | head -1)
-mainwin() { xdotool search --all --onlyvisible --pid "$app" --name 'v1\.05$' | head -1; }
-otherwin() { xdotool search --all --onlyvisible --pid "$app" --name . | grep -vx "$win" | head -1; }
+mainwin() { xsearch --all --onlyvisible --pid "$app" --name 'v1\.05$' | head -1; }
+otherwin() { xsearch --all --onlyvisible --pid "$app" --name . | grep -vx "$win" | head -1; }
 waitfor 20 'test -n "$(mainwin)"' || fail "the extracted program opened no window"
 win=$(mainwin)
 xdotool windowactivate --sync "$win"

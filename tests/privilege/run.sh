@@ -53,9 +53,10 @@ pids+=($!)
 waitfor 15 'pgrep -u nobody -x pingrove' || fail "the program did not start"
 app=$(pgrep -u nobody -x pingrove | head -1); pids+=($app)
 export DISPLAY=$display
-waitfor 15 'test -n "$(xdotool search --all --onlyvisible --pid $app --name "v1\.05$")"' ||
-  fail "main window did not appear"
-win=$(xdotool search --all --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+waitfor 30 'test -n "$(xsearch --all --onlyvisible --pid $app --name "v1\.05$")"' ||
+  fail "main window did not appear (process $app: $(ps -o stat=,comm= -p $app); its windows:" \
+    "$(xsearch --all --pid $app --name . | while read -r w; do xdotool getwindowname "$w"; done))"
+win=$(xsearch --all --onlyvisible --pid $app --name 'v1\.05$' | head -1)
 for set in CapEff CapPrm CapInh CapAmb; do
   value=$(awk -v k="$set:" '$1 == k { print $2 }' /proc/$app/status)
   echo "$set $value"

@@ -40,8 +40,8 @@ sni() {  # sni PATH METHOD ARGS...: a call to the registered item
   gdbus call --session --dest "$(item)" --object-path "$path" --method "$method" -- "$@"
 }
 iconic() { xprop -id "$win" WM_STATE | grep -q Iconic; }
-shown() { xdotool search --onlyvisible --pid "$app" --name 'v1\.05$' | grep -qx "$win"; }
-otherwin() { xdotool search --all --onlyvisible --pid "$app" --name . | grep -vx "$win" | head -1; }
+shown() { xsearch --onlyvisible --pid "$app" --name 'v1\.05$' | grep -qx "$win"; }
+otherwin() { xsearch --all --onlyvisible --pid "$app" --name . | grep -vx "$win" | head -1; }
 registrations() { [ -f "$work/items" ] && wc -l < "$work/items" || echo 0; }
 
 watcher
@@ -50,9 +50,9 @@ cp "$exe" "$work/bin/pingrove"
 printf '"IP";"Name"\r\n"127.0.0.1";"loop"\r\n' > "$work/cwd/iplist.txt"
 cd "$work/cwd"
 "$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
-waitfor 15 'test -n "$(xdotool search --onlyvisible --pid $app --name "v1\.05$")"' ||
+waitfor 15 'test -n "$(xsearch --onlyvisible --pid $app --name "v1\.05$")"' ||
   fail "main window did not appear"
-win=$(xdotool search --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+win=$(xsearch --onlyvisible --pid $app --name 'v1\.05$' | head -1)
 
 # Minimised with auto scan on: the item registers, titled and with its menu exported.
 xdotool windowminimize "$win"
