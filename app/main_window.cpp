@@ -47,7 +47,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
         countdown_->timer());
     display_ = new ScanDisplay(
         *scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound, tray_,
-        [this] { return soundOn_ ? soundFile_ : QString(); }, this);
+        [this] { return options_.soundOn ? options_.soundFile : QString(); }, this);
     closeQuery_ = std::make_unique<CloseQuery>(
         services_.messages, this,
         CloseQuery::Steps{[this] {
@@ -108,17 +108,14 @@ void MainWindow::setDialogs(AddTargetDialog* addDialog, SettingsDialog* settings
     settingsDialog_ = settingsDialog;
     about_ = about;
     if (settingsDialog_)
-        connect(settingsDialog_, &SettingsDialog::SoundFileChosen, this,
-                [this](const QString& path) { soundFile_ = path; });
+        connect(settingsDialog_, &SettingsDialog::soundFileChosen, this,
+                [this](const QString& path) { options_.soundFile = path; });
 }
 
 void MainWindow::applySettings(const WindowSettings& s) {
     PlaceWindow(*this, s);
     for (int i = 0; i < 5; ++i) m_ui.list->setColumnWidth(i, s.columnWidths[i]);
-    intervalText_ = s.intervalText;
-    soundOn_ = s.soundOn;
-    autoScanOn_ = s.autoScanOn;
-    soundFile_ = s.soundFile;
+    options_ = s.options;
 }
 
 void MainWindow::showAtStart() {
@@ -150,17 +147,17 @@ void MainWindow::loadTargets() {
         QTimer::singleShot(0, this, [this, text = notRead.join(QLatin1Char('\n'))] {
             services_.messages.ShowError(this, kCaption, text);
         });
-    setPanel(Panel::Sound, texts::Sound(soundOn_));
-    countdown_->restart(countdown::IntervalMinutes(intervalText_));
+    setPanel(Panel::Sound, texts::Sound(options_.soundOn));
+    countdown_->restart(options_.intervalMinutes());
     applyAutoScan();
     tray_.SetHint(texts::HintNoOnline());
     itemSelected_ = false;
 }
 
 void MainWindow::applyAutoScan() {
-    setPanel(Panel::AutoScan, texts::AutoScan(autoScanOn_, intervalText_));
+    setPanel(Panel::AutoScan, texts::AutoScan(options_.autoScanOn, options_.intervalText));
     countdown_->timer().stop();
-    if (autoScanOn_) countdown_->timer().start();
+    if (options_.autoScanOn) countdown_->timer().start();
 }
 
 void MainWindow::setPanel(Panel p, const QString& text) {
@@ -173,10 +170,7 @@ void MainWindow::saveFiles() {
     WindowSettings s = loaded_;
     RecordPlace(*this, frameOffset_, trayPlace_, s);
     for (int i = 0; i < 5; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
-    s.intervalText = intervalText_;
-    s.soundOn = soundOn_;
-    s.autoScanOn = autoScanOn_;
-    s.soundFile = soundFile_;
+    s.options = options_;
     // Both files are tried, whichever fails: one that cannot be written must not cost the other
     // its save. Every failure is told in one message.
     const QString cannotWrite = QStringLiteral("%1 に書き込めません");
@@ -241,7 +235,7 @@ void MainWindow::moveEvent(QMoveEvent* e) {
 
 void MainWindow::onMinimized(bool wasMaximized) {
     // Without any notification area the window minimises to the task bar, as with auto scan off.
-    if (autoScanOn_ && tray_.AreaExists()) {
+    if (options_.autoScanOn && tray_.AreaExists()) {
         try {
             tray_.SetVisible(true);
         } catch (const EOutOfResources& ex) {
@@ -260,7 +254,7 @@ void MainWindow::onMinimized(bool wasMaximized) {
 }
 
 void MainWindow::onTrayRestore() {
-    if (autoScanOn_) tray_.SetVisible(false);
+    if (options_.autoScanOn) tray_.SetVisible(false);
 }
 
 void MainWindow::showAbout() {
@@ -328,7 +322,7 @@ void MainWindow::requestStop() {
 }
 
 void MainWindow::onAllScanFinished() {
-    countdown_->rewindIfAtZero(countdown::IntervalMinutes(intervalText_));
+    countdown_->rewindIfAtZero(options_.intervalMinutes());
     lock_->releaseAfterAllScan();
 }
 
@@ -339,10 +333,10 @@ void MainWindow::addTarget() {
     lock_->pauseTimer();
     addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
     CentreOver(addDialog_, this);
-    const std::optional<Target> t = addDialog_->AskForNewTarget(
+    const std::optional<NewTarget> t = addDialog_->ask(
         [this](const QString& address) { return m_ui.list->FindRow(address) != nullptr; },
         [this] { services_.sound.Beep(); });
-    if (t) m_ui.list->FocusSelectScroll(m_ui.list->AppendRow(*t));
+    if (t) m_ui.list->FocusSelectScroll(m_ui.list->AppendRow({t->address, t->name, {}, {}}));
     lock_->restoreTimer();
 }
 
@@ -356,20 +350,16 @@ void MainWindow::deleteTarget() {
 void MainWindow::openSettings() {
     if (!settingsDialog_) return;
     lock_->pauseTimer();
-    settingsDialog_->FormShow(soundOn_, countdown::IntervalMinutes(intervalText_), autoScanOn_,
-                              soundFile_);
     CentreOver(settingsDialog_, this);
-    if (settingsDialog_->exec() != QDialog::Accepted) {
+    const std::optional<Options> chosen = settingsDialog_->ask(options_);
+    if (!chosen) {
         lock_->restoreTimer();
         return;
     }
-    soundOn_ = settingsDialog_->SoundOn();
-    autoScanOn_ = settingsDialog_->AutoScanOn();
-    setPanel(Panel::Sound, texts::Sound(soundOn_));
-    const QString interval = QString::number(settingsDialog_->Interval());
-    if (interval != intervalText_) {
-        intervalText_ = interval;
-        countdown_->restart(interval.toInt());
-    }
+    // The interval's text counts as changed whenever it is spelt otherwise ("015" becomes "15").
+    const bool newInterval = chosen->intervalText != options_.intervalText;
+    options_ = *chosen;
+    setPanel(Panel::Sound, texts::Sound(options_.soundOn));
+    if (newInterval) countdown_->restart(options_.intervalMinutes());
     applyAutoScan();
 }

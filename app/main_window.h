@@ -12,8 +12,8 @@
 //   PopupMenu1Popup onContextMenu   ListView1ColumnClick sortByColumn   N1Click openSettings
 //   About1Click showAbout   FormShow loadTargets   FormCloseQuery CloseQuery::ask
 //   FormClose saveFiles   TrayIcon1Restore onTrayRestore   TakeScanLock ScanLock::take
-//   ItemSelected itemSelected_   SortDescending sortDescending_   SoundOn soundOn_ (CBX1)
-//   AutoScanOn autoScanOn_ (CBX2)   IntervalText intervalText_ (MIN)   SoundFile soundFile_ (DF)
+//   ItemSelected itemSelected_   SortDescending sortDescending_   SoundOn, AutoScanOn,
+//   IntervalText, SoundFile: options_ (an Options: CBX1, CBX2, MIN, DF)
 //   OsFamily osFamily_   OnlineFound, StopRequested, AllScanRunning: ScanRunner
 //   MxICMP1 ScanRunner::probe() (an EchoProbe)   TPingThread PingWorker   TrayIcon1 tray_
 //   ImageList1: the list's pictures; ImageList2/3: the tray frames; ImageList4: MenuPicture
@@ -57,9 +57,9 @@ public:
     // The shared state of the design, for reading.
     bool itemSelected() const { return itemSelected_; }
     bool sortDescending() const { return sortDescending_; }
-    bool soundOn() const { return soundOn_; }
-    const QString& intervalText() const { return intervalText_; }
-    const QString& soundFile() const { return soundFile_; }
+    bool soundOn() const { return options_.soundOn; }
+    const QString& intervalText() const { return options_.intervalText; }
+    const QString& soundFile() const { return options_.soundFile; }
     const std::string& osFamily() const { return osFamily_; }
     bool contextMenuAllowed() const { return contextMenuAllowed_; }
 
@@ -123,10 +123,7 @@ private:
     bool itemSelected_ = false;
     bool sortDescending_ = false;
     bool contextMenuAllowed_ = true;  // PopupMenu1's AutoPopup
-    bool soundOn_ = false;
-    bool autoScanOn_ = false;
-    QString intervalText_;
-    QString soundFile_;
+    Options options_;
     bool shown_ = false;
     QElapsedTimer minimizeRefused_;
     // How far the client area lies inside the frame, learnt while the window is in its normal

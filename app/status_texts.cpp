@@ -69,12 +69,6 @@ QString NotRead(ReadResult result, const QString& path) {
 
 namespace countdown {
 
-int IntervalMinutes(const QString& intervalText) {
-    bool ok = false;
-    int n = intervalText.trimmed().toInt(&ok, 10);
-    return ok ? n : 15;
-}
-
 int IntervalSeconds(int minutes) {
     int64_t s = static_cast<int64_t>(minutes) * 60;
     return static_cast<int>(

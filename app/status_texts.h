@@ -22,8 +22,6 @@ QString NotRead(ReadResult result, const QString& path);
 }  // namespace texts
 
 namespace countdown {
-// The interval in minutes from its text; text that is no decimal integer counts as 15.
-int IntervalMinutes(const QString& intervalText);
 // Minutes times 60, held within the 32-bit range.
 int IntervalSeconds(int minutes);
 }  // namespace countdown

@@ -66,8 +66,8 @@ private:
 }  // namespace
 
 void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
-    auto* memory = dialog->findChild<FrameMemory*>(QStringLiteral("FrameMemory"),
-                                                    Qt::FindDirectChildrenOnly);
+    auto* memory =
+        dialog->findChild<FrameMemory*>(QStringLiteral("FrameMemory"), Qt::FindDirectChildrenOnly);
     if (!memory) memory = new FrameMemory(dialog);
     QSize frame = memory->frame();
     if (frame.isEmpty()) frame = window->frameGeometry().size() - window->size();

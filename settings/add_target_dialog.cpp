@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QValidator>
 
 #include "platform/cp932.h"
@@ -34,84 +35,82 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, const char
 
 AddTargetDialog::AddTargetDialog(QWidget* parent) : QDialog(parent) {
     MakeFixedDialog(this, "Form3", QSize(343, 183));
-    Button1 = MakeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(168, 152, 75, 25));
-    Button2 = MakeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(248, 152, 75, 25));
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    okButton_ = MakeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(168, 152, 75, 25));
+    cancelButton_ =
+        MakeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(248, 152, 75, 25));
+    connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(16, 16, 313, 129);
-    MakeLabel(QStringLiteral("偵察先ＩＰアドレス　（例：127.0.0.1）"), GroupBox1, 16, 24, "Label1");
+    group_ = new QGroupBox(this);
+    group_->setObjectName("GroupBox1");
+    group_->setGeometry(16, 16, 313, 129);
+    MakeLabel(QStringLiteral("偵察先ＩＰアドレス　（例：127.0.0.1）"), group_, 16, 24, "Label1");
     const int lefts[4] = {16, 72, 127, 183};
     for (int i = 0; i < 4; ++i) {
-        CSpinEdit[i] = new SpinEdit(0, 255, GroupBox1);
-        CSpinEdit[i]->setObjectName(QStringLiteral("CSpinEdit%1").arg(i + 1));
-        CSpinEdit[i]->setGeometry(lefts[i], 40, 45, 21);
-        CSpinEdit[i]->setAccessibleName(QStringLiteral("偵察先ＩＰアドレス　第%1部").arg(i + 1));
+        octets_[i] = new SpinEdit(0, 255, group_);
+        octets_[i]->setObjectName(QStringLiteral("CSpinEdit%1").arg(i + 1));
+        octets_[i]->setGeometry(lefts[i], 40, 45, 21);
+        octets_[i]->setAccessibleName(QStringLiteral("偵察先ＩＰアドレス　第%1部").arg(i + 1));
     }
     const char* dotNames[3] = {"Label3", "Label4", "Label5"};
     for (int i = 0; i < 3; ++i)
-        MakeLabel(QStringLiteral("．"), GroupBox1, lefts[i] + 45, 48, dotNames[i]);
-    MakeLabel(QStringLiteral("偵察先名　（例：自分のパソコン）  ＊省略可"), GroupBox1, 16, 75,
+        MakeLabel(QStringLiteral("．"), group_, lefts[i] + 45, 48, dotNames[i]);
+    MakeLabel(QStringLiteral("偵察先名　（例：自分のパソコン）  ＊省略可"), group_, 16, 75,
               "Label2");
-    Edit2 = new QLineEdit(GroupBox1);
-    Edit2->setObjectName("Edit2");
-    Edit2->setGeometry(16, 88, 289, 20);
-    Edit2->setValidator(new Cp932Validator(Edit2));
-    Edit2->setAccessibleName(QStringLiteral("偵察先名"));
+    nameEdit_ = new QLineEdit(group_);
+    nameEdit_->setObjectName("Edit2");
+    nameEdit_->setGeometry(16, 88, 289, 20);
+    nameEdit_->setValidator(new Cp932Validator(nameEdit_));
+    nameEdit_->setAccessibleName(QStringLiteral("偵察先名"));
 
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, CSpinEdit[0]);
-    for (int i = 0; i < 3; ++i) setTabOrder(CSpinEdit[i], CSpinEdit[i + 1]);
-    setTabOrder(CSpinEdit[3], Edit2);
+    setTabOrder(okButton_, cancelButton_);
+    setTabOrder(cancelButton_, octets_[0]);
+    for (int i = 0; i < 3; ++i) setTabOrder(octets_[i], octets_[i + 1]);
+    setTabOrder(octets_[3], nameEdit_);
 
-    Timer1.setObjectName("Timer1");
-    Timer1.setInterval(700);
-    connect(&Timer1, &QTimer::timeout, this, &AddTargetDialog::Timer1Timer);
+    blinkTimer_ = new QTimer(this);
+    blinkTimer_->setObjectName("Timer1");
+    blinkTimer_->setInterval(700);
+    connect(blinkTimer_, &QTimer::timeout, this, &AddTargetDialog::blink);
 }
 
-QString AddTargetDialog::AddressText() {
+QString AddTargetDialog::addressText() const {
     QStringList parts;
-    for (SpinEdit* s : CSpinEdit) parts << QString::number(s->Value());
+    for (SpinEdit* s : octets_) parts << QString::number(s->Value());
     return parts.join(QLatin1Char('.'));
 }
 
-QString AddTargetDialog::NameText() const {
-    return Edit2->text();
+void AddTargetDialog::showDuplicate(const QString& address) {
+    messageShown_ = false;
+    if (!blinkTimer_->isActive()) blinkTimer_->start();
+    duplicateAddress_ = address;
 }
 
-void AddTargetDialog::ShowDuplicate(const QString& address) {
-    MessageShown = false;
-    if (!Timer1.isActive()) Timer1.start();
-    DuplicateAddress = address;
+void AddTargetDialog::endRun() {
+    messageShown_ = false;
+    blinkTimer_->stop();
+    group_->setTitle(QString());
 }
 
-void AddTargetDialog::EndRun() {
-    MessageShown = false;
-    Timer1.stop();
-    GroupBox1->setTitle(QString());
+void AddTargetDialog::blink() {
+    group_->setTitle(
+        messageShown_ ? QString() : duplicateAddress_ + QStringLiteral("は既に登録されています。"));
+    messageShown_ = !messageShown_;
 }
 
-void AddTargetDialog::Timer1Timer() {
-    GroupBox1->setTitle(
-        MessageShown ? QString() : DuplicateAddress + QStringLiteral("は既に登録されています。"));
-    MessageShown = !MessageShown;
-}
-
-std::optional<Target> AddTargetDialog::AskForNewTarget(
+std::optional<NewTarget> AddTargetDialog::ask(
     const std::function<bool(const QString&)>& isDuplicate, const std::function<void()>& beep) {
-    std::optional<Target> added;
+    std::optional<NewTarget> added;
     while (exec() == QDialog::Accepted) {
-        const QString address = AddressText();
+        const QString address = addressText();
         if (isDuplicate(address)) {
             beep();
-            ShowDuplicate(address);
+            showDuplicate(address);
             continue;  // the dialog comes back with what the user entered
         }
-        added = Target{address, NameText(), std::nullopt, std::nullopt};
+        added = NewTarget{address, nameEdit_->text()};
         break;
     }
-    EndRun();
+    endRun();
     return added;
 }

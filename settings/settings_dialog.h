@@ -1,8 +1,17 @@
 #pragma once
-// SettingsDialog (the design's TForm4): auto scan and its interval, the sound switch, choosing
-// and trying the sound file. It is filled from values the main window hands over and hands its
-// results back; a chosen sound file is announced at once through SoundFileChosen.
+// SettingsDialog: auto scan and its interval, the sound switch, choosing and trying the sound
+// file. A sound file chosen is taken at once, also when the dialog is then cancelled
+// (soundFileChosen); the rest only on OK.
+//
+// Where the design's names are found (they stay as object names):
+//   TForm4 SettingsDialog (Form4)   FormShow + ShowModal ask   CheckBox1 soundBox_
+//   CheckBox2 autoScanBox_   CSpinEdit1 intervalEdit_   Label1 intervalLabel_   Button1 okButton_
+//   Button2 cancelButton_   Button3 chooseButton_ (chooseSound)   BitBtn1 playButton_ (playSound)
+//   CheckBox1Click soundSwitched   CheckBox2Click autoScanSwitched
 #include <QDialog>
+#include <optional>
+
+#include "settings/options.h"
 
 class QCheckBox;
 class QLabel;
@@ -17,33 +26,29 @@ public:
     SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
                    QWidget* parent = nullptr);
 
-    // Fills the controls at every showing.
-    // `intervalMinutes` is brought into 1..60.
-    void FormShow(bool soundOn, int intervalMinutes, bool autoScanOn, const QString& soundFile);
-    bool SoundOn() const;
-    bool AutoScanOn() const;
-    int Interval();
-
-    void CheckBox1Click();
-    void CheckBox2Click();
-    void Button3Click();
-    void BitBtn1Click();
-
-    QCheckBox* CheckBox1;
-    QCheckBox* CheckBox2;
-    QLabel* Label1;
-    SpinEdit* CSpinEdit1;
-    QPushButton* Button1;
-    QPushButton* Button2;
-    QPushButton* Button3;
-    QPushButton* BitBtn1;
+    // Shows the options (the interval brought into 1..60 minutes) until OK or cancel. The
+    // options chosen, the interval written as a plain number; nothing when cancelled.
+    std::optional<Options> ask(const Options& current);
 
 signals:
-    void SoundFileChosen(const QString& path);
+    void soundFileChosen(const QString& path);
 
 private:
+    void soundSwitched();
+    void autoScanSwitched();
+    void chooseSound();
+    void playSound();
+
     ISound& sound_;
     IFileChooser& chooser_;
     QString soundFolder_;
     QString soundFile_;
+    QCheckBox* soundBox_;
+    QCheckBox* autoScanBox_;
+    QLabel* intervalLabel_;
+    SpinEdit* intervalEdit_;
+    QPushButton* okButton_;
+    QPushButton* cancelButton_;
+    QPushButton* chooseButton_;
+    QPushButton* playButton_;
 };

@@ -84,11 +84,12 @@ WindowSettings SettingsFile::Load() {
     s.windowState = integer("WindowState", s.windowState);
     for (int i = 0; i < 5; ++i)
         s.columnWidths[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.columnWidths[i]);
-    s.intervalText = f.ReadString(kSection, QStringLiteral("MIN"), s.intervalText);
-    s.soundOn = ParseBool(f.ReadString(kSection, QStringLiteral("CBX1"), QString()), s.soundOn);
-    s.autoScanOn =
-        ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), s.autoScanOn);
-    s.soundFile = f.ReadString(kSection, QStringLiteral("DF"), s.soundFile);
+    Options& o = s.options;
+    o.intervalText = f.ReadString(kSection, QStringLiteral("MIN"), o.intervalText);
+    o.soundOn = ParseBool(f.ReadString(kSection, QStringLiteral("CBX1"), QString()), o.soundOn);
+    o.autoScanOn =
+        ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), o.autoScanOn);
+    o.soundFile = f.ReadString(kSection, QStringLiteral("DF"), o.soundFile);
     return s;
 }
 
@@ -108,9 +109,9 @@ bool SettingsFile::Save(const WindowSettings& s) {
     };
     for (int i = 0; i < 5; ++i)
         values.emplace_back(QStringLiteral("LCWidth%1").arg(i), QString::number(s.columnWidths[i]));
-    values.emplace_back("MIN", s.intervalText);
-    values.emplace_back("CBX1", s.soundOn ? "1" : "0");
-    values.emplace_back("CBX2", s.autoScanOn ? "1" : "0");
-    values.emplace_back("DF", s.soundFile);
+    values.emplace_back("MIN", s.options.intervalText);
+    values.emplace_back("CBX1", s.options.soundOn ? "1" : "0");
+    values.emplace_back("CBX2", s.options.autoScanOn ? "1" : "0");
+    values.emplace_back("DF", s.options.soundFile);
     return IniProfileFile(writePath_).WriteStrings(kSection, values);
 }

@@ -8,6 +8,7 @@
 #include <array>
 
 #include "platform/kept_file.h"
+#include "settings/options.h"
 
 // What the file holds; the comments name each value's key in section "Form".
 struct WindowSettings {
@@ -17,10 +18,7 @@ struct WindowSettings {
     int height = 490;     // Height
     int windowState = 0;  // WindowState: 0 normal, 1 minimised, 2 maximised
     std::array<int, 5> columnWidths{20, 100, 250, 100, 100};  // LCWidth0 to LCWidth4
-    QString intervalText = QStringLiteral("15");              // MIN
-    bool soundOn = true;                                      // CBX1
-    bool autoScanOn = true;                                   // CBX2
-    QString soundFile = QStringLiteral("chimes.wav");         // DF
+    Options options;                                          // MIN, CBX1, CBX2, DF
 };
 
 class SettingsFile {

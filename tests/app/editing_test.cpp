@@ -10,9 +10,24 @@
 
 namespace {
 
+// A control of a dialog, by its object name.
+template <class T>
+T* In(QWidget* dialog, const char* name) {
+    return dialog->findChild<T*>(QString::fromLatin1(name));
+}
+void Click(QWidget* dialog, const char* button) {
+    In<QAbstractButton>(dialog, button)->click();
+}
+SpinEdit* Octet(QWidget* d, int i) {
+    return In<SpinEdit>(d, QStringLiteral("CSpinEdit%1").arg(i + 1).toLatin1().constData());
+}
 void Fill(AddTargetDialog* d, std::array<int, 4> octets, const QString& name) {
-    for (int i = 0; i < 4; ++i) d->CSpinEdit[i]->setValue(octets[i]);
-    d->Edit2->setText(name);
+    for (int i = 0; i < 4; ++i) Octet(d, i)->setValue(octets[i]);
+    In<QLineEdit>(d, "Edit2")->setText(name);
+}
+// What the 700 ms blink timer does when it fires.
+void Blink(QWidget* d) {
+    QMetaObject::invokeMethod(In<QTimer>(d, "Timer1"), "timeout", Qt::DirectConnection);
 }
 
 TEST_F(Window, AddTargetsAndSaveTheListByteExact) {
@@ -22,7 +37,7 @@ TEST_F(Window, AddTargetsAndSaveTheListByteExact) {
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->windowTitle(), QStringLiteral("偵察先の追加"));
         Fill(d, {192, 168, 0, 1}, QStringLiteral("ルータ"));
-        d->Button1->click();
+        Click(d, "Button1");
     });
     form->addTarget();
     ASSERT_EQ(List()->RowCount(), 1);
@@ -36,14 +51,15 @@ TEST_F(Window, AddTargetsAndSaveTheListByteExact) {
     WhenModal([](QWidget* w) {
         auto* d = qobject_cast<AddTargetDialog*>(w);
         Fill(d, {10, 0, 0, 2}, QStringLiteral("a\"b"));
-        d->Button1->click();
+        Click(d, "Button1");
     });
     form->addTarget();
     WhenModal([](QWidget* w) {
         auto* d = qobject_cast<AddTargetDialog*>(w);
-        EXPECT_EQ(d->AddressText(), "10.0.0.2");  // the values of the previous use
+        EXPECT_EQ(Octet(d, 0)->Value(), 10);  // the values of the previous use
+        EXPECT_EQ(Octet(d, 3)->Value(), 2);   // the values of the previous use
         Fill(d, {0, 0, 0, 0}, QString());
-        d->Button1->click();
+        Click(d, "Button1");
     });
     form->addTarget();
     ASSERT_TRUE(form->close());
@@ -68,21 +84,22 @@ TEST_F(Window, DuplicateBeepsBlinksAndComesBack) {
             EXPECT_FALSE(Timer()->isActive());  // the countdown stands still
             Fill(d, {10, 0, 0, 1}, QStringLiteral("new"));
             WhenModal(step);
-            d->Button1->click();
+            Click(d, "Button1");
         } else {
             EXPECT_EQ(sound.beeps, 1);
-            EXPECT_EQ(d->CSpinEdit[3]->value(), 1);  // back with what was entered
-            EXPECT_EQ(d->Edit2->text(), QStringLiteral("new"));
-            EXPECT_TRUE(d->GroupBox1->title().isEmpty());
-            d->Timer1Timer();  // what the 700 ms timer does
-            EXPECT_EQ(d->GroupBox1->title(), QStringLiteral("10.0.0.1は既に登録されています。"));
-            d->Timer1Timer();
-            EXPECT_TRUE(d->GroupBox1->title().isEmpty());
-            d->Timer1Timer();
-            EXPECT_TRUE(d->Timer1.isActive());
-            EXPECT_EQ(d->Timer1.interval(), 700);
-            d->CSpinEdit[3]->setValue(2);
-            d->Button1->click();
+            EXPECT_EQ(Octet(d, 3)->value(), 1);  // back with what was entered
+            EXPECT_EQ(In<QLineEdit>(d, "Edit2")->text(), QStringLiteral("new"));
+            EXPECT_TRUE(In<QGroupBox>(d, "GroupBox1")->title().isEmpty());
+            Blink(d);  // what the 700 ms timer does
+            EXPECT_EQ(In<QGroupBox>(d, "GroupBox1")->title(),
+                      QStringLiteral("10.0.0.1は既に登録されています。"));
+            Blink(d);
+            EXPECT_TRUE(In<QGroupBox>(d, "GroupBox1")->title().isEmpty());
+            Blink(d);
+            EXPECT_TRUE(In<QTimer>(d, "Timer1")->isActive());
+            EXPECT_EQ(In<QTimer>(d, "Timer1")->interval(), 700);
+            Octet(d, 3)->setValue(2);
+            Click(d, "Button1");
         }
     };
     WhenModal(step);
@@ -90,8 +107,8 @@ TEST_F(Window, DuplicateBeepsBlinksAndComesBack) {
     EXPECT_EQ(showings, 2);
     ASSERT_EQ(List()->RowCount(), 2);
     EXPECT_EQ(Cell(1, 0), "10.0.0.2");
-    EXPECT_FALSE(form3->Timer1.isActive());
-    EXPECT_TRUE(form3->GroupBox1->title().isEmpty());
+    EXPECT_FALSE(In<QTimer>(form3.get(), "Timer1")->isActive());
+    EXPECT_TRUE(In<QGroupBox>(form3.get(), "GroupBox1")->title().isEmpty());
     EXPECT_TRUE(Timer()->isActive());
 }
 
@@ -101,12 +118,12 @@ TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
     WhenModal([](QWidget* w) {
         auto* d = qobject_cast<AddTargetDialog*>(w);
         Fill(d, {10, 0, 0, 1}, QString());
-        d->Button2->click();
+        Click(d, "Button2");
     });
     form->addTarget();
     EXPECT_EQ(List()->RowCount(), 2);
     EXPECT_FALSE(Timer()->isActive());
-    WhenModal([](QWidget* w) { qobject_cast<AddTargetDialog*>(w)->Button1->click(); });
+    WhenModal([](QWidget* w) { Click(w, "Button1"); });
     form->addTarget();
     EXPECT_EQ(List()->RowCount(), 3);  // 10.0.0.1 is neither 010.0.0.1 nor 10.0.0.10
     EXPECT_EQ(sound.beeps, 0);
@@ -114,7 +131,7 @@ TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
 
 TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
     Start();
-    SpinEdit* s = form3->CSpinEdit[0];
+    SpinEdit* s = Octet(form3.get(), 0);
     s->setValue(77);
     auto* edit = s->findChild<QLineEdit*>();
     edit->setText("");
@@ -128,14 +145,15 @@ TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
     EXPECT_EQ(edit->text(), "999");
     s->interpretText();
     EXPECT_EQ(s->Value(), 255);
-    SpinEdit* interval = form4->CSpinEdit1;
+    SpinEdit* interval = In<SpinEdit>(form4.get(), "CSpinEdit1");
     interval->findChild<QLineEdit*>()->setText("0");
     interval->interpretText();
-    EXPECT_EQ(form4->Interval(), 1);
-    EXPECT_FALSE(form3->Edit2->validator() == nullptr);
+    EXPECT_EQ(In<SpinEdit>(form4.get(), "CSpinEdit1")->Value(), 1);
+    EXPECT_FALSE(In<QLineEdit>(form3.get(), "Edit2")->validator() == nullptr);
     QString emoji = QStringLiteral("😀");
     int pos = 0;
-    EXPECT_EQ(form3->Edit2->validator()->validate(emoji, pos), QValidator::Invalid);
+    EXPECT_EQ(In<QLineEdit>(form3.get(), "Edit2")->validator()->validate(emoji, pos),
+              QValidator::Invalid);
 }
 
 TEST_F(Window, DeleteRemovesTheSelectedRowAtOnce) {
@@ -158,10 +176,10 @@ TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {
         auto* d = qobject_cast<SettingsDialog*>(w);
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->windowTitle(), QStringLiteral("設定"));
-        EXPECT_EQ(d->CSpinEdit1->value(), 15);
-        EXPECT_TRUE(d->CheckBox1->isChecked());
-        d->CSpinEdit1->setValue(5);
-        d->Button1->click();
+        EXPECT_EQ(In<SpinEdit>(d, "CSpinEdit1")->value(), 15);
+        EXPECT_TRUE(In<QCheckBox>(d, "CheckBox1")->isChecked());
+        In<SpinEdit>(d, "CSpinEdit1")->setValue(5);
+        Click(d, "Button1");
     });
     form->openSettings();
     EXPECT_EQ(form->intervalText(), "5");
@@ -172,12 +190,12 @@ TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {
     for (int i = 0; i < 10; ++i) Countdown()->tick();
     WhenModal([](QWidget* w) {  // auto scan off: the timer stops, panel 3 keeps its text
         auto* d = qobject_cast<SettingsDialog*>(w);
-        d->CheckBox2->click();
-        EXPECT_FALSE(d->CSpinEdit1->isEnabled());
-        d->CheckBox1->click();
-        EXPECT_FALSE(d->Button3->isEnabled());
-        EXPECT_FALSE(d->BitBtn1->isEnabled());
-        d->Button1->click();
+        Click(d, "CheckBox2");
+        EXPECT_FALSE(In<SpinEdit>(d, "CSpinEdit1")->isEnabled());
+        Click(d, "CheckBox1");
+        EXPECT_FALSE(In<QPushButton>(d, "Button3")->isEnabled());
+        EXPECT_FALSE(In<QPushButton>(d, "BitBtn1")->isEnabled());
+        Click(d, "Button1");
     });
     form->openSettings();
     EXPECT_FALSE(Timer()->isActive());
@@ -187,8 +205,8 @@ TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {
     EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　4分50秒"));
 
     WhenModal([](QWidget* w) {  // back on with the same interval: the countdown goes on
-        qobject_cast<SettingsDialog*>(w)->CheckBox2->click();
-        qobject_cast<SettingsDialog*>(w)->Button1->click();
+        Click(w, "CheckBox2");
+        Click(w, "Button1");
     });
     form->openSettings();
     EXPECT_TRUE(Timer()->isActive());
@@ -198,15 +216,15 @@ TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {
 TEST_F(Window, IntervalTextInAnotherSpellingCountsAsAChange) {
     Start({}, "[Form]\nMIN=015\n");
     for (int i = 0; i < 3; ++i) Countdown()->tick();
-    WhenModal([](QWidget* w) { qobject_cast<SettingsDialog*>(w)->Button1->click(); });
+    WhenModal([](QWidget* w) { Click(w, "Button1"); });
     form->openSettings();
     EXPECT_EQ(form->intervalText(), "15");
     EXPECT_EQ(Countdown()->elapsedSeconds(), 0);
 
     Start({}, "[Form]\nMIN=90\n");
     WhenModal([](QWidget* w) {
-        EXPECT_EQ(qobject_cast<SettingsDialog*>(w)->CSpinEdit1->value(), 60);
-        qobject_cast<SettingsDialog*>(w)->Button1->click();
+        EXPECT_EQ(In<SpinEdit>(w, "CSpinEdit1")->value(), 60);
+        Click(w, "Button1");
     });
     form->openSettings();
     EXPECT_EQ(form->intervalText(), "60");
@@ -217,10 +235,10 @@ TEST_F(Window, ChosenSoundStaysAfterCancelAndCancelRestoresTheTimer) {
     chooser.answer = QStringLiteral("/tmp/ベル.wav");
     WhenModal([](QWidget* w) {
         auto* d = qobject_cast<SettingsDialog*>(w);
-        d->Button3->click();
-        d->BitBtn1->click();
-        d->CSpinEdit1->setValue(30);
-        d->Button2->click();
+        Click(d, "Button3");
+        Click(d, "BitBtn1");
+        In<SpinEdit>(d, "CSpinEdit1")->setValue(30);
+        Click(d, "Button2");
     });
     form->openSettings();
     EXPECT_EQ(chooser.lastTitle, QStringLiteral("音選択"));

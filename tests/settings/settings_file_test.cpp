@@ -39,10 +39,10 @@ TEST_F(Settings, FirstStartRunsOnTheDefaults) {
     EXPECT_EQ(s.height, 490);
     EXPECT_EQ(s.windowState, 0);
     EXPECT_EQ(s.columnWidths, (std::array<int, 5>{20, 100, 250, 100, 100}));
-    EXPECT_EQ(s.intervalText, "15");
-    EXPECT_TRUE(s.soundOn);
-    EXPECT_TRUE(s.autoScanOn);
-    EXPECT_EQ(s.soundFile, "chimes.wav");
+    EXPECT_EQ(s.options.intervalText, "15");
+    EXPECT_TRUE(s.options.soundOn);
+    EXPECT_TRUE(s.options.autoScanOn);
+    EXPECT_EQ(s.options.soundFile, "chimes.wav");
 }
 
 TEST_F(Settings, IntegerAndBooleanReadingRules) {
@@ -63,10 +63,10 @@ TEST_F(Settings, IntegerAndBooleanReadingRules) {
     EXPECT_EQ(s.width, 610);
     EXPECT_EQ(s.height, 690);
     EXPECT_EQ(s.left, 0);
-    EXPECT_FALSE(s.soundOn);
-    EXPECT_TRUE(s.autoScanOn);
-    EXPECT_EQ(s.soundFile, "");  // present and empty: no default
-    EXPECT_EQ(s.intervalText, "015");
+    EXPECT_FALSE(s.options.soundOn);
+    EXPECT_TRUE(s.options.autoScanOn);
+    EXPECT_EQ(s.options.soundFile, "");  // present and empty: no default
+    EXPECT_EQ(s.options.intervalText, "015");
 }
 
 TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
@@ -74,32 +74,31 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     s.left = 5;
     s.windowState = 2;
     s.columnWidths[2] = 300;
-    s.soundFile = QStringLiteral("/home/u/音/ベル.wav");
+    s.options.soundFile = QStringLiteral("/home/u/音/ベル.wav");
     ASSERT_TRUE(File().Save(s));
     EXPECT_EQ(ReadFileBytes(dir.Path("pingrove.INI")),
               "[Form]\nLeft=5\nTop=0\nWidth=610\nHeight=490\nWindowState=2\nLCWidth0=20\n"
               "LCWidth1=100\nLCWidth2=300\nLCWidth3=100\nLCWidth4=100\nMIN=15\nCBX1=1\nCBX2=1\n"
               "DF=/home/u/音/ベル.wav\n");
-    EXPECT_EQ(File().Load().soundFile, s.soundFile);
+    EXPECT_EQ(File().Load().options.soundFile, s.options.soundFile);
 
     // Every key apart from every other: a value written under another key's name reads back wrong.
-    WindowSettings all{
-        1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, QStringLiteral("42"), false, true, QStringLiteral("d.wav")};
+    WindowSettings all{1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, {false, true, "42", "d.wav"}};
     ASSERT_TRUE(File().Save(all));
     WindowSettings back = File().Load();
     EXPECT_EQ((std::array{back.left, back.top, back.width, back.height, back.windowState}),
               (std::array{1, 2, 3, 4, 1}));
     EXPECT_EQ(back.columnWidths, all.columnWidths);
-    EXPECT_EQ(back.intervalText, "42");
-    EXPECT_FALSE(back.soundOn);
-    EXPECT_TRUE(back.autoScanOn);
-    all.soundOn = true;
-    all.autoScanOn = false;  // and the other way round
+    EXPECT_EQ(back.options.intervalText, "42");
+    EXPECT_FALSE(back.options.soundOn);
+    EXPECT_TRUE(back.options.autoScanOn);
+    all.options.soundOn = true;
+    all.options.autoScanOn = false;  // and the other way round
     ASSERT_TRUE(File().Save(all));
     back = File().Load();
-    EXPECT_TRUE(back.soundOn);
-    EXPECT_FALSE(back.autoScanOn);
-    EXPECT_EQ(back.soundFile, "d.wav");
+    EXPECT_TRUE(back.options.soundOn);
+    EXPECT_FALSE(back.options.autoScanOn);
+    EXPECT_EQ(back.options.soundFile, "d.wav");
 
     WriteFileBytes(dir.Path("pingrove.INI"), "[Mine]\nA=1\n[Form]\nExtra=x\nTop=9\n");
     ASSERT_TRUE(File().Save(s));
