@@ -19,7 +19,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     panel->setGeometry(8, 8, 225, 137);
     auto* icon = new QLabel(panel);
     icon->setObjectName("ProgramIcon");
-    icon->setPixmap(images::ProgramIcon().pixmap(48, 48));
+    icon->setPixmap(images::programIcon().pixmap(48, 48));
     icon->setGeometry(12, 12, 48, 48);
     auto* product = new QLabel(QStringLiteral("ピングローブ"), panel);
     product->setObjectName("ProductName");

@@ -30,23 +30,23 @@ QIcon Svg(const QString& name) {
 
 namespace images {
 
-QVector<QIcon> ImageList1() {
+QVector<QIcon> rowStateIcons() {
     return {Svg("list_unprobed"), Svg("list_offline"), Svg("list_online"), Svg("list_probing")};
 }
-QVector<QIcon> ImageList2() {
+QVector<QIcon> trayFramesFor98() {
     return {Svg("tray_face"), Svg("tray_blank")};
 }
-QVector<QIcon> ImageList3() {
+QVector<QIcon> trayFrames() {
     return {Svg("tray_face")};
 }
-QVector<QIcon> ImageList4() {
+QVector<QIcon> menuPictures() {
     return {Svg("menu_select_scan"), Svg("menu_all_scan"), Svg("menu_add"), Svg("menu_update"),
             Svg("menu_delete")};
 }
-QIcon StopGlyph() {
+QIcon stopGlyph() {
     return Svg("stop");
 }
-QIcon ProgramIcon() {
+QIcon programIcon() {
     return Svg("pingrove");
 }
 

@@ -35,13 +35,13 @@ const QString kCaption = QString::fromUtf8(kProductName);
 MainWindow::MainWindow(Services& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
-      trayFramesFor98_(images::ImageList2()),
-      trayFrames_(images::ImageList3()),
-      tray_(services.notificationArea, images::ProgramIcon(), this, this),
+      trayFramesFor98_(images::trayFramesFor98()),
+      trayFrames_(images::trayFrames()),
+      tray_(services.notificationArea, images::programIcon(), this, this),
       countdown_(new AutoScanCountdown(this)),
       scans_(new ScanRunner(services.echo, services.pump, this)),
       targetList_(services.targetListPath) {
-    m_ui.setupUi(this, images::ImageList4());
+    m_ui.setupUi(this, images::menuPictures());
     lock_ = std::make_unique<ScanLock>(
         m_ui.lockableButtons(), [this](bool unlocked) { setMenusUnlocked(unlocked); },
         countdown_->timer());
@@ -56,17 +56,17 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
                           },
                           [this] { saveFiles(); }, [this] { return savedNote(); }});
     tray_.setObjectName("TrayIcon1");
-    tray_.PopupMenu = m_ui.trayMenu;
-    tray_.Hide = true;
-    tray_.RestoreOn = imLeftClickUp;
-    tray_.PopupMenuOn = imRightClickUp;
-    tray_.OnRestore = [this] { onTrayRestore(); };
+    tray_.setMenu(m_ui.trayMenu);
+    tray_.setHideSetting(true);
+    tray_.setRestoreOn(TrayMouse::LeftClickUp);
+    tray_.setMenuOn(TrayMouse::RightClickUp);
+    connect(&tray_, &TrayIcon::restored, this, &MainWindow::onTrayRestore);
     connectCommands();
 
     loaded_ = services_.settingsFile.Load();
     applySettings(loaded_);
     osFamily_ = OsFamilyFromPlatformId(services_.platformId);
-    tray_.SetIcons(osFamily_ == "98" ? &trayFramesFor98_ : &trayFrames_);
+    tray_.setFrames(osFamily_ == "98" ? &trayFramesFor98_ : &trayFrames_);
 }
 
 MainWindow::~MainWindow() = default;
@@ -79,7 +79,7 @@ void MainWindow::connectCommands() {
     connect(m_ui.stopButton, &QToolButton::clicked, this, &MainWindow::requestStop);
     connect(m_ui.exitItem, &QAction::triggered, this, &QWidget::close);
     connect(m_ui.trayExit, &QAction::triggered, this, &QWidget::close);
-    connect(m_ui.trayRestore, &QAction::triggered, &tray_, &TrayIcon::Restore);
+    connect(m_ui.trayRestore, &QAction::triggered, &tray_, &TrayIcon::restore);
     connect(m_ui.settingsItem, &QAction::triggered, this, &MainWindow::openSettings);
     connect(m_ui.aboutItem, &QAction::triggered, this, &MainWindow::showAbout);
     connect(m_ui.listMenu, &QMenu::aboutToShow, this, &MainWindow::onContextMenu);
@@ -150,7 +150,7 @@ void MainWindow::loadTargets() {
     setPanel(Panel::Sound, texts::Sound(options_.soundOn));
     countdown_->restart(options_.intervalMinutes());
     applyAutoScan();
-    tray_.SetHint(texts::HintNoOnline());
+    tray_.setHint(texts::HintNoOnline());
     itemSelected_ = false;
 }
 
@@ -202,7 +202,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
-    if (tray_.Visible()) tray_.SessionEnding();
+    if (tray_.isVisible()) tray_.sessionEnding();
     e->accept();
     emit closed();
 }
@@ -211,7 +211,7 @@ bool MainWindow::endSession(bool mayAsk) {
     if (mayAsk) {
         if (close()) return true;
         // The session's notice took the tray icon away: a window left in the tray comes back.
-        if (isHidden()) tray_.Restore();
+        if (isHidden()) tray_.restore();
         return false;
     }
     closeQuery_->closeUnasked();
@@ -235,9 +235,9 @@ void MainWindow::moveEvent(QMoveEvent* e) {
 
 void MainWindow::onMinimized(bool wasMaximized) {
     // Without any notification area the window minimises to the task bar, as with auto scan off.
-    if (options_.autoScanOn && tray_.AreaExists()) {
+    if (options_.autoScanOn && tray_.areaExists()) {
         try {
-            tray_.SetVisible(true);
+            tray_.setVisible(true);
         } catch (const EOutOfResources& ex) {
             // The minimise does not go ahead without its icon. The window system may report the
             // same minimise twice; the user hears of it once.
@@ -250,11 +250,11 @@ void MainWindow::onMinimized(bool wasMaximized) {
         }
         trayPlace_ = NormalPlace(*this, frameOffset_);
     }
-    tray_.WindowMinimized(wasMaximized);
+    tray_.windowMinimized(wasMaximized);
 }
 
 void MainWindow::onTrayRestore() {
-    if (options_.autoScanOn) tray_.SetVisible(false);
+    if (options_.autoScanOn) tray_.setVisible(false);
 }
 
 void MainWindow::showAbout() {

@@ -16,7 +16,8 @@
 //   IntervalText, SoundFile: options_ (an Options: CBX1, CBX2, MIN, DF)
 //   OsFamily osFamily_   OnlineFound, StopRequested, AllScanRunning: ScanRunner
 //   MxICMP1 ScanRunner::probe() (an EchoProbe)   TPingThread PingWorker   TrayIcon1 tray_
-//   ImageList1: the list's pictures; ImageList2/3: the tray frames; ImageList4: MenuPicture
+//   ImageList1 images::rowStateIcons   ImageList2/3 images::trayFramesFor98/trayFrames
+//   ImageList4 images::menuPictures
 // Controls keep their design names as object names (see MainWindowUi).
 #include <QElapsedTimer>
 #include <QIcon>

@@ -104,7 +104,7 @@ std::array<QToolButton*, 5> MainWindowUi::lockableButtons() const {
 void MainWindowUi::setupUi(QMainWindow* w, const QVector<QIcon>& pictures) {
     w->setObjectName("Form1");
     w->setWindowTitle(QString::fromUtf8(kProgramCaption));
-    w->setWindowIcon(images::ProgramIcon());
+    w->setWindowIcon(images::programIcon());
     addTarget = Command(w, "Action1", QStringLiteral("偵察先の追加"));
     updateTarget = Command(w, "Action2", QStringLiteral("偵察先の更新"));
     deleteTarget = Command(w, "Action3", QStringLiteral("偵察先の削除"));
@@ -174,7 +174,7 @@ void MainWindowUi::setupUi(QMainWindow* w, const QVector<QIcon>& pictures) {
     allScanButton = Button(toolBar, "SpeedButton1", picture(MenuPicture::AllScan), allScan,
                            QStringLiteral("全偵察"));
     stopButton =
-        Button(toolBar, "SpeedButton6", images::StopGlyph(), nullptr, QStringLiteral("偵察の停止"));
+        Button(toolBar, "SpeedButton6", images::stopGlyph(), nullptr, QStringLiteral("偵察の停止"));
     auto* gap = new QWidget(toolBar);
     gap->setObjectName("ToolButton3");
     gap->setFixedWidth(8);

@@ -152,7 +152,7 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
     QTranslator qtTexts;
     if (LoadQtTexts(qtTexts, QLocale(), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTexts);
-    app.setWindowIcon(images::ProgramIcon());
+    app.setWindowIcon(images::programIcon());
 
     const QString exeDir = QCoreApplication::applicationDirPath();
     // The chime lies beside the executable in the build tree and in share/pingrove/sounds when

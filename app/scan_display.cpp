@@ -30,9 +30,9 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
     connect(&scans, &ScanRunner::replied, this, &ScanDisplay::replied);
     connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
         if (onlineFound) return;
-        tray_.SetAnimate(false);
-        tray_.SetIconIndex(0);
-        tray_.SetHint(texts::HintNoOnline());
+        tray_.setAnimating(false);
+        tray_.setIconIndex(0);
+        tray_.setHint(texts::HintNoOnline());
     });
 }
 
@@ -66,9 +66,9 @@ void ScanDisplay::replied(int status, const QString& ip, const QString& address)
         TargetRow(counted).raiseOnlineCount();
     log_.appendPlainText(texts::LogLine(QDateTime::currentDateTime(), QLocale(), ip));
     if (const QString file = soundToPlay_(); !file.isNull()) sound_.PlayAsyncNoStop(file);
-    tray_.NotifyOnline();
-    if (!tray_.Animate()) {
-        tray_.SetAnimate(true);
-        tray_.SetHint(texts::HintOnline());
+    tray_.notifyOnline();
+    if (!tray_.isAnimating()) {
+        tray_.setAnimating(true);
+        tray_.setHint(texts::HintOnline());
     }
 }

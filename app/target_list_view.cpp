@@ -43,7 +43,7 @@ public:
 }  // namespace
 
 TargetListView::TargetListView(QWidget* parent)
-    : QTreeWidget(parent), imageList1_(images::ImageList1()) {
+    : QTreeWidget(parent), stateIcons_(images::rowStateIcons()) {
     setObjectName("ListView1");
     setColumnCount(5);
     setHeaderLabels({QStringLiteral("！"), QStringLiteral("偵察先ＩＰアドレス"),
@@ -131,7 +131,7 @@ void TargetListView::RaiseCount(QTreeWidgetItem* row, int k) {
 
 void TargetListView::SetImage(QTreeWidgetItem* row, int index) {
     row->setData(0, kImageRole, index);
-    row->setIcon(0, index >= 0 && index < imageList1_.size() ? imageList1_[index] : QIcon());
+    row->setIcon(0, index >= 0 && index < stateIcons_.size() ? stateIcons_[index] : QIcon());
     // What the icon shows, for a screen reader.
     static const QString kStates[] = {QString(), QStringLiteral("オフライン"),
                                       QStringLiteral("オンライン"), QStringLiteral("偵察中")};

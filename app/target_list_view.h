@@ -59,7 +59,7 @@ public:
     void SortRows(int column, bool descending);
     int SortKeyColumn() const { return sortKeyColumn_; }
 
-    const QVector<QIcon>& ImageList1() const { return imageList1_; }
+    const QVector<QIcon>& stateIcons() const { return stateIcons_; }
 
 signals:
     // A row gained (true) or lost (false) its selection; losses are reported first.
@@ -69,6 +69,6 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
 
 private:
-    QVector<QIcon> imageList1_;
+    QVector<QIcon> stateIcons_;
     int sortKeyColumn_ = 0;
 };

@@ -15,12 +15,12 @@ TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObj
     blank.fill(Qt::transparent);
     blankIcon_ = QIcon(blank);
     frameTimer_.setInterval(animateInterval_);
-    connect(&frameTimer_, &QTimer::timeout, this, &TrayIcon::FrameTick);
-    area_.onClick = [this](INotificationArea::Click c) { HandleClick(c); };
-    area_.onGone = [this] { AreaGone(); };
+    connect(&frameTimer_, &QTimer::timeout, this, &TrayIcon::nextFrame);
+    area_.onClick = [this](INotificationArea::Click c) { handleClick(c); };
+    area_.onGone = [this] { areaGone(); };
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this, [this] { SessionEnding(); });
-        connect(app, &QCoreApplication::aboutToQuit, this, [this] { SessionEnding(); });
+        connect(app, &QGuiApplication::commitDataRequest, this, [this] { sessionEnding(); });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { sessionEnding(); });
     }
 }
 
@@ -30,12 +30,12 @@ TrayIcon::~TrayIcon() {
     if (visible_) area_.Remove();
 }
 
-void TrayIcon::SetVisible(bool v) {
+void TrayIcon::setVisible(bool v) {
     visible_ = v;
     if (v) {
-        area_.SetIcon(PictureIcon());
+        area_.SetIcon(pictureIcon());
         area_.SetToolTip(toolTip_);
-        area_.SetMenu(PopupMenu);
+        area_.SetMenu(menu_);
         sentPicture_ = picture_;
         if (!area_.Add()) throw EOutOfResources("Cannot Create System Shell Notification Icon");
     } else if (!area_.Remove()) {
@@ -43,14 +43,14 @@ void TrayIcon::SetVisible(bool v) {
     }
 }
 
-void TrayIcon::SetHint(const QString& t) {
+void TrayIcon::setHint(const QString& t) {
     if (t == hint_ || cp932::ByteLength(t) >= 64) return;
     hint_ = t;
     toolTip_ = t;
     if (visible_) area_.SetToolTip(toolTip_);
 }
 
-void TrayIcon::SetAnimate(bool v) {
+void TrayIcon::setAnimating(bool v) {
     if (!icons_) return;
     animate_ = v;
     if (v) {
@@ -60,36 +60,36 @@ void TrayIcon::SetAnimate(bool v) {
     }
 }
 
-void TrayIcon::SetAnimateInterval(int ms) {
+void TrayIcon::setAnimateInterval(int ms) {
     animateInterval_ = ms;
     frameTimer_.setInterval(ms);
 }
 
-void TrayIcon::SetIconIndex(int i) {
+void TrayIcon::setIconIndex(int i) {
     iconIndex_ = i;
     picture_ = (icons_ && i >= 0 && i < icons_->size()) ? i : -2;
-    Update();
+    update();
 }
 
-void TrayIcon::FrameTick() {
+void TrayIcon::nextFrame() {
     const int n = icons_ ? static_cast<int>(icons_->size()) : 0;
-    SetIconIndex(iconIndex_ < n ? iconIndex_ + 1 : 0);
+    setIconIndex(iconIndex_ < n ? iconIndex_ + 1 : 0);
 }
 
-QIcon TrayIcon::PictureIcon() const {
+QIcon TrayIcon::pictureIcon() const {
     if (picture_ == -1) return appIcon_;
     if (picture_ < 0) return blankIcon_;
     return (*icons_)[picture_];
 }
 
-void TrayIcon::Update() {
+void TrayIcon::update() {
     // Hosts of the StatusNotifierItem protocol redraw on every new picture: send only changes.
     if (!visible_ || sentPicture_ == picture_) return;
-    area_.SetIcon(PictureIcon());
+    area_.SetIcon(pictureIcon());
     sentPicture_ = picture_;
 }
 
-void TrayIcon::Restore() {
+void TrayIcon::restore() {
     if (window_) {
         if (restoreMaximized_) {
             window_->showMaximized();
@@ -99,45 +99,45 @@ void TrayIcon::Restore() {
         window_->raise();
         window_->activateWindow();
     }
-    if (OnRestore) OnRestore();
+    emit restored();
 }
 
-void TrayIcon::Minimize() {
+void TrayIcon::minimize() {
     // Hiding the window takes its task bar entry away too.
     if (window_) window_->hide();
-    if (OnMinimize) OnMinimize();
+    emit minimized();
 }
 
-void TrayIcon::WindowMinimized(bool wasMaximized) {
+void TrayIcon::windowMinimized(bool wasMaximized) {
     if (!visible_) return;
     restoreMaximized_ = wasMaximized || (window_ && window_->windowState() & Qt::WindowMaximized);
     // Let the window finish its own state change before it is hidden.
     QTimer::singleShot(0, this, [this] {
-        if (visible_ && window_ && window_->isMinimized()) Minimize();
+        if (visible_ && window_ && window_->isMinimized()) minimize();
     });
 }
 
-void TrayIcon::ShowMenu() {
-    if (!PopupMenu) return;
+void TrayIcon::showMenu() {
+    if (!menu_) return;
     if (QWidget* active = QApplication::activeWindow()) active->activateWindow();
-    PopupMenu->popup(QCursor::pos());
+    menu_->popup(QCursor::pos());
 }
 
-void TrayIcon::HandleClick(INotificationArea::Click click) {
-    TrayIconMessage m = click == INotificationArea::Click::LeftUp    ? imLeftClickUp
-                        : click == INotificationArea::Click::RightUp ? imRightClickUp
-                                                                     : imNone;
-    if (m == imNone) return;
-    if (RestoreOn == m) Restore();
-    if (PopupMenuOn == m) ShowMenu();
+void TrayIcon::handleClick(INotificationArea::Click click) {
+    const TrayMouse m = click == INotificationArea::Click::LeftUp    ? TrayMouse::LeftClickUp
+                        : click == INotificationArea::Click::RightUp ? TrayMouse::RightClickUp
+                                                                     : TrayMouse::None;
+    if (m == TrayMouse::None) return;
+    if (restoreOn_ == m) restore();
+    if (menuOn_ == m) showMenu();
 }
 
-void TrayIcon::SessionEnding() {
+void TrayIcon::sessionEnding() {
     if (visible_) area_.Remove();
     visible_ = false;
 }
 
-void TrayIcon::AreaGone() {
+void TrayIcon::areaGone() {
     if (!visible_) return;
     visible_ = false;
     if (!window_ || !window_->isHidden()) return;
@@ -159,6 +159,6 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void TrayIcon::NotifyOnline() {
+void TrayIcon::notifyOnline() {
     if (!visible_ && window_ && window_->isMinimized()) QApplication::alert(window_);
 }

@@ -1,13 +1,20 @@
 #pragma once
 // TrayIcon shows one icon in the notification area while the main window is minimised there: a
-// tooltip (Hint), an animation through the frames of its picture list plus one frame without a
-// picture, a restore on one mouse release and a menu on another.
+// tooltip (its hint), an animation through the frames of its picture list plus one frame without
+// a picture, a restore on one mouse release and a menu on another.
+//
+// Where the design's names are found:
+//   TTrayIcon TrayIcon   Visible isVisible/setVisible   Hint hint/setHint
+//   Animate isAnimating/setAnimating   IconIndex iconIndex/setIconIndex   Icons frames/setFrames
+//   AnimateInterval animateInterval   PopupMenu setMenu   RestoreOn setRestoreOn
+//   PopupMenuOn setMenuOn   Hide setHideSetting   OnRestore restored()   OnMinimize minimized()
+//   Restore restore   Minimize minimize   ShowMenu showMenu   TTrayIconMessage TrayMouse (im*
+//   values)
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <QVector>
-#include <functional>
 #include <stdexcept>
 
 #include "platform/notification_area.h"
@@ -20,78 +27,89 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum TrayIconMessage {
-    imClick,
-    imDoubleClick,
-    imMouseDown,
-    imMouseUp,
-    imLeftClickUp,
-    imLeftDoubleClick,
-    imRightClickUp,
-    imRightDoubleClick,
-    imNone
+// The mouse events a restore or the menu can be bound to, in the design's order (im… there).
+enum class TrayMouse {
+    Click,
+    DoubleClick,
+    MouseDown,
+    MouseUp,
+    LeftClickUp,
+    LeftDoubleClick,
+    RightClickUp,
+    RightDoubleClick,
+    None
 };
 
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
-    // `window` is the window that Minimize hides and Restore brings back.
+    // `window` is the window that minimize() hides and restore() brings back.
     TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent = nullptr);
     ~TrayIcon() override;
 
-    bool Visible() const { return visible_; }
+    bool isVisible() const { return visible_; }
     // Raises EOutOfResources when the notification area refuses the icon or its removal.
-    void SetVisible(bool v);
-    const QString& Hint() const { return hint_; }
+    void setVisible(bool v);
+    const QString& hint() const { return hint_; }
     // Taken only when it differs and is shorter than 64 bytes in code page 932.
-    void SetHint(const QString& t);
-    bool Animate() const { return animate_; }
-    void SetAnimate(bool v);
-    int IconIndex() const { return iconIndex_; }
-    void SetIconIndex(int i);
-    void SetIcons(const QVector<QIcon>* icons) { icons_ = icons; }
-    const QVector<QIcon>* Icons() const { return icons_; }
-    int AnimateInterval() const { return animateInterval_; }
-    void SetAnimateInterval(int ms);
+    void setHint(const QString& t);
+    bool isAnimating() const { return animate_; }
+    void setAnimating(bool v);
+    int iconIndex() const { return iconIndex_; }
+    void setIconIndex(int i);
+    void setFrames(const QVector<QIcon>* icons) { icons_ = icons; }
+    const QVector<QIcon>* frames() const { return icons_; }
+    int animateInterval() const { return animateInterval_; }
+    void setAnimateInterval(int ms);
 
-    void Restore();
-    void Minimize();
-    void ShowMenu();
+    void restore();
+    void minimize();
+    void showMenu();
     // The window reports that it was minimised (from the maximised state or not); while the icon is
     // shown this hides it, and Restore brings it back in that state.
-    void WindowMinimized(bool wasMaximized = false);
+    void windowMinimized(bool wasMaximized = false);
     // A mouse release (or another click) on the icon.
-    void HandleClick(INotificationArea::Click click);
+    void handleClick(INotificationArea::Click click);
     // One step of the animation.
-    void FrameTick();
+    void nextFrame();
     // Whether the desktop has a notification area to minimise into.
-    bool AreaExists() { return area_.Exists(); }
+    bool areaExists() { return area_.Exists(); }
     // A target answered: a window minimised to the task bar (no notification area) asks for
     // attention there, in the place of the icon's animation.
-    void NotifyOnline();
+    void notifyOnline();
     // The session is ending: take the icon away.
-    void SessionEnding();
+    void sessionEnding();
 
     // The picture currently on show: -1 the application's icon, -2 no picture, else a frame.
-    int ShownPicture() const { return picture_; }
-    const QString& ToolTip() const { return toolTip_; }
+    int shownPicture() const { return picture_; }
+    const QString& toolTip() const { return toolTip_; }
 
-    QMenu* PopupMenu = nullptr;
-    TrayIconMessage RestoreOn = imDoubleClick;
-    TrayIconMessage PopupMenuOn = imNone;
-    bool Hide = false;
-    std::function<void()> OnRestore;
-    std::function<void()> OnMinimize;
+    // The icon's menu, the mouse events that restore the window and open the menu.
+    void setMenu(QMenu* menu) { menu_ = menu; }
+    void setRestoreOn(TrayMouse m) { restoreOn_ = m; }
+    TrayMouse restoreOn() const { return restoreOn_; }
+    void setMenuOn(TrayMouse m) { menuOn_ = m; }
+    TrayMouse menuOn() const { return menuOn_; }
+    // Stored and changes nothing: the task bar entry is hidden whenever the window is in the tray.
+    void setHideSetting(bool hide) { hideSetting_ = hide; }
+
+signals:
+    void restored();   // after every restore
+    void minimized();  // after every minimise into the tray
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QMenu* menu_ = nullptr;
+    TrayMouse restoreOn_ = TrayMouse::DoubleClick;
+    TrayMouse menuOn_ = TrayMouse::None;
+    bool hideSetting_ = false;
     bool restoreMaximized_ = false;
-    void Update();
+    void update();
     // The notification area went away while the icon was in it: the window must not stay lost.
-    void AreaGone();
-    QIcon PictureIcon() const;
+    void areaGone();
+    QIcon pictureIcon() const;
 
     INotificationArea& area_;
     QIcon appIcon_;

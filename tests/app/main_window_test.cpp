@@ -76,11 +76,11 @@ TEST_F(Window, StartShowsTheDesignedWindow) {
     EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-オン(15分毎)"));
     EXPECT_EQ(Panel(3), QStringLiteral("次回自動偵察まで　15分0秒"));
     EXPECT_TRUE(Timer()->isActive());
-    EXPECT_EQ(Tray()->Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
+    EXPECT_EQ(Tray()->hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
     EXPECT_EQ(form->osFamily(), "NT");
-    ASSERT_NE(Tray()->Icons(), nullptr);
-    EXPECT_EQ(Tray()->Icons()->size(), 1);  // the "NT" family's frames: the face alone
-    EXPECT_FALSE(Tray()->Visible());
+    ASSERT_NE(Tray()->frames(), nullptr);
+    EXPECT_EQ(Tray()->frames()->size(), 1);  // the "NT" family's frames: the face alone
+    EXPECT_FALSE(Tray()->isVisible());
     EXPECT_EQ(Scans()->probe().timeoutMs, 1000);
     EXPECT_EQ(Scans()->probe().attempts, 1);
 }

@@ -43,8 +43,8 @@ TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
     EXPECT_TRUE(log[1].endsWith(QStringLiteral("｜10.0.0.3")));
     EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.3）オンライン"));
     EXPECT_EQ(sound.played, (QStringList{"chimes.wav", "chimes.wav"}));
-    EXPECT_TRUE(Tray()->Animate());
-    EXPECT_EQ(Tray()->Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインあり"));
+    EXPECT_TRUE(Tray()->isAnimating());
+    EXPECT_EQ(Tray()->hint(), QStringLiteral("ピングローブ\n自動偵察オンラインあり"));
     EXPECT_TRUE(Scans()->onlineFound());
     EXPECT_FALSE(Scans()->allScanRunning());
     EXPECT_EQ(List()->SelectedRow(), Row(2));  // the last probed row stays selected
@@ -55,23 +55,23 @@ TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
 
 TEST_F(Scan, OfflinePanelAndTrayResetWhenNobodyAnswers) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.2\";\"\"\r\n");
-    Tray()->SetAnimate(true);
-    Tray()->SetHint(texts::HintOnline());
+    Tray()->setAnimating(true);
+    Tray()->setHint(texts::HintOnline());
     form->runAllScan();
     EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.2）オフライン"));
-    EXPECT_FALSE(Tray()->Animate());
-    EXPECT_EQ(Tray()->IconIndex(), 0);
-    EXPECT_EQ(Tray()->Hint(), texts::HintNoOnline());
+    EXPECT_FALSE(Tray()->isAnimating());
+    EXPECT_EQ(Tray()->iconIndex(), 0);
+    EXPECT_EQ(Tray()->hint(), texts::HintNoOnline());
     EXPECT_TRUE(LogLines(*form).isEmpty());
     EXPECT_TRUE(sound.played.isEmpty());
 }
 
 TEST_F(Scan, EmptyListProbesNothingAndResetsTheTray) {
     Start();
-    Tray()->SetAnimate(true);
+    Tray()->setAnimating(true);
     form->runAllScan();
     EXPECT_EQ(echo.sends, 0);
-    EXPECT_FALSE(Tray()->Animate());
+    EXPECT_FALSE(Tray()->isAnimating());
     EXPECT_TRUE(Child<QToolButton>("SpeedButton1")->isEnabled());
 }
 
@@ -157,16 +157,16 @@ TEST_F(Scan, SoundOffStillLogsAndAnimates) {
     form->runAllScan();
     EXPECT_TRUE(sound.played.isEmpty());
     EXPECT_EQ(LogLines(*form).size(), 2);
-    EXPECT_TRUE(Tray()->Animate());
+    EXPECT_TRUE(Tray()->isAnimating());
 }
 
 TEST_F(Scan, HintIsSetOnlyByTheFirstOnlineReply) {
     Start(kList);
     form->runAllScan();
-    EXPECT_EQ(Tray()->Hint(), texts::HintOnline());
-    Tray()->SetHint(QStringLiteral("marker"));
+    EXPECT_EQ(Tray()->hint(), texts::HintOnline());
+    Tray()->setHint(QStringLiteral("marker"));
     form->runAllScan();  // animating already: the hint is left alone
-    EXPECT_EQ(Tray()->Hint(), QStringLiteral("marker"));
+    EXPECT_EQ(Tray()->hint(), QStringLiteral("marker"));
 }
 
 class ThrowingSound : public FakeSound {

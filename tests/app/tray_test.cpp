@@ -13,19 +13,19 @@ namespace {
 
 TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
     Start();
-    Tray()->SetAnimate(true);  // started before minimising: still running afterwards
+    Tray()->setAnimating(true);  // started before minimising: still running afterwards
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
     EXPECT_TRUE(tray.shown);
     EXPECT_EQ(tray.toolTip, QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
-    EXPECT_TRUE(Tray()->Animate());
+    EXPECT_TRUE(Tray()->isAnimating());
     tray.onClick(INotificationArea::Click::Other);  // presses and double clicks do nothing
     EXPECT_FALSE(form->isVisible());
     tray.onClick(INotificationArea::Click::LeftUp);
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(form->isMinimized());
     EXPECT_FALSE(tray.shown);
-    EXPECT_FALSE(Tray()->Visible());
+    EXPECT_FALSE(Tray()->isVisible());
 
     form->showMinimized();  // and through the tray menu's 元に戻す
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));

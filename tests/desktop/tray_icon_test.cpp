@@ -27,107 +27,107 @@ protected:
 };
 
 TEST_F(Tray, DefaultsAndTheApplicationIcon) {
-    EXPECT_FALSE(tray.Visible());
-    EXPECT_EQ(tray.RestoreOn, imDoubleClick);
-    EXPECT_EQ(tray.PopupMenuOn, imNone);
-    EXPECT_EQ(tray.IconIndex(), 0);
-    EXPECT_EQ(tray.AnimateInterval(), 1000);
-    EXPECT_EQ(tray.ShownPicture(), -1);
-    tray.SetAnimate(true);  // no picture list yet: ignored
-    EXPECT_FALSE(tray.Animate());
-    tray.SetIcons(&face);
-    EXPECT_EQ(tray.ShownPicture(), -1);  // setting the list does not change the picture
+    EXPECT_FALSE(tray.isVisible());
+    EXPECT_EQ(tray.restoreOn(), TrayMouse::DoubleClick);
+    EXPECT_EQ(tray.menuOn(), TrayMouse::None);
+    EXPECT_EQ(tray.iconIndex(), 0);
+    EXPECT_EQ(tray.animateInterval(), 1000);
+    EXPECT_EQ(tray.shownPicture(), -1);
+    tray.setAnimating(true);  // no picture list yet: ignored
+    EXPECT_FALSE(tray.isAnimating());
+    tray.setFrames(&face);
+    EXPECT_EQ(tray.shownPicture(), -1);  // setting the list does not change the picture
 }
 
 TEST_F(Tray, FramesCycleThroughTheListAndOneEmptyFrame) {
-    tray.SetIcons(&face);
-    tray.SetAnimate(true);
+    tray.setFrames(&face);
+    tray.setAnimating(true);
     std::vector<int> seen;
     for (int i = 0; i < 4; ++i) {
-        tray.FrameTick();
-        seen.push_back(tray.ShownPicture());
+        tray.nextFrame();
+        seen.push_back(tray.shownPicture());
     }
     EXPECT_EQ(seen, (std::vector<int>{-2, 0, -2, 0}));  // face, no picture, face...
-    tray.SetIcons(&faceAndBlank);
-    tray.SetIconIndex(0);
+    tray.setFrames(&faceAndBlank);
+    tray.setIconIndex(0);
     seen.clear();
     for (int i = 0; i < 3; ++i) {
-        tray.FrameTick();
-        seen.push_back(tray.ShownPicture());
+        tray.nextFrame();
+        seen.push_back(tray.shownPicture());
     }
     EXPECT_EQ(seen, (std::vector<int>{1, -2, 0}));
-    tray.SetIconIndex(7);
-    EXPECT_EQ(tray.ShownPicture(), -2);
+    tray.setIconIndex(7);
+    EXPECT_EQ(tray.shownPicture(), -2);
 
     // The frames run on their timer, and stopping the animation stops them where they are.
-    tray.SetAnimateInterval(5);
-    tray.SetAnimate(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return tray.ShownPicture() != -2; }, 5000))
+    tray.setAnimateInterval(5);
+    tray.setAnimating(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tray.shownPicture() != -2; }, 5000))
         << "no frame came";
-    tray.SetAnimate(false);
-    const int stopped = tray.IconIndex();
+    tray.setAnimating(false);
+    const int stopped = tray.iconIndex();
     bool still = true;
     for (int i = 0; i < 8; ++i) {
         QTest::qWait(5);
-        still = still && tray.IconIndex() == stopped;
+        still = still && tray.iconIndex() == stopped;
     }
     EXPECT_TRUE(still) << "frames went on after the animation stopped";
 }
 
 TEST_F(Tray, HintOnlyWhenNewAndShorterThan64Bytes) {
-    tray.SetHint(QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
-    EXPECT_EQ(tray.Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
-    tray.SetHint(QString(32, QChar(0x3042)));  // 64 bytes in code page 932
-    EXPECT_EQ(tray.Hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
-    tray.SetHint(QString(63, 'a'));
-    EXPECT_EQ(tray.Hint(), QString(63, 'a'));
+    tray.setHint(QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
+    EXPECT_EQ(tray.hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
+    tray.setHint(QString(32, QChar(0x3042)));  // 64 bytes in code page 932
+    EXPECT_EQ(tray.hint(), QStringLiteral("ピングローブ\n自動偵察オンラインなし"));
+    tray.setHint(QString(63, 'a'));
+    EXPECT_EQ(tray.hint(), QString(63, 'a'));
 }
 
 TEST_F(Tray, VisibleShowsCurrentStateAndSendsOnlyChangedFrames) {
-    tray.SetIcons(&face);
-    tray.SetHint("hint");
-    tray.SetAnimate(true);
-    tray.FrameTick();  // frames advance while hidden
+    tray.setFrames(&face);
+    tray.setHint("hint");
+    tray.setAnimating(true);
+    tray.nextFrame();  // frames advance while hidden
     EXPECT_EQ(area.iconChanges, 0);
-    tray.SetVisible(true);
+    tray.setVisible(true);
     EXPECT_TRUE(area.shown);
     EXPECT_EQ(area.toolTip, "hint");
-    tray.SetHint("online");  // while in the notification area, at once
+    tray.setHint("online");  // while in the notification area, at once
     EXPECT_EQ(area.toolTip, "online");
     int changes = area.iconChanges;
-    tray.SetIconIndex(tray.IconIndex());  // same frame: nothing re-sent
+    tray.setIconIndex(tray.iconIndex());  // same frame: nothing re-sent
     EXPECT_EQ(area.iconChanges, changes);
-    tray.FrameTick();
+    tray.nextFrame();
     EXPECT_EQ(area.iconChanges, changes + 1);
-    tray.SetVisible(false);
+    tray.setVisible(false);
     EXPECT_FALSE(area.shown);
-    EXPECT_TRUE(tray.Animate());  // survives hiding
+    EXPECT_TRUE(tray.isAnimating());  // survives hiding
 }
 
 TEST_F(Tray, RefusedIconRaisesAndKeepsTheNewValue) {
     area.accepts = false;
     try {
-        tray.SetVisible(true);
+        tray.setVisible(true);
         FAIL();
     } catch (const EOutOfResources& e) {
         EXPECT_STREQ(e.what(), "Cannot Create System Shell Notification Icon");
     }
-    EXPECT_TRUE(tray.Visible());
+    EXPECT_TRUE(tray.isVisible());
 }
 
 TEST_F(Tray, LeftReleaseRestoresRightReleaseOpensTheMenuOthersNothing) {
     QMenu menu;
     menu.addAction("元に戻す");
-    tray.PopupMenu = &menu;
-    tray.RestoreOn = imLeftClickUp;
-    tray.PopupMenuOn = imRightClickUp;
+    tray.setMenu(&menu);
+    tray.setRestoreOn(TrayMouse::LeftClickUp);
+    tray.setMenuOn(TrayMouse::RightClickUp);
     int restores = 0;
-    tray.OnRestore = [&] { ++restores; };
+    QObject::connect(&tray, &TrayIcon::restored, [&] { ++restores; });
     window.show();
     window.showMinimized();
-    tray.SetVisible(true);
+    tray.setVisible(true);
     EXPECT_EQ(area.menu, &menu);  // exported for hosts that draw the menu themselves
-    tray.Minimize();
+    tray.minimize();
     EXPECT_FALSE(window.isVisible());
     area.onClick(INotificationArea::Click::Other);  // presses, double clicks
     EXPECT_EQ(restores, 0);
@@ -143,17 +143,17 @@ TEST_F(Tray, LeftReleaseRestoresRightReleaseOpensTheMenuOthersNothing) {
 
     // The notification area goes away with the window in it: back on the task bar, minimised.
     window.showMinimized();
-    tray.SetVisible(true);
-    tray.Minimize();
+    tray.setVisible(true);
+    tray.minimize();
     area.onGone();
-    EXPECT_FALSE(tray.Visible());
+    EXPECT_FALSE(tray.isVisible());
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isMinimized(); }, 5000));
 }
 
 TEST_F(Tray, SessionEndRemovesTheIcon) {
-    tray.SetVisible(true);
-    tray.SessionEnding();
+    tray.setVisible(true);
+    tray.sessionEnding();
     EXPECT_FALSE(area.shown);
 }
 
