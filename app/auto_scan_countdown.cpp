@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-#include "app/status_texts.h"
+#include <algorithm>
+#include <limits>
 
 AutoScanCountdown::AutoScanCountdown(QObject* parent) : QObject(parent), timer_(this) {
     setObjectName("AutoScanCountdown");
@@ -12,7 +13,7 @@ AutoScanCountdown::AutoScanCountdown(QObject* parent) : QObject(parent), timer_(
 }
 
 void AutoScanCountdown::restart(int minutes) {
-    intervalSeconds_ = countdown::IntervalSeconds(minutes);
+    intervalSeconds_ = secondsOf(minutes);
     elapsedSeconds_ = 0;
     remainingMinutes_ = intervalSeconds_ / 60;
     remainingSeconds_ = intervalSeconds_ % 60;
@@ -32,5 +33,28 @@ void AutoScanCountdown::tick() {
 void AutoScanCountdown::rewindIfAtZero(int minutes) {
     if (!atZero()) return;
     elapsedSeconds_ = -1;
-    intervalSeconds_ = countdown::IntervalSeconds(minutes);
+    intervalSeconds_ = secondsOf(minutes);
+}
+
+void AutoScanCountdown::start() {
+    timer_.start();
+}
+
+void AutoScanCountdown::stop() {
+    timer_.stop();
+}
+
+void AutoScanCountdown::pause() {
+    ranBeforePause_ = timer_.isActive();
+    timer_.stop();
+}
+
+void AutoScanCountdown::resume() {
+    if (ranBeforePause_) timer_.start();
+}
+
+int AutoScanCountdown::secondsOf(int minutes) {
+    const int64_t s = static_cast<int64_t>(minutes) * 60;
+    return static_cast<int>(
+        std::clamp<int64_t>(s, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }

@@ -1,7 +1,12 @@
 #pragma once
 // The countdown to the next automatic all scan: a 1 s timer (object name "Timer1"), the seconds
 // elapsed of the interval and the minutes and seconds left. The arithmetic is per tick, so tests
-// drive it tick by tick without waiting. The scan lock and the editing commands pause the timer.
+// drive it tick by tick without waiting. The scan lock and the editing commands pause the ticks
+// and resume them as they were; nobody else touches the timer.
+//
+// Where the design's names are found: Timer1 (its timer)   Timer1Timer tick
+//   StartCountdown restart   ElapsedSeconds, IntervalSeconds, RemainingMinutes, RemainingSeconds
+//   the getters of the same names   Timer1's Tag pause()/resume()
 #include <QObject>
 #include <QTimer>
 
@@ -23,7 +28,17 @@ public:
     int intervalSeconds() const { return intervalSeconds_; }
     int remainingMinutes() const { return remainingMinutes_; }
     int remainingSeconds() const { return remainingSeconds_; }
-    QTimer& timer() { return timer_; }
+
+    // The ticks, once a second.
+    void start();
+    void stop();
+    bool isRunning() const { return timer_.isActive(); }
+    // Stops the ticks, remembering whether they ran; resume() starts them again only if they did.
+    void pause();
+    void resume();
+
+    // Minutes times 60, held within the 32-bit range.
+    static int secondsOf(int minutes);
 
 signals:
     void displayChanged(int minutes, int seconds);
@@ -31,6 +46,7 @@ signals:
 
 private:
     QTimer timer_;
+    bool ranBeforePause_ = false;
     int elapsedSeconds_ = 0;
     int intervalSeconds_ = 0;
     int remainingMinutes_ = 0;

@@ -43,8 +43,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
       targetList_(services.targetListPath) {
     m_ui.setupUi(this, images::menuPictures());
     lock_ = std::make_unique<ScanLock>(
-        m_ui.lockableButtons(), [this](bool unlocked) { setMenusUnlocked(unlocked); },
-        countdown_->timer());
+        m_ui.lockableButtons(), [this](bool unlocked) { setMenusUnlocked(unlocked); }, *countdown_);
     display_ = new ScanDisplay(
         *scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound, tray_,
         [this] { return options_.soundOn ? options_.soundFile : QString(); }, this);
@@ -156,8 +155,8 @@ void MainWindow::loadTargets() {
 
 void MainWindow::applyAutoScan() {
     setPanel(Panel::AutoScan, texts::AutoScan(options_.autoScanOn, options_.intervalText));
-    countdown_->timer().stop();
-    if (options_.autoScanOn) countdown_->timer().start();
+    countdown_->stop();
+    if (options_.autoScanOn) countdown_->start();
 }
 
 void MainWindow::setPanel(Panel p, const QString& text) {
@@ -330,30 +329,30 @@ void MainWindow::onAllScanFinished() {
 
 void MainWindow::addTarget() {
     if (!addDialog_) return;
-    lock_->pauseTimer();
+    countdown_->pause();
     addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
     CentreOver(addDialog_, this);
     const std::optional<NewTarget> t = addDialog_->ask(
         [this](const QString& address) { return m_ui.list->FindRow(address) != nullptr; },
         [this] { services_.sound.Beep(); });
     if (t) m_ui.list->FocusSelectScroll(m_ui.list->AppendRow({t->address, t->name, {}, {}}));
-    lock_->restoreTimer();
+    countdown_->resume();
 }
 
 void MainWindow::deleteTarget() {
     if (scans_->selectScanRunning()) return;
-    lock_->pauseTimer();
+    countdown_->pause();
     if (QTreeWidgetItem* row = m_ui.list->SelectedRow()) m_ui.list->DeleteRow(row);
-    lock_->restoreTimer();
+    countdown_->resume();
 }
 
 void MainWindow::openSettings() {
     if (!settingsDialog_) return;
-    lock_->pauseTimer();
+    countdown_->pause();
     CentreOver(settingsDialog_, this);
     const std::optional<Options> chosen = settingsDialog_->ask(options_);
     if (!chosen) {
-        lock_->restoreTimer();
+        countdown_->resume();
         return;
     }
     // The interval's text counts as changed whenever it is spelt otherwise ("015" becomes "15").

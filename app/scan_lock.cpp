@@ -1,13 +1,13 @@
 #include "app/scan_lock.h"
 
-#include <QTimer>
+#include "app/auto_scan_countdown.h"
 
 ScanLock::ScanLock(std::array<QToolButton*, 5> buttons, std::function<void(bool)> setMenusUnlocked,
-                   QTimer& timer)
-    : buttons_(buttons), setMenusUnlocked_(std::move(setMenusUnlocked)), timer_(timer) {}
+                   AutoScanCountdown& countdown)
+    : buttons_(buttons), setMenusUnlocked_(std::move(setMenusUnlocked)), countdown_(countdown) {}
 
 void ScanLock::take(bool allScan) {
-    pauseTimer();
+    countdown_.pause();
     for (size_t i = 0; i < buttons_.size(); ++i) {
         if (allScan) wasEnabled_[i] = buttons_[i]->isEnabled();
         buttons_[i]->setEnabled(false);
@@ -18,20 +18,11 @@ void ScanLock::take(bool allScan) {
 void ScanLock::releaseAfterAllScan() {
     for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i]->setEnabled(wasEnabled_[i]);
     setMenusUnlocked_(true);
-    restoreTimer();
+    countdown_.resume();
 }
 
 void ScanLock::releaseAfterSelectScan() {
     for (QToolButton* b : buttons_) b->setEnabled(true);
     setMenusUnlocked_(true);
-    restoreTimer();
-}
-
-void ScanLock::pauseTimer() {
-    timerWasActive_ = timer_.isActive();
-    timer_.stop();
-}
-
-void ScanLock::restoreTimer() {
-    if (timerWasActive_) timer_.start();
+    countdown_.resume();
 }

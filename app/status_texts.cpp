@@ -66,13 +66,3 @@ QString NotRead(ReadResult result, const QString& path) {
 }
 
 }  // namespace texts
-
-namespace countdown {
-
-int IntervalSeconds(int minutes) {
-    int64_t s = static_cast<int64_t>(minutes) * 60;
-    return static_cast<int>(
-        std::clamp<int64_t>(s, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
-}  // namespace countdown

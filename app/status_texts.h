@@ -20,8 +20,3 @@ QString LogLine(const QDateTime& when, const QLocale& locale, const QString& add
 // The line that tells why a file was not read at start; empty when it was read or is missing.
 QString NotRead(ReadResult result, const QString& path);
 }  // namespace texts
-
-namespace countdown {
-// Minutes times 60, held within the 32-bit range.
-int IntervalSeconds(int minutes);
-}  // namespace countdown

@@ -303,7 +303,7 @@ TEST(StatusTexts, LogLineFormat) {
               QStringLiteral("2026年03月04日 水曜日 05:06:07  ｜オンライン  ｜10.0.0.1"));
     EXPECT_EQ(texts::LogLine(when, QLocale(QLocale::English), "x"),
               QStringLiteral("2026年03月04日 Wednesday 05:06:07  ｜オンライン  ｜x"));
-    EXPECT_EQ(countdown::IntervalSeconds(100000000), 2147483647);
+    EXPECT_EQ(AutoScanCountdown::secondsOf(100000000), 2147483647);
     // An afternoon reads on the 24-hour clock.
     EXPECT_TRUE(texts::LogLine(QDateTime(QDate(2026, 3, 4), QTime(17, 6, 7)),
                                QLocale(QLocale::Japanese), "x")
@@ -348,24 +348,24 @@ TEST(ScanLockUnit, ReleasesGiveBackWhatTheyShould) {
     for (size_t i = 0; i < 5; ++i) refs[i] = &buttons[i];
     buttons[1].setEnabled(false);
     bool menus = true;
-    QTimer timer;
+    AutoScanCountdown countdown;
     ScanLock lock(
-        refs, [&](bool unlocked) { menus = unlocked; }, timer);
-    timer.start(1000);
+        refs, [&](bool unlocked) { menus = unlocked; }, countdown);
+    countdown.start();
     lock.take(true);
     EXPECT_FALSE(menus);
-    EXPECT_FALSE(timer.isActive());
+    EXPECT_FALSE(countdown.isRunning());
     for (auto& b : buttons) EXPECT_FALSE(b.isEnabled());
     lock.releaseAfterAllScan();
     EXPECT_TRUE(menus);
-    EXPECT_TRUE(timer.isActive());
+    EXPECT_TRUE(countdown.isRunning());
     EXPECT_FALSE(buttons[1].isEnabled());
     EXPECT_TRUE(buttons[0].isEnabled());
-    timer.stop();
+    countdown.stop();
     lock.take(false);
     lock.releaseAfterSelectScan();
     for (auto& b : buttons) EXPECT_TRUE(b.isEnabled());
-    EXPECT_FALSE(timer.isActive());
+    EXPECT_FALSE(countdown.isRunning());
 }
 
 }  // namespace
