@@ -83,7 +83,7 @@ void MainWindow::connectCommands() {
     connect(m_ui.aboutItem, &QAction::triggered, this, &MainWindow::showAbout);
     connect(m_ui.listMenu, &QMenu::aboutToShow, this, &MainWindow::onContextMenu);
     TargetListView* list = m_ui.list;
-    connect(list, &TargetListView::SelectItem, this, &MainWindow::onRowSelection);
+    connect(list, &TargetListView::rowSelectionChanged, this, &MainWindow::onRowSelection);
     connect(list, &QTreeWidget::itemDoubleClicked, this, &MainWindow::runSelectScan);
     connect(list->header(), &QHeaderView::sectionClicked, this, &MainWindow::sortByColumn);
     connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
@@ -113,7 +113,7 @@ void MainWindow::setDialogs(AddTargetDialog* addDialog, SettingsDialog* settings
 
 void MainWindow::applySettings(const WindowSettings& s) {
     PlaceWindow(*this, s);
-    for (int i = 0; i < 5; ++i) m_ui.list->setColumnWidth(i, s.columnWidths[i]);
+    for (int i = 0; i < kColumnCount; ++i) m_ui.list->setColumnWidth(i, s.columnWidths[i]);
     options_ = s.options;
 }
 
@@ -135,7 +135,7 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::loadTargets() {
-    for (const Target& t : targetList_.Load()) m_ui.list->AppendRow(t);
+    for (const Target& t : targetList_.Load()) m_ui.list->appendRow(t);
     // Files that could not be read are told of once, in one message, when the window is up.
     QStringList notRead;
     for (const QString& line :
@@ -168,7 +168,7 @@ void MainWindow::setPanel(Panel p, const QString& text) {
 void MainWindow::saveFiles() {
     WindowSettings s = loaded_;
     RecordPlace(*this, frameOffset_, trayPlace_, s);
-    for (int i = 0; i < 5; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
+    for (int i = 0; i < kColumnCount; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
     s.options = options_;
     // Both files are tried, whichever fails: one that cannot be written must not cost the other
     // its save. Every failure is told in one message.
@@ -177,8 +177,8 @@ void MainWindow::saveFiles() {
     if (!services_.settingsFile.Save(s))
         failed << cannotWrite.arg(services_.settingsFile.WritePath());
     std::vector<Target> targets;
-    for (int i = 0; i < m_ui.list->RowCount(); ++i)
-        targets.push_back(TargetListView::TargetOf(m_ui.list->Row(i)));
+    for (int i = 0; i < m_ui.list->rowCount(); ++i)
+        targets.push_back(TargetListView::targetOf(m_ui.list->row(i)));
     if (!targetList_.Save(targets)) failed << cannotWrite.arg(targetList_.FailedPath());
     if (!failed.isEmpty()) throw std::runtime_error(failed.join(QLatin1Char('\n')).toStdString());
 }
@@ -281,7 +281,7 @@ void MainWindow::onContextMenu() {
 
 void MainWindow::sortByColumn(int column) {
     if (!m_ui.allScanButton->isEnabled()) return;
-    m_ui.list->SortRows(column, sortDescending_);
+    m_ui.list->sortRows(column, sortDescending_);
     sortDescending_ = !sortDescending_;
 }
 
@@ -297,7 +297,7 @@ void MainWindow::setMenusUnlocked(bool unlocked) {
 void MainWindow::runSelectScan() {
     if (!itemSelected_ || !m_ui.selectScanButton->isEnabled() || scans_->selectScanRunning())
         return;
-    QTreeWidgetItem* item = m_ui.list->SelectedRow();
+    QTreeWidgetItem* item = m_ui.list->selectedRow();
     if (!item) return;  // the selection was cleared during the last row of an all scan
     lock_->take(false);
     display_->selectScanStarting(m_ui.list->indexOfTopLevelItem(item));
@@ -312,8 +312,8 @@ void MainWindow::onSelectScanFinished() {
 }
 
 void MainWindow::runAllScan() {
-    scans_->runAllScan([this] { return m_ui.list->RowCount(); },
-                       [this](int row) { return TargetRow(m_ui.list->Row(row)).address(); });
+    scans_->runAllScan([this] { return m_ui.list->rowCount(); },
+                       [this](int row) { return TargetRow(m_ui.list->row(row)).address(); });
 }
 
 void MainWindow::requestStop() {
@@ -333,16 +333,16 @@ void MainWindow::addTarget() {
     addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
     CentreOver(addDialog_, this);
     const std::optional<NewTarget> t = addDialog_->ask(
-        [this](const QString& address) { return m_ui.list->FindRow(address) != nullptr; },
+        [this](const QString& address) { return m_ui.list->findRow(address) != nullptr; },
         [this] { services_.sound.Beep(); });
-    if (t) m_ui.list->FocusSelectScroll(m_ui.list->AppendRow({t->address, t->name, {}, {}}));
+    if (t) m_ui.list->focusSelectScroll(m_ui.list->appendRow({t->address, t->name, {}, {}}));
     countdown_->resume();
 }
 
 void MainWindow::deleteTarget() {
     if (scans_->selectScanRunning()) return;
     countdown_->pause();
-    if (QTreeWidgetItem* row = m_ui.list->SelectedRow()) m_ui.list->DeleteRow(row);
+    if (QTreeWidgetItem* row = m_ui.list->selectedRow()) m_ui.list->deleteRow(row);
     countdown_->resume();
 }
 

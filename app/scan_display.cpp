@@ -22,10 +22,10 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
       tray_(tray),
       soundToPlay_(std::move(soundToPlay)) {
     connect(&scans, &ScanRunner::allScanStarting, this, [this] {
-        for (int i = 0; i < list_.RowCount(); ++i) TargetRow(list_.Row(i)).setIcon(RowIcon::None);
+        for (int i = 0; i < list_.rowCount(); ++i) TargetRow(list_.row(i)).setIcon(RowIcon::None);
     });
     connect(&scans, &ScanRunner::rowStarting, this,
-            [this](int row) { TargetRow(list_.Row(row)).raiseScanCount(); });
+            [this](int row) { TargetRow(list_.row(row)).raiseScanCount(); });
     connect(&scans, &ScanRunner::rowProbing, this, &ScanDisplay::rowProbing);
     connect(&scans, &ScanRunner::replied, this, &ScanDisplay::replied);
     connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
@@ -37,31 +37,31 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
 }
 
 void ScanDisplay::selectScanStarting(int row) {
-    TargetRow target(list_.Row(row));
+    TargetRow target(list_.row(row));
     target.raiseScanCount();
     target.setIcon(RowIcon::Probing);
     probePanel_.setText(texts::Probing(target.address()));
 }
 
 void ScanDisplay::rowProbing(int row, const QString& address) {
-    TargetRow(list_.Row(row)).setIcon(RowIcon::Probing);
-    list_.FocusSelectScroll(list_.Row(row));
+    TargetRow(list_.row(row)).setIcon(RowIcon::Probing);
+    list_.focusSelectScroll(list_.row(row));
     probePanel_.setText(texts::Probing(address));
 }
 
 void ScanDisplay::replied(int status, const QString& ip, const QString& address) {
     if (status != 0) {
-        if (QTreeWidgetItem* row = list_.FindRow(address)) TargetRow(row).setIcon(RowIcon::Offline);
+        if (QTreeWidgetItem* row = list_.findRow(address)) TargetRow(row).setIcon(RowIcon::Offline);
         probePanel_.setText(texts::Offline(address));
         return;
     }
     // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
     // that was probed is the one to mark, and to count when no row is selected.
-    QTreeWidgetItem* probed = list_.FindRow(address);
-    if (QTreeWidgetItem* row = list_.FindRow(ip); row || probed)
+    QTreeWidgetItem* probed = list_.findRow(address);
+    if (QTreeWidgetItem* row = list_.findRow(ip); row || probed)
         TargetRow(row ? row : probed).setIcon(RowIcon::Online);
     probePanel_.setText(texts::Online(address));
-    QTreeWidgetItem* selected = list_.SelectedRow();
+    QTreeWidgetItem* selected = list_.selectedRow();
     if (QTreeWidgetItem* counted = selected ? selected : probed)
         TargetRow(counted).raiseOnlineCount();
     log_.appendPlainText(texts::LogLine(QDateTime::currentDateTime(), QLocale(), ip));

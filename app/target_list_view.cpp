@@ -19,7 +19,7 @@ class SortableItem : public QTreeWidgetItem {
 public:
     bool operator<(const QTreeWidgetItem& other) const override {
         auto* view = static_cast<TargetListView*>(treeWidget());
-        int column = view ? view->SortKeyColumn() : 0;
+        int column = view ? view->sortKeyColumn() : 0;
         if (column == 0) return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
         // Unsigned byte order, a prefix first: exactly QByteArray's comparison.
         return data(column, kSortKeyRole).toByteArray() <
@@ -40,17 +40,20 @@ public:
     }
 };
 
+constexpr int Index(Column c) {
+    return static_cast<int>(c);
+}
+
 }  // namespace
 
 TargetListView::TargetListView(QWidget* parent)
     : QTreeWidget(parent), stateIcons_(images::rowStateIcons()) {
     setObjectName("ListView1");
-    setColumnCount(5);
+    setColumnCount(kColumnCount);
     setHeaderLabels({QStringLiteral("！"), QStringLiteral("偵察先ＩＰアドレス"),
                      QStringLiteral("偵察先名"), QStringLiteral("オンライン回数"),
                      QStringLiteral("偵察回数")});
-    const int widths[5] = {20, 100, 250, 100, 100};
-    for (int i = 0; i < 5; ++i) setColumnWidth(i, widths[i]);
+    for (int i = 0; i < kColumnCount; ++i) setColumnWidth(i, kDefaultColumnWidths[i]);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -74,62 +77,66 @@ TargetListView::TargetListView(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
                 for (const QModelIndex& i : deselected.indexes())
-                    if (i.column() == 0) emit SelectItem(itemFromIndex(i), false);
+                    if (i.column() == 0) emit rowSelectionChanged(itemFromIndex(i), false);
                 for (const QModelIndex& i : selected.indexes())
-                    if (i.column() == 0) emit SelectItem(itemFromIndex(i), true);
+                    if (i.column() == 0) emit rowSelectionChanged(itemFromIndex(i), true);
             });
 }
 
-QTreeWidgetItem* TargetListView::AppendRow(const Target& target) {
+QTreeWidgetItem* TargetListView::appendRow(const Target& target) {
     auto* row = new SortableItem;
-    row->setText(0, QString());
-    SetSubItem(row, 0, target.ip);
-    SetSubItem(row, 1, target.name);
-    row->setText(3, QStringLiteral("0"));
-    row->setText(4, QStringLiteral("0"));
-    if (target.ipBytes) row->setData(1, kBytesRole, QByteArray::fromStdString(*target.ipBytes));
-    if (target.nameBytes) row->setData(2, kBytesRole, QByteArray::fromStdString(*target.nameBytes));
-    row->setData(0, kImageRole, -1);
+    row->setText(Index(Column::State), QString());
+    setSubItem(row, Column::Address, target.ip);
+    setSubItem(row, Column::Name, target.name);
+    setSubItem(row, Column::OnlineCount, QStringLiteral("0"));
+    setSubItem(row, Column::ScanCount, QStringLiteral("0"));
+    if (target.ipBytes)
+        row->setData(Index(Column::Address), kBytesRole,
+                     QByteArray::fromStdString(*target.ipBytes));
+    if (target.nameBytes)
+        row->setData(Index(Column::Name), kBytesRole, QByteArray::fromStdString(*target.nameBytes));
+    row->setData(Index(Column::State), kImageRole, -1);
     addTopLevelItem(row);
     return row;
 }
 
-Target TargetListView::TargetOf(const QTreeWidgetItem* row) {
-    Target t{SubItem(row, 0), SubItem(row, 1), std::nullopt, std::nullopt};
-    QVariant ip = row->data(1, kBytesRole), name = row->data(2, kBytesRole);
+Target TargetListView::targetOf(const QTreeWidgetItem* row) {
+    Target t{subItem(row, Column::Address), subItem(row, Column::Name), std::nullopt, std::nullopt};
+    QVariant ip = row->data(Index(Column::Address), kBytesRole);
+    QVariant name = row->data(Index(Column::Name), kBytesRole);
     if (ip.isValid()) t.ipBytes = ip.toByteArray().toStdString();
     if (name.isValid()) t.nameBytes = name.toByteArray().toStdString();
     return t;
 }
 
-QString TargetListView::SubItem(const QTreeWidgetItem* row, int k) {
-    const QVariant full = row->data(k + 1, kFullTextRole);
-    return full.isValid() ? full.toString() : row->text(k + 1);
+QString TargetListView::subItem(const QTreeWidgetItem* row, Column c) {
+    const QVariant full = row->data(Index(c), kFullTextRole);
+    return full.isValid() ? full.toString() : row->text(Index(c));
 }
 
-void TargetListView::SetSubItem(QTreeWidgetItem* row, int k, const QString& text) {
+void TargetListView::setSubItem(QTreeWidgetItem* row, Column c, const QString& text) {
     if (text.size() <= kShownLength) {
-        row->setData(k + 1, kFullTextRole, QVariant());
-        row->setText(k + 1, text);
+        row->setData(Index(c), kFullTextRole, QVariant());
+        row->setText(Index(c), text);
         return;
     }
-    row->setData(k + 1, kFullTextRole, text);
-    row->setText(k + 1, text.left(kShownLength) + QStringLiteral("…"));
+    row->setData(Index(c), kFullTextRole, text);
+    row->setText(Index(c), text.left(kShownLength) + QStringLiteral("…"));
 }
 
-QTreeWidgetItem* TargetListView::FindRow(const QString& address) const {
-    for (int i = 0; i < RowCount(); ++i) {
-        if (SubItem(Row(i), 0) == address) return Row(i);
+QTreeWidgetItem* TargetListView::findRow(const QString& address) const {
+    for (int i = 0; i < rowCount(); ++i) {
+        if (subItem(row(i), Column::Address) == address) return row(i);
     }
     return nullptr;
 }
 
-void TargetListView::RaiseCount(QTreeWidgetItem* row, int k) {
-    qint64 n = SubItem(row, k).toLongLong();
-    SetSubItem(row, k, QString::number(n + 1));
+void TargetListView::raiseCount(QTreeWidgetItem* row, Column c) {
+    qint64 n = subItem(row, c).toLongLong();
+    setSubItem(row, c, QString::number(n + 1));
 }
 
-void TargetListView::SetImage(QTreeWidgetItem* row, int index) {
+void TargetListView::setImage(QTreeWidgetItem* row, int index) {
     row->setData(0, kImageRole, index);
     row->setIcon(0, index >= 0 && index < stateIcons_.size() ? stateIcons_[index] : QIcon());
     // What the icon shows, for a screen reader.
@@ -138,39 +145,39 @@ void TargetListView::SetImage(QTreeWidgetItem* row, int index) {
     row->setData(0, Qt::AccessibleTextRole, index >= 1 && index <= 3 ? kStates[index] : QString());
 }
 
-int TargetListView::ImageIndex(const QTreeWidgetItem* row) {
+int TargetListView::imageIndex(const QTreeWidgetItem* row) {
     return row->data(0, kImageRole).toInt();
 }
 
-void TargetListView::FocusSelectScroll(QTreeWidgetItem* row) {
+void TargetListView::focusSelectScroll(QTreeWidgetItem* row) {
     setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollToItem(row);
 }
 
-QTreeWidgetItem* TargetListView::SelectedRow() const {
+QTreeWidgetItem* TargetListView::selectedRow() const {
     const QList<QTreeWidgetItem*> rows = selectedItems();
     return rows.isEmpty() ? nullptr : rows.first();
 }
 
-void TargetListView::DeleteRow(QTreeWidgetItem* row) {
+void TargetListView::deleteRow(QTreeWidgetItem* row) {
     // Without a current row the view does not select a neighbour in the deleted row's place.
     if (row->isSelected() || currentItem() == row) selectionModel()->clear();
     delete row;
 }
 
-void TargetListView::SortRows(int column, bool descending) {
+void TargetListView::sortRows(int column, bool descending) {
     sortKeyColumn_ = column;
     if (column >= 1) {
         // One conversion per row and sort, not one per comparison.
-        for (int i = 0; i < RowCount(); ++i) {
-            QTreeWidgetItem* row = Row(i);
-            QByteArray key = row->data(column, kBytesRole).toByteArray();
+        for (int i = 0; i < rowCount(); ++i) {
+            QTreeWidgetItem* item = row(i);
+            QByteArray key = item->data(column, kBytesRole).toByteArray();
             if (key.isNull()) {
-                const QString text = SubItem(row, column - 1);
+                const QString text = subItem(item, static_cast<Column>(column));
                 auto bytes = cp932::Encode(text);
                 key = bytes ? QByteArray::fromStdString(*bytes) : text.toUtf8();
             }
-            row->setData(column, kSortKeyRole, key);
+            item->setData(column, kSortKeyRole, key);
         }
     }
     sortItems(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
@@ -183,17 +190,17 @@ void TargetListView::mousePressEvent(QMouseEvent* e) {
 }
 
 QString TargetRow::address() const {
-    return TargetListView::SubItem(item_, 0);
+    return TargetListView::subItem(item_, Column::Address);
 }
 
 void TargetRow::raiseScanCount() {
-    TargetListView::RaiseCount(item_, static_cast<int>(Column::ScanCount) - 1);
+    TargetListView::raiseCount(item_, Column::ScanCount);
 }
 
 void TargetRow::raiseOnlineCount() {
-    TargetListView::RaiseCount(item_, static_cast<int>(Column::OnlineCount) - 1);
+    TargetListView::raiseCount(item_, Column::OnlineCount);
 }
 
 void TargetRow::setIcon(RowIcon icon) {
-    static_cast<TargetListView*>(item_->treeWidget())->SetImage(item_, static_cast<int>(icon));
+    static_cast<TargetListView*>(item_->treeWidget())->setImage(item_, static_cast<int>(icon));
 }

@@ -5,10 +5,9 @@
 #include <QTreeWidget>
 #include <QVector>
 
+#include "settings/list_columns.h"
 #include "settings/target_list_file.h"
 
-// The list's columns: the state icon, then the four sub-items.
-enum class Column { State = 0, Address = 1, Name = 2, OnlineCount = 3, ScanCount = 4 };
 // The state icon of a row, by its index in the row picture list.
 enum class RowIcon { None = -1, Offline = 1, Online = 2, Probing = 3 };
 
@@ -33,37 +32,37 @@ class TargetListView : public QTreeWidget {
 public:
     explicit TargetListView(QWidget* parent = nullptr);
 
-    QTreeWidgetItem* AppendRow(const Target& target);
-    int RowCount() const { return topLevelItemCount(); }
-    QTreeWidgetItem* Row(int i) const { return topLevelItem(i); }
+    QTreeWidgetItem* appendRow(const Target& target);
+    int rowCount() const { return topLevelItemCount(); }
+    QTreeWidgetItem* row(int i) const { return topLevelItem(i); }
     // The first row, in list order, whose address text equals `address` exactly.
-    QTreeWidgetItem* FindRow(const QString& address) const;
+    QTreeWidgetItem* findRow(const QString& address) const;
     // The full text; the list shows texts longer than kShownLength cut short, so that a name of
     // megabytes does not stall every repaint.
-    static QString SubItem(const QTreeWidgetItem* row, int k);
-    static void SetSubItem(QTreeWidgetItem* row, int k, const QString& text);
+    static QString subItem(const QTreeWidgetItem* row, Column c);
+    static void setSubItem(QTreeWidgetItem* row, Column c, const QString& text);
     static constexpr int kShownLength = 256;
     // Reads a count sub-item as decimal text, adds one and writes it back.
-    static void RaiseCount(QTreeWidgetItem* row, int k);
-    void SetImage(QTreeWidgetItem* row, int index);
-    static int ImageIndex(const QTreeWidgetItem* row);
+    static void raiseCount(QTreeWidgetItem* row, Column c);
+    void setImage(QTreeWidgetItem* row, int index);
+    static int imageIndex(const QTreeWidgetItem* row);
     // Focus, select (ending any other selection) and scroll until the row shows.
-    void FocusSelectScroll(QTreeWidgetItem* row);
-    QTreeWidgetItem* SelectedRow() const;
+    void focusSelectScroll(QTreeWidgetItem* row);
+    QTreeWidgetItem* selectedRow() const;
     // Ends the row's selection first, so the selection handler hears of it.
-    void DeleteRow(QTreeWidgetItem* row);
+    void deleteRow(QTreeWidgetItem* row);
     // The row's target with the bytes it was read with.
-    static Target TargetOf(const QTreeWidgetItem* row);
+    static Target targetOf(const QTreeWidgetItem* row);
 
     // Sorts by column (0 caption, 1..4 sub-items); sub-items compare as code page 932 bytes.
-    void SortRows(int column, bool descending);
-    int SortKeyColumn() const { return sortKeyColumn_; }
+    void sortRows(int column, bool descending);
+    int sortKeyColumn() const { return sortKeyColumn_; }
 
     const QVector<QIcon>& stateIcons() const { return stateIcons_; }
 
 signals:
     // A row gained (true) or lost (false) its selection; losses are reported first.
-    void SelectItem(QTreeWidgetItem* row, bool selected);
+    void rowSelectionChanged(QTreeWidgetItem* row, bool selected);
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;

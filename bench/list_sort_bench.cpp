@@ -16,7 +16,7 @@ void SortByName(benchmark::State& state) {
         QString name;
         unsigned x = static_cast<unsigned>(i) * 2654435761u;
         for (int k = 0; k < 8; ++k, x /= 7) name += kana[static_cast<int>(x % kana.size())];
-        view.AppendRow(
+        view.appendRow(
             {QStringLiteral("10.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256),
              name,
              {},
@@ -24,7 +24,7 @@ void SortByName(benchmark::State& state) {
     }
     bool descending = false;
     for (auto _ : state) {
-        view.SortRows(2, descending);
+        view.sortRows(2, descending);
         descending = !descending;
     }
 }

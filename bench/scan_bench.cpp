@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     qint64 replyTimeSum = 0;
     for (int i = 0; i < 10; ++i) {
         const bool silent = i % 2;
-        list->AppendRow({silent ? "198.18.2.10" : "198.18.1.10", "", {}, {}});
+        list->appendRow({silent ? "198.18.2.10" : "198.18.1.10", "", {}, {}});
     }
     auto onReply = probe.onReply;
     probe.onReply = [&](EchoProbe* s, int status, const std::string& ip, int rtt, uint8_t t) {

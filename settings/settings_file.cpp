@@ -82,7 +82,7 @@ WindowSettings SettingsFile::Load() {
     s.width = integer("Width", s.width);
     s.height = integer("Height", s.height);
     s.windowState = integer("WindowState", s.windowState);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kColumnCount; ++i)
         s.columnWidths[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.columnWidths[i]);
     Options& o = s.options;
     o.intervalText = f.ReadString(kSection, QStringLiteral("MIN"), o.intervalText);
@@ -107,7 +107,7 @@ bool SettingsFile::Save(const WindowSettings& s) {
         {"Height", QString::number(s.height)},
         {"WindowState", QString::number(s.windowState)},
     };
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kColumnCount; ++i)
         values.emplace_back(QStringLiteral("LCWidth%1").arg(i), QString::number(s.columnWidths[i]));
     values.emplace_back("MIN", s.options.intervalText);
     values.emplace_back("CBX1", s.options.soundOn ? "1" : "0");

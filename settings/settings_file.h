@@ -8,6 +8,7 @@
 #include <array>
 
 #include "platform/kept_file.h"
+#include "settings/list_columns.h"
 #include "settings/options.h"
 
 // What the file holds; the comments name each value's key in section "Form".
@@ -17,8 +18,8 @@ struct WindowSettings {
     int width = 610;      // Width
     int height = 490;     // Height
     int windowState = 0;  // WindowState: 0 normal, 1 minimised, 2 maximised
-    std::array<int, 5> columnWidths{20, 100, 250, 100, 100};  // LCWidth0 to LCWidth4
-    Options options;                                          // MIN, CBX1, CBX2, DF
+    std::array<int, kColumnCount> columnWidths = kDefaultColumnWidths;  // LCWidth0 to LCWidth4
+    Options options;                                                    // MIN, CBX1, CBX2, DF
 };
 
 class SettingsFile {

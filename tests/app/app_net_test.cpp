@@ -37,7 +37,7 @@ TEST_F(NetworkWindow, AllScanMarksAnsweringAndSilentHosts) {
 }
 
 TEST_F(NetworkWindow, SelectScanOnTheWorkerThread) {
-    List()->FocusSelectScroll(Row(1));
+    List()->focusSelectScroll(Row(1));
     form->runSelectScan();
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
     EXPECT_EQ(Image(1), 2);

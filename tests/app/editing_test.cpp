@@ -40,12 +40,12 @@ TEST_F(Window, AddTargetsAndSaveTheListByteExact) {
         Click(d, "Button1");
     });
     form->addTarget();
-    ASSERT_EQ(List()->RowCount(), 1);
+    ASSERT_EQ(List()->rowCount(), 1);
     EXPECT_EQ(Cell(0, 0), "192.168.0.1");
     EXPECT_EQ(Cell(0, 1), QStringLiteral("ルータ"));
     EXPECT_EQ(Cell(0, 2), "0");
     EXPECT_EQ(Image(0), -1);
-    EXPECT_EQ(List()->SelectedRow(), Row(0));
+    EXPECT_EQ(List()->selectedRow(), Row(0));
     EXPECT_TRUE(Child<QToolButton>("SpeedButton5")->isEnabled());
 
     WhenModal([](QWidget* w) {
@@ -67,7 +67,7 @@ TEST_F(Window, AddTargetsAndSaveTheListByteExact) {
               "\"IP\";\"Name\"\r\n\"192.168.0.1\";\"\x83\x8B\x81\x5B\x83\x5E\"\r\n"
               "\"10.0.0.2\";\"a\"\"b\"\r\n\"0.0.0.0\";\"\"\r\n");
     Rebuild();  // the counts start from 0 again and the names come back
-    ASSERT_EQ(List()->RowCount(), 3);
+    ASSERT_EQ(List()->rowCount(), 3);
     EXPECT_EQ(Cell(0, 1), QStringLiteral("ルータ"));
     EXPECT_EQ(Cell(1, 1), QStringLiteral("a\"b"));
     EXPECT_EQ(Cell(2, 1), QString());
@@ -105,7 +105,7 @@ TEST_F(Window, DuplicateBeepsBlinksAndComesBack) {
     WhenModal(step);
     form->addTarget();
     EXPECT_EQ(showings, 2);
-    ASSERT_EQ(List()->RowCount(), 2);
+    ASSERT_EQ(List()->rowCount(), 2);
     EXPECT_EQ(Cell(1, 0), "10.0.0.2");
     EXPECT_FALSE(In<QTimer>(form3.get(), "Timer1")->isActive());
     EXPECT_TRUE(In<QGroupBox>(form3.get(), "GroupBox1")->title().isEmpty());
@@ -121,11 +121,11 @@ TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
         Click(d, "Button2");
     });
     form->addTarget();
-    EXPECT_EQ(List()->RowCount(), 2);
+    EXPECT_EQ(List()->rowCount(), 2);
     EXPECT_FALSE(Timer()->isActive());
     WhenModal([](QWidget* w) { Click(w, "Button1"); });
     form->addTarget();
-    EXPECT_EQ(List()->RowCount(), 3);  // 10.0.0.1 is neither 010.0.0.1 nor 10.0.0.10
+    EXPECT_EQ(List()->rowCount(), 3);  // 10.0.0.1 is neither 010.0.0.1 nor 10.0.0.10
     EXPECT_EQ(sound.beeps, 0);
 }
 
@@ -159,10 +159,10 @@ TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
 TEST_F(Window, DeleteRemovesTheSelectedRowAtOnce) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.1\";\"\"\r\n\"10.0.0.2\";\"\"\r\n");
     form->deleteTarget();  // nothing selected: nothing happens
-    EXPECT_EQ(List()->RowCount(), 2);
-    List()->FocusSelectScroll(Row(0));
+    EXPECT_EQ(List()->rowCount(), 2);
+    List()->focusSelectScroll(Row(0));
     form->deleteTarget();
-    ASSERT_EQ(List()->RowCount(), 1);
+    ASSERT_EQ(List()->rowCount(), 1);
     EXPECT_EQ(Cell(0, 0), "10.0.0.2");
     EXPECT_FALSE(form->itemSelected());
     EXPECT_FALSE(Child<QToolButton>("SpeedButton5")->isEnabled());

@@ -95,13 +95,13 @@ TEST_F(Window, SettingsOffShowTheirTexts) {
 
 TEST_F(Window, SelectionEnablesTheRowCommands) {
     Start(kThree);
-    List()->FocusSelectScroll(Row(1));
+    List()->focusSelectScroll(Row(1));
     EXPECT_TRUE(form->itemSelected());
     EXPECT_TRUE(Child<QToolButton>("SpeedButton2")->isEnabled());
     EXPECT_TRUE(Child<QToolButton>("SpeedButton5")->isEnabled());
     EXPECT_TRUE(Child<QAction>("N9")->isEnabled());
     EXPECT_TRUE(Child<QAction>("Delete1")->isEnabled());
-    List()->FocusSelectScroll(Row(2));  // moving the selection keeps them enabled
+    List()->focusSelectScroll(Row(2));  // moving the selection keeps them enabled
     EXPECT_TRUE(Child<QToolButton>("SpeedButton2")->isEnabled());
     form->onContextMenu();
     EXPECT_TRUE(Child<QAction>("N6")->isEnabled());
@@ -124,14 +124,14 @@ TEST_F(Window, SelectionEnablesTheRowCommands) {
     List()->setFocus();
     ASSERT_TRUE(WaitFor([&] { return List()->hasFocus(); }));
     QTest::keyClick(List(), Qt::Key_Delete);  // nothing selected: nothing deleted
-    EXPECT_EQ(List()->RowCount(), 3);
-    List()->FocusSelectScroll(Row(1));
+    EXPECT_EQ(List()->rowCount(), 3);
+    List()->focusSelectScroll(Row(1));
     QTest::keyClick(List(), Qt::Key_Return);
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning() && Image(1) > 0; }));
     EXPECT_EQ(Row(1)->data(0, Qt::AccessibleTextRole).toString(),
               Image(1) == 2 ? QStringLiteral("オンライン") : QStringLiteral("オフライン"));
     QTest::keyClick(List(), Qt::Key_Delete);
-    EXPECT_EQ(List()->RowCount(), 2);
+    EXPECT_EQ(List()->rowCount(), 2);
     QTest::keyClick(form.get(), Qt::Key_F5);
     EXPECT_EQ(Cell(0, 3), "1");  // the all scan ran
     EXPECT_EQ(Child<QToolButton>("SpeedButton1")->accessibleName(), QStringLiteral("全偵察"));
@@ -141,7 +141,7 @@ TEST_F(Window, ColumnClicksSortAsTextAndFlipTheDirection) {
     Start(kThree);
     auto addresses = [&] {
         QStringList out;
-        for (int i = 0; i < List()->RowCount(); ++i) out << Cell(i, 0);
+        for (int i = 0; i < List()->rowCount(); ++i) out << Cell(i, 0);
         return out;
     };
     form->sortByColumn(1);
@@ -151,9 +151,9 @@ TEST_F(Window, ColumnClicksSortAsTextAndFlipTheDirection) {
     EXPECT_EQ(addresses(), (QStringList{"10.0.0.1", "192.168.0.9", "192.168.0.10"}));
 
     // Counts sort as text too: 10, 2, 9.
-    TargetListView::SetSubItem(Row(0), 3, "9");
-    TargetListView::SetSubItem(Row(1), 3, "10");
-    TargetListView::SetSubItem(Row(2), 3, "2");
+    TargetListView::setSubItem(Row(0), Column::ScanCount, "9");
+    TargetListView::setSubItem(Row(1), Column::ScanCount, "10");
+    TargetListView::setSubItem(Row(2), Column::ScanCount, "2");
     form->sortByColumn(4);
     QStringList counts;
     for (int i = 0; i < 3; ++i) counts << Cell(i, 3);
@@ -163,7 +163,7 @@ TEST_F(Window, ColumnClicksSortAsTextAndFlipTheDirection) {
     bool before = form->sortDescending();
     const QStringList order = {Cell(0, 0), Cell(1, 0), Cell(2, 0)};
     echo.Set(Cell(0, 0).toStdString(), {0, "", 300});
-    List()->FocusSelectScroll(Row(0));
+    List()->focusSelectScroll(Row(0));
     form->runSelectScan();
     form->sortByColumn(1);
     EXPECT_EQ(form->sortDescending(), before);
@@ -174,20 +174,20 @@ TEST_F(Window, ColumnClicksSortAsTextAndFlipTheDirection) {
 TEST_F(Window, SortByNameUsesCodePage932ByteOrderAndKeepsTheSelection) {
     Start(
         "\"IP\";\"Name\"\r\n\"1\";\"ルータ\"\r\n\"2\";\"ｱ\"\r\n\"3\";\"abc\"\r\n\"4\";\"〜\"\r\n");
-    List()->FocusSelectScroll(Row(0));
+    List()->focusSelectScroll(Row(0));
     form->sortByColumn(2);
     QStringList names;
     for (int i = 0; i < 4; ++i) names << Cell(i, 1);
     // abc (0x61) < 〜 (0x81 0x60, which reads back as the full-width tilde) < ルータ (0x83 0x8B)
     // < ｱ (0xB1)
     EXPECT_EQ(names, (QStringList{"abc", "～", "ルータ", "ｱ"}));
-    EXPECT_EQ(List()->SelectedRow(), Row(2));
+    EXPECT_EQ(List()->selectedRow(), Row(2));
     EXPECT_TRUE(form->itemSelected());
 }
 
 TEST_F(Window, ScanLockFormsAndTheirReleases) {
     Start(kThree);
-    List()->FocusSelectScroll(Row(0));
+    List()->focusSelectScroll(Row(0));
     echo.Set(Cell(0, 0).toStdString(), {0, "", 300});  // the probe is still out meanwhile
     form->runSelectScan();
     for (QToolButton* b : LockableButtons()) EXPECT_FALSE(b->isEnabled());

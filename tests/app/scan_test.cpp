@@ -47,7 +47,7 @@ TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
     EXPECT_EQ(Tray()->hint(), QStringLiteral("ピングローブ\n自動偵察オンラインあり"));
     EXPECT_TRUE(Scans()->onlineFound());
     EXPECT_FALSE(Scans()->allScanRunning());
-    EXPECT_EQ(List()->SelectedRow(), Row(2));  // the last probed row stays selected
+    EXPECT_EQ(List()->selectedRow(), Row(2));  // the last probed row stays selected
     EXPECT_FALSE(form->itemSelected());        // while the controls ignored it
     EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
     EXPECT_EQ(echo.sentTo(), (std::vector<std::string>{"127.0.0.1", "10.0.0.2", "10.0.0.3"}));
@@ -78,7 +78,7 @@ TEST_F(Scan, EmptyListProbesNothingAndResetsTheTray) {
 TEST_F(Scan, StopTakesEffectAtTheNextRow) {
     echo.Set("127.0.0.1", {0, "", 120});
     Start(kList);
-    TargetListView::SetSubItem(Row(2), 3, "5");
+    TargetListView::setSubItem(Row(2), Column::ScanCount, "5");
     QTimer::singleShot(40, [&] { Child<QToolButton>("SpeedButton6")->click(); });
     form->runAllScan();
     EXPECT_EQ(Image(0), 2);      // the row being probed still gets its reply
@@ -130,12 +130,12 @@ TEST_F(Scan, RepliesFindTheirRowByTheWholeAddress) {
     Start(
         "\"IP\";\"Name\"\r\n\"10.0.0.10\";\"a\"\r\n\"10.0.0.1\";\"b\"\r\n"
         "\"127.0.0.1\";\"c\"\r\n\"127.1\";\"d\"\r\n");
-    List()->FocusSelectScroll(Row(0));
+    List()->focusSelectScroll(Row(0));
     form->runSelectScan();
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
     EXPECT_EQ(Image(1), 2);  // 10.0.0.1 answered for 10.0.0.10
     EXPECT_EQ(Image(0), 3);
-    List()->FocusSelectScroll(Row(3));
+    List()->focusSelectScroll(Row(3));
     form->runSelectScan();
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
     EXPECT_EQ(Image(2), 2);  // 127.0.0.1 answered for 127.1
@@ -190,7 +190,7 @@ TEST_F(Scan, AnErrorInsideThePassReleasesTheWindow) {
 
 TEST_F(Scan, SelectScanRunsOnAWorkerAndReleasesAfterTheReply) {
     Start(kList);
-    List()->FocusSelectScroll(Row(2));
+    List()->focusSelectScroll(Row(2));
     Timer()->start();
     form->runSelectScan();
     EXPECT_TRUE(Scans()->selectScanRunning());
@@ -200,12 +200,12 @@ TEST_F(Scan, SelectScanRunsOnAWorkerAndReleasesAfterTheReply) {
     EXPECT_FALSE(Child<QToolButton>("SpeedButton1")->isEnabled());
     EXPECT_FALSE(Timer()->isActive());
     // While the worker runs, a new selection enables neither a probe nor a deletion.
-    List()->FocusSelectScroll(Row(0));
+    List()->focusSelectScroll(Row(0));
     EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
     EXPECT_FALSE(Child<QToolButton>("SpeedButton5")->isEnabled());
     form->deleteTarget();
-    EXPECT_EQ(List()->RowCount(), 3);
-    List()->FocusSelectScroll(Row(2));
+    EXPECT_EQ(List()->rowCount(), 3);
+    List()->focusSelectScroll(Row(2));
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
     EXPECT_EQ(Image(2), 2);
     EXPECT_EQ(Cell(2, 2), "1");
@@ -222,12 +222,12 @@ TEST_F(Scan, SelectScanRunsOnAWorkerAndReleasesAfterTheReply) {
 TEST_F(Scan, SelectScanWithoutASelectedRowDoesNothing) {
     Start(kList);
     // A selection, cleared while an all scan held the controls: the window still believes in it.
-    List()->FocusSelectScroll(Row(0));
+    List()->focusSelectScroll(Row(0));
     echo.Set("10.0.0.3", {0, "", 200});
     QTimer::singleShot(100, form.get(), [this] { List()->clearSelection(); });
     form->runAllScan();
     ASSERT_TRUE(form->itemSelected());
-    ASSERT_EQ(List()->SelectedRow(), nullptr);
+    ASSERT_EQ(List()->selectedRow(), nullptr);
     const int sends = echo.sends;
     form->runSelectScan();
     EXPECT_FALSE(Scans()->selectScanRunning());
@@ -237,7 +237,7 @@ TEST_F(Scan, SelectScanWithoutASelectedRowDoesNothing) {
 TEST_F(Scan, ClosingDuringASelectScanWaitsAndSaves) {
     echo.Set("10.0.0.3", {0, "", 150});
     Start(kList);
-    List()->FocusSelectScroll(Row(2));
+    List()->focusSelectScroll(Row(2));
     form->runSelectScan();
     EXPECT_TRUE(form->close());
     EXPECT_FALSE(Scans()->selectScanRunning());

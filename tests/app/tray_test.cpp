@@ -144,7 +144,7 @@ TEST_F(Window, GeometryAndStateSurviveARestart) {
 
 TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.2\";\"b\"\r\n\"10.0.0.1\";\"a\"\r\n");
-    TargetListView::SetSubItem(Row(0), 2, "3");
+    TargetListView::setSubItem(Row(0), Column::OnlineCount, "3");
     form->sortByColumn(2);
     ASSERT_TRUE(form->close());
     EXPECT_EQ(ReadFileBytes(ListPath()),
@@ -178,7 +178,7 @@ TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
     const std::string before = ReadFileBytes(ListPath());
     ::mkdir(IniPath().c_str(), 0700);  // the settings file cannot be replaced
     form->deleteTarget();
-    List()->FocusSelectScroll(Row(0));
+    List()->focusSelectScroll(Row(0));
     form->deleteTarget();  // an edit that must not be lost silently
     messages.answers = {true, false};  // 終了しますか？ はい, then 保存せずに終了しますか？ いいえ
     EXPECT_FALSE(form->close());
@@ -225,7 +225,7 @@ TEST_F(Window, EveryYesEndsTheEventLoop) {
     for (const auto& [name, way] : ways) {
         Start();
         ::unlink(IniPath().c_str());
-        List()->AppendRow({"10.9.9.9", "edited", {}, {}});
+        List()->appendRow({"10.9.9.9", "edited", {}, {}});
         EndProgramWithWindow(*qobject_cast<QApplication*>(QCoreApplication::instance()), *form);
         QTimer::singleShot(0, form.get(), [this, way = way] { way(*form); });
         QTimer safety;

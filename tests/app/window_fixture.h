@@ -36,9 +36,12 @@ protected:
     void Rebuild();
     std::string ListPath() const { return dir.Path("iplist.txt"); }
     std::string IniPath() const { return dir.Path("pingrove.INI"); }
-    QTreeWidgetItem* Row(int i) const { return List()->Row(i); }
-    QString Cell(int row, int k) const { return TargetListView::SubItem(Row(row), k); }
-    int Image(int row) const { return TargetListView::ImageIndex(Row(row)); }
+    QTreeWidgetItem* Row(int i) const { return List()->row(i); }
+    // Sub-item k: 0 address, 1 name, 2 online count, 3 scan count.
+    QString Cell(int row, int k) const {
+        return TargetListView::subItem(Row(row), static_cast<Column>(k + 1));
+    }
+    int Image(int row) const { return TargetListView::imageIndex(Row(row)); }
     template <typename T>
     T* Child(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));
