@@ -21,7 +21,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     icon->setObjectName("ProgramIcon");
     icon->setPixmap(images::programIcon().pixmap(48, 48));
     icon->setGeometry(12, 12, 48, 48);
-    auto* product = new QLabel(QStringLiteral("ピングローブ"), panel);
+    auto* product = new QLabel(ProductName(), panel);
     product->setObjectName("ProductName");
     QFont f = product->font();
     f.setPixelSize(16);

@@ -1,13 +1,14 @@
 #include "app/application.h"
 
+#include "app/program_info.h"
+
 #include "platform/message_box.h"
 
 #include <new>
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     ShowError = [](const QString& text) {
-        QtMessageBox().ShowError(QApplication::activeWindow(), QStringLiteral("ピングローブ"),
-                                 text);
+        QtMessageBox().ShowError(QApplication::activeWindow(), ProductName(), text);
     };
 }
 

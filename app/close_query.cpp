@@ -5,25 +5,22 @@
 #include "app/program_info.h"
 #include "platform/message_box.h"
 
-namespace {
-const QString kCaption = QString::fromUtf8(kProductName);
-}  // namespace
-
 CloseQuery::CloseQuery(IMessageBox& messages, QWidget* owner, Steps steps)
     : messages_(messages), owner_(owner), steps_(std::move(steps)) {}
 
 bool CloseQuery::ask() {
-    if (!messages_.AskYesNo(owner_, kCaption, QStringLiteral("終了しますか？"))) return false;
+    if (!messages_.AskYesNo(owner_, ProductName(), QStringLiteral("終了しますか？"))) return false;
     steps_.stopScans();
     try {
         steps_.save();
         if (const QString note = steps_.savedNote(); !note.isEmpty())
-            messages_.Inform(owner_, kCaption, note);
+            messages_.Inform(owner_, ProductName(), note);
         return true;
     } catch (const std::exception& e) {
-        messages_.ShowError(owner_, kCaption, QString::fromUtf8(e.what()));
+        messages_.ShowError(owner_, ProductName(), QString::fromUtf8(e.what()));
         // A file that cannot be written must not keep the user in a window that never closes.
-        return messages_.AskYesNo(owner_, kCaption, QStringLiteral("保存せずに終了しますか？"));
+        return messages_.AskYesNo(owner_, ProductName(),
+                                  QStringLiteral("保存せずに終了しますか？"));
     }
 }
 

@@ -28,10 +28,6 @@
 #include "settings/add_target_dialog.h"
 #include "settings/settings_dialog.h"
 
-namespace {
-const QString kCaption = QString::fromUtf8(kProductName);
-}  // namespace
-
 MainWindow::MainWindow(Services& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
@@ -144,7 +140,7 @@ void MainWindow::loadTargets() {
         if (!line.isEmpty()) notRead << line;
     if (!notRead.isEmpty())
         QTimer::singleShot(0, this, [this, text = notRead.join(QLatin1Char('\n'))] {
-            services_.messages.ShowError(this, kCaption, text);
+            services_.messages.ShowError(this, ProductName(), text);
         });
     setPanel(Panel::Sound, texts::Sound(options_.soundOn));
     countdown_->restart(options_.intervalMinutes());
@@ -243,7 +239,7 @@ void MainWindow::onMinimized(bool wasMaximized) {
             setWindowState(windowState() & ~Qt::WindowMinimized);
             if (!minimizeRefused_.isValid() || minimizeRefused_.hasExpired(1000)) {
                 minimizeRefused_.start();
-                services_.messages.ShowError(this, kCaption, QString::fromUtf8(ex.what()));
+                services_.messages.ShowError(this, ProductName(), QString::fromUtf8(ex.what()));
             }
             return;
         }

@@ -4,7 +4,7 @@
 
 void PingWorker::run() {
     try {
-        probe_.ping();
+        probe_.ping(address_);
     } catch (...) {
         // Nothing may unwind out of a thread; the completion below runs all the same.
     }

@@ -4,6 +4,7 @@
 // set them up (the scan runner).
 #include <QThread>
 #include <functional>
+#include <string>
 
 class EchoProbe;
 
@@ -11,13 +12,14 @@ class PingWorker : public QThread {
     Q_OBJECT
 public:
     // `done` runs on the worker thread after the probe, also when the probe failed.
-    PingWorker(EchoProbe& probe, std::function<void()> done)
-        : probe_(probe), done_(std::move(done)) {}
+    PingWorker(EchoProbe& probe, std::string address, std::function<void()> done)
+        : probe_(probe), address_(std::move(address)), done_(std::move(done)) {}
 
 protected:
     void run() override;
 
 private:
     EchoProbe& probe_;
+    std::string address_;
     std::function<void()> done_;
 };

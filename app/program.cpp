@@ -37,8 +37,6 @@
 
 namespace {
 
-const QString kCaption = QString::fromUtf8(kProductName);
-
 // The windows are designed for "ＭＳ Ｐゴシック" at 12 pixels; IPAPGothic has the same metrics.
 void UseJapaneseFont() {
     const QString family = QStringLiteral("ＭＳ Ｐゴシック");
@@ -145,7 +143,8 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
     QtMessageBox messages;
     FileInstanceLock lock(kProgramName);
     if (!lock.TryAcquire()) {
-        messages.Inform(nullptr, kCaption, QStringLiteral("ピングローブは既に実行されています！"));
+        messages.Inform(nullptr, ProductName(),
+                        QStringLiteral("ピングローブは既に実行されています！"));
         return 0;
     }
     UseJapaneseFont();
@@ -189,12 +188,12 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
         window.showAtStart();
         // The tray item's title is the application's name. Set once the window exists, whose
         // X11 class keeps the executable's name for the desktop entry to match.
-        app.setApplicationName(kCaption);
+        app.setApplicationName(ProductName());
         app.exec();
     } catch (const std::bad_alloc&) {
-        messages.ShowError(nullptr, kCaption, QStringLiteral("メモリが足りません。"));
+        messages.ShowError(nullptr, ProductName(), QStringLiteral("メモリが足りません。"));
     } catch (const std::exception& e) {
-        messages.ShowError(nullptr, kCaption, QString::fromUtf8(e.what()));
+        messages.ShowError(nullptr, ProductName(), QString::fromUtf8(e.what()));
     }
     lock.Release();
     return 0;

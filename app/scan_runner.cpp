@@ -8,7 +8,6 @@
 ScanRunner::ScanRunner(IEchoService& echo, IEventPump& pump, QObject* parent)
     : QObject(parent), pump_(pump), probe_(echo, pump) {
     setObjectName("ScanRunner");
-    probe_.address = "192.168.0.1";
     probe_.timeoutMs = 1000;
     probe_.attempts = 1;
     probe_.onReply = [this](EchoProbe*, int status, const std::string& ip, int, uint8_t) {
@@ -21,7 +20,7 @@ ScanRunner::~ScanRunner() {
 }
 
 void ScanRunner::onProbeReply(int status, const std::string& ipAddress) {
-    Reply r{status, QString::fromStdString(ipAddress), QString::fromStdString(probe_.address)};
+    Reply r{status, QString::fromStdString(ipAddress), QString::fromStdString(probedAddress_)};
     if (pump_.OnUiThread()) {
         deliver(r);
         return;
@@ -31,7 +30,7 @@ void ScanRunner::onProbeReply(int status, const std::string& ipAddress) {
         std::lock_guard<std::mutex> lock(workerMutex_);
         workerReplies_.push_back(std::move(r));
     }
-    QMetaObject::invokeMethod(this, "deliverWorkerReplies", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &ScanRunner::deliverWorkerReplies, Qt::QueuedConnection);
 }
 
 void ScanRunner::deliver(const Reply& r) {
@@ -50,11 +49,11 @@ void ScanRunner::deliverWorkerReplies() {
 
 void ScanRunner::runSelectScan(const QString& address) {
     selectScanRunning_ = true;
-    probe_.address = address.toStdString();
     if (worker_) worker_->wait();  // the previous worker has released; let it end
+    probedAddress_ = address.toStdString();
     // Queued behind the reply that the probe queued, so the release comes last.
-    worker_ = std::make_unique<PingWorker>(probe_, [this] {
-        QMetaObject::invokeMethod(this, "finishSelectScan", Qt::QueuedConnection);
+    worker_ = std::make_unique<PingWorker>(probe_, probedAddress_, [this] {
+        QMetaObject::invokeMethod(this, &ScanRunner::finishSelectScan, Qt::QueuedConnection);
     });
     worker_->start();
 }
@@ -80,12 +79,12 @@ void ScanRunner::runAllScan(const std::function<int()>& rowCount,
         emit allScanStarting();
         for (int row = 0; row < rowCount(); ++row) {
             const QString address = addressOf(row);
-            probe_.address = address.toStdString();
             emit rowStarting(row);
             pump_.ProcessEvents();
             if (stopRequested_) break;
             emit rowProbing(row, address);
-            probe_.ping();
+            probedAddress_ = address.toStdString();
+            probe_.ping(probedAddress_);
         }
     } catch (...) {
         // An error inside the pass must not leave the window locked for good.

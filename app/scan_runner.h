@@ -60,12 +60,14 @@ private:
     void deliver(const Reply& r);
     // Called through the event queue by name: what the worker hands over travels under
     // workerMutex_, a lock every thread checker sees, and no closure crosses the threads.
-    Q_INVOKABLE void deliverWorkerReplies();
-    Q_INVOKABLE void finishSelectScan();
+    void deliverWorkerReplies();
+    void finishSelectScan();
     void finishAllScan();
 
     IEventPump& pump_;
     EchoProbe probe_;
+    // What the probe is at: the row's address text, for the reply (set before the worker starts).
+    std::string probedAddress_;
     std::unique_ptr<PingWorker> worker_;
     std::mutex workerMutex_;
     std::vector<Reply> workerReplies_;

@@ -25,7 +25,6 @@ int main(int argc, char** argv) {
     IcmpEchoService echo;
     QtEventPump pump;
     EchoProbe probe(echo, pump);
-    probe.address = argv[2];
     if (mode == "rtt") {
         probe.attempts = argc > 3 ? std::atoi(argv[3]) : 20;
         probe.delayMs = 200;
@@ -33,7 +32,7 @@ int main(int argc, char** argv) {
         probe.onReply = [](EchoProbe*, int status, const std::string&, int rtt, uint8_t) {
             if (status == 0) std::printf("%d\n", rtt);
         };
-        probe.ping();
+        probe.ping(argv[2]);
         return 0;
     }
     probe.attempts = 1;
@@ -48,7 +47,7 @@ int main(int argc, char** argv) {
     timer.start(1);
     gapClock.start();
     total.start();
-    probe.ping();
+    probe.ping(argv[2]);
     longestGap = std::max(longestGap, gapClock.elapsed());
     std::printf("ping_ms %lld expected_ms %d longest_ui_gap_ms %lld\n",
                 static_cast<long long>(total.elapsed()), probe.timeoutMs + probe.delayMs,

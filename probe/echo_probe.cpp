@@ -36,7 +36,7 @@ std::string EchoProbe::trim(const std::string& text) {
     return text.substr(b, e - b);
 }
 
-void EchoProbe::ping() {
+void EchoProbe::ping(const std::string& address) {
     const std::string target = trim(address);
     // An over-long text can be neither an address nor a host name.
     const bool tooLong = target.size() > kMaxAddressLength;

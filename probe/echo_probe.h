@@ -6,7 +6,7 @@
 // after it; on a worker thread the waits simply block.
 //
 // The design's names: TMxICMP EchoProbe, EICMPError IcmpUnavailable, TOnReply ReplyHandler,
-// OnReply onReply, Address address, BlockSize blockSize, TTL ttl, Timeout timeoutMs,
+// OnReply onReply, Address ping's argument, BlockSize blockSize, TTL ttl, Timeout timeoutMs,
 // Delay delayMs, NumberOfPings attempts, Ping ping, Trim trim.
 #include <cstdint>
 #include <functional>
@@ -33,15 +33,15 @@ public:
     EchoProbe(IEchoService& echo, IEventPump& pump);
 
     ReplyHandler onReply;
-    std::string address;
     int blockSize = 64;
     uint8_t ttl = 255;
     int timeoutMs = 5000;
     int delayMs = 1000;
     int attempts = 3;
 
-    // Runs `attempts` attempts against `address`, each followed by the pause of delayMs.
-    void ping();
+    // Runs `attempts` attempts against `address` (an IPv4 address, or a host name to look up),
+    // each followed by the pause of delayMs.
+    void ping(const std::string& address);
 
     // Leading and trailing characters with codes 0 to 32 removed.
     static std::string trim(const std::string& text);

@@ -46,7 +46,6 @@ TEST_F(Probe, Defaults) {
     EXPECT_EQ(p.timeoutMs, 5000);
     EXPECT_EQ(p.delayMs, 1000);
     EXPECT_EQ(p.attempts, 3);
-    EXPECT_EQ(p.address, "");
     EXPECT_FALSE(p.onReply);
 }
 
@@ -65,11 +64,10 @@ TEST_F(Probe, NoEchoSocketRaisesTheMissingFacilityError) {
 
 TEST_F(Probe, NoAttemptsMeansNoEventNoSendNoPauseButTheHandleIsClosed) {
     EchoProbe p = Make();
-    p.address = "10.0.0.1";
     for (int n : {0, -2}) {
         p.attempts = n;
         auto t0 = Clock::now();
-        p.ping();
+        p.ping("10.0.0.1");
         EXPECT_LT(Ms(t0), 500);
     }
     EXPECT_TRUE(replies.empty());
@@ -85,8 +83,7 @@ TEST_F(Probe, AddressIsTrimmedAndReadInTheClassicWay) {
     p.attempts = 1;
     p.delayMs = 0;
     for (const char* a : {" \t10.0.0.1\r\n ", "127.1", "0x7f.0.0.1", "0177.0.0.1", "2130706433"}) {
-        p.address = a;
-        p.ping();
+        p.ping(a);
     }
     EXPECT_EQ(echo.sentTo(), (std::vector<std::string>{"10.0.0.1", "127.0.0.1", "127.0.0.1",
                                                        "127.0.0.1", "127.0.0.1"}));
@@ -98,11 +95,10 @@ TEST_F(Probe, AddressIsTrimmedAndReadInTheClassicWay) {
 
 TEST_F(Probe, UnresolvableNameIsReportedEveryAttemptWithItsPause) {
     EchoProbe p = Make();
-    p.address = "no-such-host.invalid";
     p.attempts = 3;
     p.delayMs = 50;
     auto t0 = Clock::now();
-    p.ping();
+    p.ping("no-such-host.invalid");
     EXPECT_GE(Ms(t0), 150);
     ASSERT_EQ(replies.size(), 3u);
     for (const Reply& r : replies) {
@@ -119,16 +115,14 @@ TEST_F(Probe, ResolvedNameIsLookedUpOncePerCall) {
     echo.SetName("gateway", "10.0.0.9");
     echo.Set("10.0.0.9", {0, "", 1});
     EchoProbe p = Make();
-    p.address = "gateway";
     p.attempts = 3;
     p.delayMs = 0;
-    p.ping();
+    p.ping("gateway");
     EXPECT_EQ(echo.lookups, 1);
     EXPECT_EQ(echo.sentTo(), (std::vector<std::string>(3, "10.0.0.9")));
     // An over-long text is no address and no name: nothing is looked up or sent.
-    p.address = std::string(300, 'a');
     p.attempts = 1;
-    p.ping();
+    p.ping(std::string(300, 'a'));
     EXPECT_EQ(echo.lookups, 1);
     EXPECT_EQ(replies.back().status, -1);
 }
@@ -139,10 +133,8 @@ TEST_F(Probe, ErrorsAndTimeoutsCarryTheirStatus) {
     p.attempts = 1;
     p.delayMs = 0;
     p.timeoutMs = 15;
-    p.address = "10.0.0.2";
-    p.ping();
-    p.address = "10.0.0.3";
-    p.ping();
+    p.ping("10.0.0.2");
+    p.ping("10.0.0.3");
     ASSERT_EQ(replies.size(), 2u);
     EXPECT_EQ(replies[0].status, 11003);
     EXPECT_EQ(replies[0].ip, "10.0.0.254");
@@ -152,11 +144,10 @@ TEST_F(Probe, ErrorsAndTimeoutsCarryTheirStatus) {
 TEST_F(Probe, UnassignedHandlerStillSendsAndPauses) {
     EchoProbe p(echo, pump);
     echo.Set("10.0.0.1", {0, "", 0});
-    p.address = "10.0.0.1";
     p.attempts = 2;
     p.delayMs = 40;
     auto t0 = Clock::now();
-    p.ping();
+    p.ping("10.0.0.1");
     EXPECT_GE(Ms(t0), 80);
     EXPECT_EQ(echo.sends, 2);
 }
@@ -164,7 +155,6 @@ TEST_F(Probe, UnassignedHandlerStillSendsAndPauses) {
 TEST_F(Probe, AnErrorInTheHandlerEndsPingAfterCleanUp) {
     echo.Set("10.0.0.1", {0, "", 0});
     EchoProbe p(echo, pump);
-    p.address = "10.0.0.1";
     p.delayMs = 1000;
     int calls = 0;
     p.onReply = [&](EchoProbe*, int, const std::string&, int, uint8_t) {
@@ -172,7 +162,7 @@ TEST_F(Probe, AnErrorInTheHandlerEndsPingAfterCleanUp) {
         throw std::runtime_error("handler");
     };
     auto t0 = Clock::now();
-    EXPECT_THROW(p.ping(), std::runtime_error);
+    EXPECT_THROW(p.ping("10.0.0.1"), std::runtime_error);
     EXPECT_LT(Ms(t0), 500);  // no pause, no further attempt
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(echo.closed, echo.opened);
@@ -180,7 +170,6 @@ TEST_F(Probe, AnErrorInTheHandlerEndsPingAfterCleanUp) {
 
 TEST_F(Probe, EventsRunWhileTheUiThreadWaits) {
     EchoProbe p = Make();
-    p.address = "10.0.0.7";  // silent: waits the whole timeout
     p.attempts = 1;
     p.timeoutMs = 20;
     p.delayMs = 60;
@@ -188,7 +177,7 @@ TEST_F(Probe, EventsRunWhileTheUiThreadWaits) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(5);
-    p.ping();
+    p.ping("10.0.0.7");  // silent: waits the whole timeout
     EXPECT_GE(ticks, 2);
 }
 
@@ -208,11 +197,10 @@ TEST_F(Probe, ThePauseAfterEachAttemptLastsTheDelay) {
         }
     } recording;
     EchoProbe p(echo, recording);
-    p.address = "10.0.0.7";  // silent: the fake's handle waits too, for 20 ms
     p.attempts = 2;
     p.timeoutMs = 5000;
     p.delayMs = 400;
-    p.ping();
+    p.ping("10.0.0.7");  // silent: the fake's handle waits 20 ms too
     ASSERT_EQ(recording.waits.size(), 4u);  // per attempt: the reply, then the pause
     for (size_t i = 0; i < 4; i += 2) {
         EXPECT_EQ(recording.waits[i + 1].first, -1);
@@ -224,7 +212,6 @@ TEST_F(Probe, ThePauseAfterEachAttemptLastsTheDelay) {
 TEST_F(Probe, OnAWorkerThreadTheHandlerRunsThereAndNoEventsRun) {
     echo.Set("10.0.0.1", {0, "", 0});
     EchoProbe p = Make();
-    p.address = "10.0.0.1";
     p.attempts = 1;
     p.delayMs = 30;
     int ticks = 0;
@@ -235,7 +222,7 @@ TEST_F(Probe, OnAWorkerThreadTheHandlerRunsThereAndNoEventsRun) {
     p.onReply = [&](EchoProbe*, int, const std::string&, int, uint8_t) {
         handlerThread = std::this_thread::get_id();
     };
-    std::thread worker([&] { p.ping(); });
+    std::thread worker([&] { p.ping("10.0.0.1"); });
     const auto workerId = worker.get_id();
     worker.join();
     EXPECT_EQ(handlerThread, workerId);
@@ -258,8 +245,7 @@ TEST(ProbeLoopback, AnswersFromLoopbackByAddressAndByName) {
     };
     for (const char* a : {"127.0.0.1", "localhost"}) {
         replies.clear();
-        p.address = a;
-        p.ping();
+        p.ping(a);
         ASSERT_EQ(replies.size(), 2u) << a;
         for (const Reply& r : replies) {
             EXPECT_EQ(r.status, 0) << a;

@@ -126,7 +126,6 @@ protected:
     Reply PingOnceWith(IEventPump& events, const std::string& address, int ttl = 255,
                        int timeout = 1000) {
         EchoProbe p(echo, events);
-        p.address = address;
         p.attempts = 1;
         p.delayMs = 0;
         p.timeoutMs = timeout;
@@ -135,7 +134,7 @@ protected:
         p.onReply = [&](EchoProbe*, int s, const std::string& ip, int rtt, uint8_t t) {
             r = {s, ip, rtt, t};
         };
-        p.ping();
+        p.ping(address);
         return r;
     }
     ~Network() override {
@@ -182,13 +181,12 @@ TEST_P(Network, AnswersAreJudgedByWhenTheyCameHoweverLongTheEventsRan) {
 TEST_P(Network, ALateAnswerIsNotTakenForTheNextAttempt) {
     SlowResponder responder(150);
     EchoProbe p(echo, pump);
-    p.address = "198.18.3.10";
     p.attempts = 2;
     p.delayMs = 0;
     p.timeoutMs = 100;
     std::vector<int> statuses;
     p.onReply = [&](EchoProbe*, int s, const std::string&, int, uint8_t) { statuses.push_back(s); };
-    p.ping();
+    p.ping("198.18.3.10");
     EXPECT_EQ(statuses, (std::vector<int>{ipstatus::kRequestTimedOut, ipstatus::kRequestTimedOut}));
 }
 
@@ -198,11 +196,10 @@ TEST_P(Network, EventsRunWhileTheProbeWaitsPausesAndLooksUp) {
     {
         Ticker ticker;
         EchoProbe p(echo, pump);
-        p.address = "198.18.2.10";
         p.attempts = 1;
         p.timeoutMs = 300;
         p.delayMs = 300;
-        p.ping();
+        p.ping("198.18.2.10");
         EXPECT_GE(ticker.ticks, 40);  // about 120 in 600 ms
     }
     Ticker ticker;
@@ -278,7 +275,6 @@ TEST_P(Network, ConcurrentPingDoesNotConfuseTheReplies) {
     if (std::system("command -v ping >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ping";
     std::system("ping -f -q -w 3 198.18.1.10 >/dev/null 2>&1 &");
     EchoProbe p(echo, pump);
-    p.address = "198.18.1.10";
     p.attempts = 20;
     p.delayMs = 20;
     int ok = 0, calls = 0;
@@ -286,7 +282,7 @@ TEST_P(Network, ConcurrentPingDoesNotConfuseTheReplies) {
         ++calls;
         ok += s == 0;
     };
-    p.ping();
+    p.ping("198.18.1.10");
     EXPECT_EQ(calls, 20);
     EXPECT_EQ(ok, 20);
 }
