@@ -7,8 +7,8 @@
 #include <new>
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
-    ShowError = [](const QString& text) {
-        QtMessageBox().ShowError(QApplication::activeWindow(), ProductName(), text);
+    showError = [](const QString& text) {
+        QtMessageBox().showError(QApplication::activeWindow(), ProductName(), text);
     };
 }
 
@@ -16,11 +16,11 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::bad_alloc&) {
-        ShowError(QStringLiteral("メモリが足りません。"));
+        showError(QStringLiteral("メモリが足りません。"));
     } catch (const std::exception& e) {
-        ShowError(QString::fromUtf8(e.what()));
+        showError(QString::fromUtf8(e.what()));
     } catch (...) {
-        ShowError(QStringLiteral("不明なエラーが発生しました。"));
+        showError(QStringLiteral("不明なエラーが発生しました。"));
     }
     return false;
 }

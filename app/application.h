@@ -10,5 +10,5 @@ public:
     Application(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
     // Shows an error text; a message box unless replaced (tests replace it).
-    std::function<void(const QString&)> ShowError;
+    std::function<void(const QString&)> showError;
 };

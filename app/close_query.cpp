@@ -9,17 +9,17 @@ CloseQuery::CloseQuery(IMessageBox& messages, QWidget* owner, Steps steps)
     : messages_(messages), owner_(owner), steps_(std::move(steps)) {}
 
 bool CloseQuery::ask() {
-    if (!messages_.AskYesNo(owner_, ProductName(), QStringLiteral("終了しますか？"))) return false;
+    if (!messages_.askYesNo(owner_, ProductName(), QStringLiteral("終了しますか？"))) return false;
     steps_.stopScans();
     try {
         steps_.save();
         if (const QString note = steps_.savedNote(); !note.isEmpty())
-            messages_.Inform(owner_, ProductName(), note);
+            messages_.inform(owner_, ProductName(), note);
         return true;
     } catch (const std::exception& e) {
-        messages_.ShowError(owner_, ProductName(), QString::fromUtf8(e.what()));
+        messages_.showError(owner_, ProductName(), QString::fromUtf8(e.what()));
         // A file that cannot be written must not keep the user in a window that never closes.
-        return messages_.AskYesNo(owner_, ProductName(),
+        return messages_.askYesNo(owner_, ProductName(),
                                   QStringLiteral("保存せずに終了しますか？"));
     }
 }

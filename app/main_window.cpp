@@ -58,7 +58,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     connect(&tray_, &TrayIcon::restored, this, &MainWindow::onTrayRestore);
     connectCommands();
 
-    loaded_ = services_.settingsFile.Load();
+    loaded_ = services_.settingsFile.load();
     applySettings(loaded_);
     osFamily_ = OsFamilyFromPlatformId(services_.platformId);
     tray_.setFrames(osFamily_ == "98" ? &trayFramesFor98_ : &trayFrames_);
@@ -131,16 +131,16 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::loadTargets() {
-    for (const Target& t : targetList_.Load()) m_ui.list->appendRow(t);
+    for (const Target& t : targetList_.load()) m_ui.list->appendRow(t);
     // Files that could not be read are told of once, in one message, when the window is up.
     QStringList notRead;
     for (const QString& line :
-         {texts::NotRead(services_.settingsFile.StartResult(), services_.settingsFile.ReadPath()),
-          texts::NotRead(targetList_.StartResult(), targetList_.Path())})
+         {texts::NotRead(services_.settingsFile.startResult(), services_.settingsFile.readPath()),
+          texts::NotRead(targetList_.startResult(), targetList_.path())})
         if (!line.isEmpty()) notRead << line;
     if (!notRead.isEmpty())
         QTimer::singleShot(0, this, [this, text = notRead.join(QLatin1Char('\n'))] {
-            services_.messages.ShowError(this, ProductName(), text);
+            services_.messages.showError(this, ProductName(), text);
         });
     setPanel(Panel::Sound, texts::Sound(options_.soundOn));
     countdown_->restart(options_.intervalMinutes());
@@ -170,25 +170,25 @@ void MainWindow::saveFiles() {
     // its save. Every failure is told in one message.
     const QString cannotWrite = QStringLiteral("%1 に書き込めません");
     QStringList failed;
-    if (!services_.settingsFile.Save(s))
-        failed << cannotWrite.arg(services_.settingsFile.WritePath());
+    if (!services_.settingsFile.save(s))
+        failed << cannotWrite.arg(services_.settingsFile.writePath());
     std::vector<Target> targets;
     for (int i = 0; i < m_ui.list->rowCount(); ++i)
         targets.push_back(TargetListView::targetOf(m_ui.list->row(i)));
-    if (!targetList_.Save(targets)) failed << cannotWrite.arg(targetList_.FailedPath());
+    if (!targetList_.save(targets)) failed << cannotWrite.arg(targetList_.failedPath());
     if (!failed.isEmpty()) throw std::runtime_error(failed.join(QLatin1Char('\n')).toStdString());
 }
 
 QString MainWindow::savedNote() const {
     QStringList notes;
-    if (const QString moved = services_.settingsFile.MovedAsidePath(); !moved.isEmpty())
+    if (const QString moved = services_.settingsFile.movedAsidePath(); !moved.isEmpty())
         notes << QStringLiteral("読み込めなかった元の設定ファイルを %1 に残しました。").arg(moved);
-    if (targetList_.BackupWritten())
-        notes << (targetList_.StartResult() == ReadResult::Read
+    if (targetList_.backupWritten())
+        notes << (targetList_.startResult() == ReadResult::Read
                       ? QStringLiteral("保存できない内容があったため、元の偵察先リストを %1 に"
                                        "残しました。")
                       : QStringLiteral("読み込めなかった元の偵察先リストを %1 に残しました。"))
-                     .arg(targetList_.BackupPath());
+                     .arg(targetList_.backupPath());
     return notes.join(QLatin1Char('\n'));
 }
 
@@ -239,7 +239,7 @@ void MainWindow::onMinimized(bool wasMaximized) {
             setWindowState(windowState() & ~Qt::WindowMinimized);
             if (!minimizeRefused_.isValid() || minimizeRefused_.hasExpired(1000)) {
                 minimizeRefused_.start();
-                services_.messages.ShowError(this, ProductName(), QString::fromUtf8(ex.what()));
+                services_.messages.showError(this, ProductName(), QString::fromUtf8(ex.what()));
             }
             return;
         }
@@ -330,7 +330,7 @@ void MainWindow::addTarget() {
     CentreOver(addDialog_, this);
     const std::optional<NewTarget> t = addDialog_->ask(
         [this](const QString& address) { return m_ui.list->findRow(address) != nullptr; },
-        [this] { services_.sound.Beep(); });
+        [this] { services_.sound.beep(); });
     if (t) m_ui.list->focusSelectScroll(m_ui.list->appendRow({t->address, t->name, {}, {}}));
     countdown_->resume();
 }

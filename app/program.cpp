@@ -142,8 +142,8 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
     app.setApplicationName(QString::fromUtf8(kProgramName));
     QtMessageBox messages;
     FileInstanceLock lock(kProgramName);
-    if (!lock.TryAcquire()) {
-        messages.Inform(nullptr, ProductName(),
+    if (!lock.tryAcquire()) {
+        messages.inform(nullptr, ProductName(),
                         QStringLiteral("ピングローブは既に実行されています！"));
         return 0;
     }
@@ -191,10 +191,10 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
         app.setApplicationName(ProductName());
         app.exec();
     } catch (const std::bad_alloc&) {
-        messages.ShowError(nullptr, ProductName(), QStringLiteral("メモリが足りません。"));
+        messages.showError(nullptr, ProductName(), QStringLiteral("メモリが足りません。"));
     } catch (const std::exception& e) {
-        messages.ShowError(nullptr, ProductName(), QString::fromUtf8(e.what()));
+        messages.showError(nullptr, ProductName(), QString::fromUtf8(e.what()));
     }
-    lock.Release();
+    lock.release();
     return 0;
 }

@@ -65,7 +65,7 @@ void ScanDisplay::replied(int status, const QString& ip, const QString& address)
     if (QTreeWidgetItem* counted = selected ? selected : probed)
         TargetRow(counted).raiseOnlineCount();
     log_.appendPlainText(texts::LogLine(QDateTime::currentDateTime(), QLocale(), ip));
-    if (const QString file = soundToPlay_(); !file.isNull()) sound_.PlayAsyncNoStop(file);
+    if (const QString file = soundToPlay_(); !file.isNull()) sound_.playAsyncNoStop(file);
     tray_.notifyOnline();
     if (!tray_.isAnimating()) {
         tray_.setAnimating(true);

@@ -21,7 +21,7 @@ ScanRunner::~ScanRunner() {
 
 void ScanRunner::onProbeReply(int status, const std::string& ipAddress) {
     Reply r{status, QString::fromStdString(ipAddress), QString::fromStdString(probedAddress_)};
-    if (pump_.OnUiThread()) {
+    if (pump_.onUiThread()) {
         deliver(r);
         return;
     }
@@ -80,7 +80,7 @@ void ScanRunner::runAllScan(const std::function<int()>& rowCount,
         for (int row = 0; row < rowCount(); ++row) {
             const QString address = addressOf(row);
             emit rowStarting(row);
-            pump_.ProcessEvents();
+            pump_.processEvents();
             if (stopRequested_) break;
             emit rowProbing(row, address);
             probedAddress_ = address.toStdString();

@@ -23,17 +23,17 @@
 namespace {
 
 class Silence : public ISound {
-    void PlayAsyncNoStop(const QString&) override {}
-    void Beep() override {}
+    void playAsyncNoStop(const QString&) override {}
+    void beep() override {}
 };
 
 class NoTray : public INotificationArea {
-    bool Exists() override { return true; }
-    bool Add() override { return true; }
-    bool Remove() override { return true; }
-    void SetIcon(const QIcon&) override {}
-    void SetToolTip(const QString&) override {}
-    void SetMenu(QMenu*) override {}
+    bool exists() override { return true; }
+    bool add() override { return true; }
+    bool remove() override { return true; }
+    void setIcon(const QIcon&) override {}
+    void setToolTip(const QString&) override {}
+    void setMenu(QMenu*) override {}
 };
 
 }  // namespace

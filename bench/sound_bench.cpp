@@ -12,13 +12,13 @@ namespace {
 void PlayChime(benchmark::State& state) {
     for (auto _ : state) {
         QtSound sound({QStringLiteral(PINGROVE_SOUNDS)});
-        sound.PlayAsyncNoStop(QStringLiteral("chimes.wav"));
+        sound.playAsyncNoStop(QStringLiteral("chimes.wav"));
         state.PauseTiming();
         // Without an audio device the effect may stay busy: the next request then returns at
         // once, dropped, which is not what is measured here; a new player takes the next one.
         QElapsedTimer t;
         t.start();
-        while (sound.Busy() && t.elapsed() < 2000)
+        while (sound.busy() && t.elapsed() < 2000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         state.ResumeTiming();
     }
@@ -26,7 +26,7 @@ void PlayChime(benchmark::State& state) {
 
 void PlayMissingFile(benchmark::State& state) {
     QtSound sound({});
-    for (auto _ : state) sound.PlayAsyncNoStop(QStringLiteral("missing.wav"));
+    for (auto _ : state) sound.playAsyncNoStop(QStringLiteral("missing.wav"));
 }
 
 }  // namespace

@@ -27,18 +27,18 @@ TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObj
 TrayIcon::~TrayIcon() {
     area_.onClick = nullptr;
     area_.onGone = nullptr;
-    if (visible_) area_.Remove();
+    if (visible_) area_.remove();
 }
 
 void TrayIcon::setVisible(bool v) {
     visible_ = v;
     if (v) {
-        area_.SetIcon(pictureIcon());
-        area_.SetToolTip(toolTip_);
-        area_.SetMenu(menu_);
+        area_.setIcon(pictureIcon());
+        area_.setToolTip(toolTip_);
+        area_.setMenu(menu_);
         sentPicture_ = picture_;
-        if (!area_.Add()) throw EOutOfResources("Cannot Create System Shell Notification Icon");
-    } else if (!area_.Remove()) {
+        if (!area_.add()) throw EOutOfResources("Cannot Create System Shell Notification Icon");
+    } else if (!area_.remove()) {
         throw EOutOfResources("Cannot Remove System Shell Notification Icon");
     }
 }
@@ -47,7 +47,7 @@ void TrayIcon::setHint(const QString& t) {
     if (t == hint_ || cp932::ByteLength(t) >= 64) return;
     hint_ = t;
     toolTip_ = t;
-    if (visible_) area_.SetToolTip(toolTip_);
+    if (visible_) area_.setToolTip(toolTip_);
 }
 
 void TrayIcon::setAnimating(bool v) {
@@ -85,7 +85,7 @@ QIcon TrayIcon::pictureIcon() const {
 void TrayIcon::update() {
     // Hosts of the StatusNotifierItem protocol redraw on every new picture: send only changes.
     if (!visible_ || sentPicture_ == picture_) return;
-    area_.SetIcon(pictureIcon());
+    area_.setIcon(pictureIcon());
     sentPicture_ = picture_;
 }
 
@@ -133,7 +133,7 @@ void TrayIcon::handleClick(INotificationArea::Click click) {
 }
 
 void TrayIcon::sessionEnding() {
-    if (visible_) area_.Remove();
+    if (visible_) area_.remove();
     visible_ = false;
 }
 

@@ -73,7 +73,7 @@ public:
     // One step of the animation.
     void nextFrame();
     // Whether the desktop has a notification area to minimise into.
-    bool areaExists() { return area_.Exists(); }
+    bool areaExists() { return area_.exists(); }
     // A target answered: a window minimised to the task bar (no notification area) asks for
     // attention there, in the place of the icon's animation.
     void notifyOnline();

@@ -44,19 +44,19 @@ public:
     // Sends one echo request and waits for its outcome through `waiter` (null: a plain blocking
     // wait). An outcome counts when the kernel received it within timeoutMs of the send, however
     // late the wait returned; its RTT is measured on the kernel's receive time as well.
-    virtual EchoReply Send(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
-                           int timeoutMs, IEventPump* waiter) = 0;
+    virtual EchoReply sendEcho(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
+                               int timeoutMs, IEventPump* waiter) = 0;
 };
 
 class IEchoService {
 public:
     virtual ~IEchoService() = default;
     // Whether an echo socket can be opened at all; `why` explains when it cannot.
-    virtual bool Available(std::string* why) = 0;
+    virtual bool isAvailable(std::string* why) = 0;
     // A handle for one probe; it is closed when released.
-    virtual std::unique_ptr<IEchoHandle> Open() = 0;
+    virtual std::unique_ptr<IEchoHandle> open() = 0;
     // Host-name look-up (IPv4): the first address, network byte order.
-    virtual std::optional<uint32_t> Resolve(const std::string& name) = 0;
+    virtual std::optional<uint32_t> resolve(const std::string& name) = 0;
 };
 
 // The classic inet_addr conversion (short forms, octal and hex parts); the all-ones value when the

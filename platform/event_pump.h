@@ -13,15 +13,15 @@ public:
     using Clock = std::chrono::steady_clock;
 
     virtual ~IEventPump() = default;
-    virtual bool OnUiThread() const = 0;
-    virtual void ProcessEvents() = 0;
+    virtual bool onUiThread() const = 0;
+    virtual void processEvents() = 0;
     // Waits until `fd` is readable (an error queued counts) or `deadline` passes; fd -1 waits for
     // the deadline alone. On the UI thread the event loop runs meanwhile, so a handler that holds
     // the loop (a modal dialog) may make it return late. True when fd became readable.
-    virtual bool WaitReadable(int fd, Clock::time_point deadline) = 0;
+    virtual bool waitReadable(int fd, Clock::time_point deadline) = 0;
 
     // The blocking form, for threads without an event loop: one poll, no slices.
-    static bool PollReadable(int fd, Clock::time_point deadline) {
+    static bool pollReadable(int fd, Clock::time_point deadline) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         const int ms = static_cast<int>(std::clamp<int64_t>(left.count(), 0, 1 << 30));
         if (fd < 0) {

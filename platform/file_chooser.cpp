@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QTreeView>
 
-QString QtFileChooser::ChooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
+QString QtFileChooser::chooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
                                       const QString& filter) {
     QFileDialog dialog(parent, title, folder, filter);
     dialog.setObjectName(QStringLiteral("FileChooser"));

@@ -7,12 +7,12 @@ class QWidget;
 class IFileChooser {
 public:
     virtual ~IFileChooser() = default;
-    virtual QString ChooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
+    virtual QString chooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
                                    const QString& filter) = 0;
 };
 
 class QtFileChooser : public IFileChooser {
 public:
-    QString ChooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
+    QString chooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
                            const QString& filter) override;
 };

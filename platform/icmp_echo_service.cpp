@@ -89,8 +89,8 @@ public:
         if (fd_ >= 0 && owned_) ::close(fd_);
     }
 
-    EchoReply Send(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
-                   int timeoutMs, IEventPump* waiter) override;
+    EchoReply sendEcho(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
+                       int timeoutMs, IEventPump* waiter) override;
 
 private:
     // Reads one queued packet without waiting. False when nothing was queued; `answered` tells
@@ -213,7 +213,7 @@ int IcmpEchoHandle::SendPacket(uint32_t destination, uint8_t ttl,
     // before are older than our request and cannot answer it.
     const auto deadline = Clock::now() + std::chrono::seconds(2);
     uint8_t reply[1 + 65536 + 128 + sizeof(icmp_relay::PacketHeader)];
-    while (IEventPump::PollReadable(fd_, deadline)) {
+    while (IEventPump::pollReadable(fd_, deadline)) {
         const ssize_t n = ::recv(fd_, reply, sizeof reply, MSG_DONTWAIT);
         if (n == 0) return EPIPE;  // the helper is gone
         if (n < 0) continue;
@@ -231,8 +231,8 @@ int64_t MillisecondsBetween(const timespec& from, const timespec& to) {
            (static_cast<int64_t>(to.tv_nsec) - from.tv_nsec) / 1000000;
 }
 
-EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
-                               int timeoutMs, IEventPump* waiter) {
+EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8_t>& data,
+                                   uint8_t ttl, int timeoutMs, IEventPump* waiter) {
     EchoReply out;
     if (fd_ < 0) return out;
     request_.destination = destination;
@@ -267,9 +267,9 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
         }
         if (Clock::now() >= deadline) break;
         if (waiter) {
-            waiter->WaitReadable(fd_, deadline);
+            waiter->waitReadable(fd_, deadline);
         } else {
-            IEventPump::PollReadable(fd_, deadline);
+            IEventPump::pollReadable(fd_, deadline);
         }
     }
     out = EchoReply{};
@@ -281,7 +281,7 @@ EchoReply IcmpEchoHandle::Send(uint32_t destination, const std::vector<uint8_t>&
 
 IcmpEchoService::IcmpEchoService(int relay) : relay_(relay) {}
 
-bool IcmpEchoService::Available(std::string* why) {
+bool IcmpEchoService::isAvailable(std::string* why) {
     if (relay_ >= 0) return true;
     for (int type : {SOCK_DGRAM, SOCK_RAW}) {
         int fd = OpenSocket(type);
@@ -294,11 +294,11 @@ bool IcmpEchoService::Available(std::string* why) {
     return false;
 }
 
-std::unique_ptr<IEchoHandle> IcmpEchoService::Open() {
+std::unique_ptr<IEchoHandle> IcmpEchoService::open() {
     return std::make_unique<IcmpEchoHandle>(relay_);
 }
 
-std::optional<uint32_t> IcmpEchoService::Resolve(const std::string& name) {
+std::optional<uint32_t> IcmpEchoService::resolve(const std::string& name) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_RAW;

@@ -14,9 +14,9 @@ public:
     // would do; every handle then sends through it, and nothing opens a socket of its own. Not
     // owned.
     explicit IcmpEchoService(int relay);
-    bool Available(std::string* why) override;
-    std::unique_ptr<IEchoHandle> Open() override;
-    std::optional<uint32_t> Resolve(const std::string& name) override;
+    bool isAvailable(std::string* why) override;
+    std::unique_ptr<IEchoHandle> open() override;
+    std::optional<uint32_t> resolve(const std::string& name) override;
 
 private:
     int relay_ = -1;

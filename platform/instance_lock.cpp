@@ -39,10 +39,10 @@ FileInstanceLock::FileInstanceLock(std::string name) {
 }
 
 FileInstanceLock::~FileInstanceLock() {
-    Release();
+    release();
 }
 
-bool FileInstanceLock::TryAcquire() {
+bool FileInstanceLock::tryAcquire() {
     if (fd_ >= 0) return true;
     if (!safe_) {
         std::fprintf(stderr,
@@ -66,7 +66,7 @@ bool FileInstanceLock::TryAcquire() {
     return true;
 }
 
-void FileInstanceLock::Release() {
+void FileInstanceLock::release() {
     if (fd_ < 0) return;
     ::flock(fd_, LOCK_UN);
     ::close(fd_);

@@ -7,8 +7,8 @@ class IInstanceLock {
 public:
     virtual ~IInstanceLock() = default;
     // False when another process holds the lock.
-    virtual bool TryAcquire() = 0;
-    virtual void Release() = 0;
+    virtual bool tryAcquire() = 0;
+    virtual void release() = 0;
 };
 
 // flock(2) on a file named after the lock in $XDG_RUNTIME_DIR, else in a private folder of the
@@ -18,9 +18,9 @@ class FileInstanceLock : public IInstanceLock {
 public:
     explicit FileInstanceLock(std::string name);
     ~FileInstanceLock() override;
-    bool TryAcquire() override;
-    void Release() override;
-    const std::string& Path() const { return path_; }
+    bool tryAcquire() override;
+    void release() override;
+    const std::string& path() const { return path_; }
     // False when the lock's folder could not be trusted; TryAcquire then lets the start go on.
     bool Safe() const { return safe_; }
 

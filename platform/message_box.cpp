@@ -14,13 +14,13 @@ void JapaneseButtons(QMessageBox& box) {
 
 }  // namespace
 
-void QtMessageBox::Inform(QWidget* parent, const QString& caption, const QString& text) {
+void QtMessageBox::inform(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
     JapaneseButtons(box);
     box.exec();
 }
 
-bool QtMessageBox::AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
+bool QtMessageBox::askYesNo(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
                     parent);
     JapaneseButtons(box);
@@ -28,7 +28,7 @@ bool QtMessageBox::AskYesNo(QWidget* parent, const QString& caption, const QStri
     return box.exec() == QMessageBox::Yes;
 }
 
-void QtMessageBox::ShowError(QWidget* parent, const QString& caption, const QString& text) {
+void QtMessageBox::showError(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
     JapaneseButtons(box);
     box.exec();

@@ -7,14 +7,14 @@ class QWidget;
 class IMessageBox {
 public:
     virtual ~IMessageBox() = default;
-    virtual void Inform(QWidget* parent, const QString& caption, const QString& text) = 0;
-    virtual bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
-    virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
+    virtual void inform(QWidget* parent, const QString& caption, const QString& text) = 0;
+    virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
+    virtual void showError(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
 class QtMessageBox : public IMessageBox {
 public:
-    void Inform(QWidget* parent, const QString& caption, const QString& text) override;
-    bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
-    void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
+    void inform(QWidget* parent, const QString& caption, const QString& text) override;
+    bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
+    void showError(QWidget* parent, const QString& caption, const QString& text) override;
 };

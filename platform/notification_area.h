@@ -12,14 +12,14 @@ public:
     enum class Click { LeftUp, RightUp, Other };
     virtual ~INotificationArea() = default;
     // Whether the desktop has a notification area at all (stock GNOME has none).
-    virtual bool Exists() = 0;
+    virtual bool exists() = 0;
     // False when the notification area refuses the icon.
-    virtual bool Add() = 0;
-    virtual bool Remove() = 0;
-    virtual void SetIcon(const QIcon& icon) = 0;
-    virtual void SetToolTip(const QString& text) = 0;
+    virtual bool add() = 0;
+    virtual bool remove() = 0;
+    virtual void setIcon(const QIcon& icon) = 0;
+    virtual void setToolTip(const QString& text) = 0;
     // The icon's menu, which hosts of the StatusNotifierItem protocol show by themselves.
-    virtual void SetMenu(QMenu* menu) = 0;
+    virtual void setMenu(QMenu* menu) = 0;
     std::function<void(Click)> onClick;
     // The notification area went away while the icon was in it (its panel ended or crashed).
     std::function<void()> onGone;

@@ -76,12 +76,12 @@ QString DecodeValue(std::string_view bytes) {
 
 }  // namespace
 
-QString IniProfileFile::ReadString(const QString& section, const QString& key, const QString& def) {
-    return ValueIn(ReadWholeFile(QFile::encodeName(path_).toStdString()).value_or(std::string()),
+QString IniProfileFile::readString(const QString& section, const QString& key, const QString& def) {
+    return valueIn(ReadWholeFile(QFile::encodeName(path_).toStdString()).value_or(std::string()),
                    section, key, def);
 }
 
-QString IniProfileFile::ValueIn(const std::string& data, const QString& section, const QString& key,
+QString IniProfileFile::valueIn(const std::string& data, const QString& section, const QString& key,
                                 const QString& def) {
     Lines file = LinesOf(&data);
     const std::string sectionBytes = section.toStdString();
@@ -98,7 +98,7 @@ QString IniProfileFile::ValueIn(const std::string& data, const QString& section,
     return def;
 }
 
-bool IniProfileFile::WriteStrings(const QString& section,
+bool IniProfileFile::writeStrings(const QString& section,
                                   const std::vector<std::pair<QString, QString>>& values) {
     // What is there is merged into; a file that is there but cannot be read in full is not
     // written over, or everything else it held would be lost.

@@ -12,12 +12,12 @@ class IProfileFile {
 public:
     virtual ~IProfileFile() = default;
     // At most 2047 characters; `def` when the file, section or key is missing.
-    virtual QString ReadString(const QString& section, const QString& key, const QString& def) = 0;
+    virtual QString readString(const QString& section, const QString& key, const QString& def) = 0;
     // False when the file cannot be written; then it keeps its old content.
-    virtual bool WriteStrings(const QString& section,
+    virtual bool writeStrings(const QString& section,
                               const std::vector<std::pair<QString, QString>>& values) = 0;
-    bool WriteString(const QString& section, const QString& key, const QString& value) {
-        return WriteStrings(section, {{key, value}});
+    bool writeString(const QString& section, const QString& key, const QString& value) {
+        return writeStrings(section, {{key, value}});
     }
 };
 
@@ -27,12 +27,12 @@ public:
 class IniProfileFile : public IProfileFile {
 public:
     explicit IniProfileFile(QString path) : path_(std::move(path)) {}
-    QString ReadString(const QString& section, const QString& key, const QString& def) override;
-    bool WriteStrings(const QString& section,
+    QString readString(const QString& section, const QString& key, const QString& def) override;
+    bool writeStrings(const QString& section,
                       const std::vector<std::pair<QString, QString>>& values) override;
-    const QString& Path() const { return path_; }
+    const QString& path() const { return path_; }
     // One value out of a file's bytes already read, by the same rules as ReadString.
-    static QString ValueIn(const std::string& data, const QString& section, const QString& key,
+    static QString valueIn(const std::string& data, const QString& section, const QString& key,
                            const QString& def);
 
 private:

@@ -7,17 +7,17 @@
 #include <QTimer>
 #include <memory>
 
-bool QtEventPump::OnUiThread() const {
+bool QtEventPump::onUiThread() const {
     auto* app = QCoreApplication::instance();
     return app && QThread::currentThread() == app->thread();
 }
 
-void QtEventPump::ProcessEvents() {
-    if (OnUiThread()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+void QtEventPump::processEvents() {
+    if (onUiThread()) QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-bool QtEventPump::WaitReadable(int fd, Clock::time_point deadline) {
-    if (!OnUiThread()) return PollReadable(fd, deadline);
+bool QtEventPump::waitReadable(int fd, Clock::time_point deadline) {
+    if (!onUiThread()) return pollReadable(fd, deadline);
     bool readable = false;
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());

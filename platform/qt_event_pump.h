@@ -5,7 +5,7 @@
 
 class QtEventPump : public IEventPump {
 public:
-    bool OnUiThread() const override;
-    void ProcessEvents() override;
-    bool WaitReadable(int fd, Clock::time_point deadline) override;
+    bool onUiThread() const override;
+    void processEvents() override;
+    bool waitReadable(int fd, Clock::time_point deadline) override;
 };

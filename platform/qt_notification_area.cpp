@@ -63,17 +63,17 @@ bool IsXEmbedIcon(QObject* o) {
 QtNotificationArea::QtNotificationArea(QObject* parent) : QObject(parent) {
     // Only a StatusNotifierItem host reaches this: XEmbed presses stop in the event filter.
     connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        Report(r == QSystemTrayIcon::Trigger   ? Click::LeftUp
+        report(r == QSystemTrayIcon::Trigger   ? Click::LeftUp
                : r == QSystemTrayIcon::Context ? Click::RightUp
                                                : Click::Other);
     });
     statusNotifier_ = StatusNotifierHostRegistered();
     QCoreApplication::instance()->installEventFilter(this);
     presence_.setInterval(2000);
-    connect(&presence_, &QTimer::timeout, this, &QtNotificationArea::CheckStillThere);
+    connect(&presence_, &QTimer::timeout, this, &QtNotificationArea::checkStillThere);
 }
 
-void QtNotificationArea::Report(Click click) {
+void QtNotificationArea::report(Click click) {
     if (onClick) onClick(click);
 }
 
@@ -89,42 +89,42 @@ bool QtNotificationArea::eventFilter(QObject* watched, QEvent* event) {
                             : b == Qt::RightButton ? Click::RightUp
                                                    : Click::Other;
         // After the release has reached the icon: the menu must not take it for its own.
-        QTimer::singleShot(0, this, [this, click] { Report(click); });
+        QTimer::singleShot(0, this, [this, click] { report(click); });
     }
     return true;  // presses do nothing by themselves
 }
 
-bool QtNotificationArea::Exists() {
+bool QtNotificationArea::exists() {
     return statusNotifier_ ? WatcherOnTheBus() : XEmbedTrayOwned();
 }
 
-bool QtNotificationArea::Add() {
-    if (!Exists()) return false;
+bool QtNotificationArea::add() {
+    if (!exists()) return false;
     tray_.show();
     presence_.start();
     return true;
 }
 
-bool QtNotificationArea::Remove() {
+bool QtNotificationArea::remove() {
     presence_.stop();
     tray_.hide();
     return true;
 }
 
-void QtNotificationArea::CheckStillThere() {
-    if (Exists()) return;
-    Remove();
+void QtNotificationArea::checkStillThere() {
+    if (exists()) return;
+    remove();
     if (onGone) onGone();
 }
 
-void QtNotificationArea::SetIcon(const QIcon& icon) {
+void QtNotificationArea::setIcon(const QIcon& icon) {
     tray_.setIcon(icon);
 }
 
-void QtNotificationArea::SetToolTip(const QString& text) {
+void QtNotificationArea::setToolTip(const QString& text) {
     tray_.setToolTip(text);
 }
 
-void QtNotificationArea::SetMenu(QMenu* menu) {
+void QtNotificationArea::setMenu(QMenu* menu) {
     if (tray_.contextMenu() != menu) tray_.setContextMenu(menu);
 }

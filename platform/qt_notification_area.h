@@ -13,19 +13,19 @@ class QtNotificationArea : public QObject, public INotificationArea {
     Q_OBJECT
 public:
     explicit QtNotificationArea(QObject* parent = nullptr);
-    bool Exists() override;
-    bool Add() override;
-    bool Remove() override;
-    void SetIcon(const QIcon& icon) override;
-    void SetToolTip(const QString& text) override;
-    void SetMenu(QMenu* menu) override;
+    bool exists() override;
+    bool add() override;
+    bool remove() override;
+    void setIcon(const QIcon& icon) override;
+    void setToolTip(const QString& text) override;
+    void setMenu(QMenu* menu) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Report(Click click);
-    void CheckStillThere();
+    void report(Click click);
+    void checkStillThere();
 
     QSystemTrayIcon tray_;
     // Qt settles on one protocol when its icon is made: StatusNotifierItem when a host is

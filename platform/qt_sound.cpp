@@ -9,7 +9,7 @@
 QtSound::QtSound(QStringList searchDirs, QObject* parent)
     : QObject(parent), searchDirs_(std::move(searchDirs)) {}
 
-QString QtSound::Resolve(const QString& file) const {
+QString QtSound::resolve(const QString& file) const {
     if (file.isEmpty()) return {};
     QFileInfo info(file);
     if (info.isAbsolute() || file.contains(QLatin1Char('/')))
@@ -21,16 +21,16 @@ QString QtSound::Resolve(const QString& file) const {
     return {};
 }
 
-bool QtSound::Busy() const {
+bool QtSound::busy() const {
     return current_ && (current_->isPlaying() || current_->status() == QSoundEffect::Loading);
 }
 
-void QtSound::PlayAsyncNoStop(const QString& file) {
-    if (Busy()) return;
+void QtSound::playAsyncNoStop(const QString& file) {
+    if (busy()) return;
     if (current_) current_->deleteLater();
-    QString path = Resolve(file);
+    QString path = resolve(file);
     if (path.isEmpty()) {
-        Beep();
+        beep();
         return;
     }
     auto* effect = new QSoundEffect(this);
@@ -39,13 +39,13 @@ void QtSound::PlayAsyncNoStop(const QString& file) {
         if (effect->status() == QSoundEffect::Error) {
             if (current_ == effect) current_ = nullptr;
             effect->deleteLater();
-            Beep();
+            beep();
         }
     });
     effect->setSource(QUrl::fromLocalFile(path));
     effect->play();
 }
 
-void QtSound::Beep() {
+void QtSound::beep() {
     QApplication::beep();
 }

@@ -14,10 +14,10 @@ class QtSound : public QObject, public ISound {
     Q_OBJECT
 public:
     explicit QtSound(QStringList searchDirs, QObject* parent = nullptr);
-    void PlayAsyncNoStop(const QString& file) override;
-    void Beep() override;
-    QString Resolve(const QString& file) const;
-    bool Busy() const;
+    void playAsyncNoStop(const QString& file) override;
+    void beep() override;
+    QString resolve(const QString& file) const;
+    bool busy() const;
 
 private:
     QStringList searchDirs_;

@@ -7,6 +7,6 @@
 class ISound {
 public:
     virtual ~ISound() = default;
-    virtual void PlayAsyncNoStop(const QString& file) = 0;
-    virtual void Beep() = 0;
+    virtual void playAsyncNoStop(const QString& file) = 0;
+    virtual void beep() = 0;
 };

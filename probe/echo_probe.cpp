@@ -17,7 +17,7 @@ constexpr size_t kMaxAddressLength = 255;
 
 EchoProbe::EchoProbe(IEchoService& echo, IEventPump& pump) : echo_(echo), pump_(pump) {
     std::string why;
-    if (!echo_.Available(&why)) {
+    if (!echo_.isAvailable(&why)) {
         throw IcmpUnavailable(
             "必要なファイル ICMP.DLL が見つかりません。\n"
             "ICMP エコーのソケットを開けません（" +
@@ -46,16 +46,16 @@ void EchoProbe::ping(const std::string& address) {
     const int timeout = timeoutMs;
     const size_t size = static_cast<size_t>(std::clamp(blockSize, 0, 65535));
 
-    std::unique_ptr<IEchoHandle> handle = echo_.Open();
+    std::unique_ptr<IEchoHandle> handle = echo_.open();
     const std::vector<uint8_t> data(size, 0xA7);
     const int count = attempts;
     if (count <= 0) return;
-    const bool onUi = pump_.OnUiThread();
+    const bool onUi = pump_.onUiThread();
     // The worker thread of a select scan simply blocks; the UI thread keeps its events running.
     IEventPump* waiter = onUi ? &pump_ : nullptr;
 
     for (int k = 0; k < count; ++k) {
-        if (onUi) pump_.ProcessEvents();
+        if (onUi) pump_.processEvents();
         if (!resolved && !tooLong) {
             if (auto a = resolve(target, onUi)) {
                 destination = *a;
@@ -65,7 +65,7 @@ void EchoProbe::ping(const std::string& address) {
         if (!resolved) {
             if (onReply) onReply(this, -1, "0.0.0.0", 0, 0);
         } else {
-            EchoReply r = handle->Send(destination, data, ttlValue, timeout, waiter);
+            EchoReply r = handle->sendEcho(destination, data, ttlValue, timeout, waiter);
             if (onReply) onReply(this, r.status, DottedAddress(r.address), r.rttMs, r.ttl);
         }
         pause(onUi);
@@ -73,18 +73,18 @@ void EchoProbe::ping(const std::string& address) {
 }
 
 std::optional<uint32_t> EchoProbe::resolve(const std::string& name, bool onUi) {
-    if (!onUi) return echo_.Resolve(name);
+    if (!onUi) return echo_.resolve(name);
     // A name server that never answers holds the look-up for the resolver's whole time-out: it
     // runs on a thread of its own while the events go on, and a pipe tells the wait it is done.
     int done[2];
-    if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) return echo_.Resolve(name);
+    if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) return echo_.resolve(name);
     std::optional<uint32_t> result;
     std::thread lookup([&] {
-        result = echo_.Resolve(name);
+        result = echo_.resolve(name);
         const char byte = 1;
         (void)!::write(done[1], &byte, 1);
     });
-    while (!pump_.WaitReadable(done[0], IEventPump::Clock::now() + std::chrono::hours(1))) {
+    while (!pump_.waitReadable(done[0], IEventPump::Clock::now() + std::chrono::hours(1))) {
     }
     lookup.join();
     ::close(done[0]);
@@ -96,7 +96,7 @@ void EchoProbe::pause(bool onUi) {
     if (delayMs <= 0) return;
     const auto end = IEventPump::Clock::now() + std::chrono::milliseconds(delayMs);
     if (onUi) {
-        pump_.WaitReadable(-1, end);
+        pump_.waitReadable(-1, end);
     } else {
         std::this_thread::sleep_until(end);
     }

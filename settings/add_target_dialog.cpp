@@ -76,7 +76,7 @@ AddTargetDialog::AddTargetDialog(QWidget* parent) : QDialog(parent) {
 
 QString AddTargetDialog::addressText() const {
     QStringList parts;
-    for (SpinEdit* s : octets_) parts << QString::number(s->Value());
+    for (SpinEdit* s : octets_) parts << QString::number(s->number());
     return parts.join(QLatin1Char('.'));
 }
 

@@ -67,7 +67,7 @@ std::optional<Options> SettingsDialog::ask(const Options& current) {
     autoScanSwitched();
     if (exec() != QDialog::Accepted) return std::nullopt;
     return Options{soundBox_->isChecked(), autoScanBox_->isChecked(),
-                   QString::number(intervalEdit_->Value()), soundFile_};
+                   QString::number(intervalEdit_->number()), soundFile_};
 }
 
 void SettingsDialog::soundSwitched() {
@@ -81,7 +81,7 @@ void SettingsDialog::autoScanSwitched() {
 }
 
 void SettingsDialog::chooseSound() {
-    QString path = chooser_.ChooseOpenFile(this, QStringLiteral("音選択"), soundFolder_,
+    QString path = chooser_.chooseOpenFile(this, QStringLiteral("音選択"), soundFolder_,
                                            QStringLiteral("メディアファイル (*.wav)"));
     if (path.isEmpty()) return;
     soundFile_ = path;
@@ -89,5 +89,5 @@ void SettingsDialog::chooseSound() {
 }
 
 void SettingsDialog::playSound() {
-    sound_.PlayAsyncNoStop(soundFile_);
+    sound_.playAsyncNoStop(soundFile_);
 }

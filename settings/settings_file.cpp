@@ -45,7 +45,7 @@ SettingsFile::SettingsFile(const QString& executable) {
     written_ = KeptFile(QFile::encodeName(writePath_).toStdString());
 }
 
-int SettingsFile::ParseInteger(const QString& text, int def) {
+int SettingsFile::parseInteger(const QString& text, int def) {
     bool ok = false;
     int v;
     if (text.size() > 2 && text[0] == QLatin1Char('0') &&
@@ -57,11 +57,11 @@ int SettingsFile::ParseInteger(const QString& text, int def) {
     return ok ? v : def;
 }
 
-bool SettingsFile::ParseBool(const QString& text, bool def) {
-    return ParseInteger(text, def ? 1 : 0) != 0;
+bool SettingsFile::parseBool(const QString& text, bool def) {
+    return parseInteger(text, def ? 1 : 0) != 0;
 }
 
-WindowSettings SettingsFile::Load() {
+WindowSettings SettingsFile::load() {
     const FileRead file =
         readPath_ == writePath_
             ? written_.load()
@@ -69,13 +69,13 @@ WindowSettings SettingsFile::Load() {
     startResult_ = file.result;
     struct {
         const std::string& data;
-        QString ReadString(const QString& section, const QString& key, const QString& def) const {
-            return IniProfileFile::ValueIn(data, section, key, def);
+        QString readString(const QString& section, const QString& key, const QString& def) const {
+            return IniProfileFile::valueIn(data, section, key, def);
         }
     } f{file.data};
     WindowSettings s;
     auto integer = [&](const QString& key, int def) {
-        return ParseInteger(f.ReadString(kSection, key, QString()), def);
+        return parseInteger(f.readString(kSection, key, QString()), def);
     };
     s.left = integer("Left", s.left);
     s.top = integer("Top", s.top);
@@ -85,19 +85,19 @@ WindowSettings SettingsFile::Load() {
     for (int i = 0; i < kColumnCount; ++i)
         s.columnWidths[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.columnWidths[i]);
     Options& o = s.options;
-    o.intervalText = f.ReadString(kSection, QStringLiteral("MIN"), o.intervalText);
-    o.soundOn = ParseBool(f.ReadString(kSection, QStringLiteral("CBX1"), QString()), o.soundOn);
+    o.intervalText = f.readString(kSection, QStringLiteral("MIN"), o.intervalText);
+    o.soundOn = parseBool(f.readString(kSection, QStringLiteral("CBX1"), QString()), o.soundOn);
     o.autoScanOn =
-        ParseBool(f.ReadString(kSection, QStringLiteral("CBX2"), QString()), o.autoScanOn);
-    o.soundFile = f.ReadString(kSection, QStringLiteral("DF"), o.soundFile);
+        parseBool(f.readString(kSection, QStringLiteral("CBX2"), QString()), o.autoScanOn);
+    o.soundFile = f.readString(kSection, QStringLiteral("DF"), o.soundFile);
     return s;
 }
 
-QString SettingsFile::MovedAsidePath() const {
+QString SettingsFile::movedAsidePath() const {
     return QFile::decodeName(written_.backup().c_str());
 }
 
-bool SettingsFile::Save(const WindowSettings& s) {
+bool SettingsFile::save(const WindowSettings& s) {
     if (!written_.prepareReplacement()) return false;
     QDir().mkpath(QFileInfo(writePath_).absolutePath());
     std::vector<std::pair<QString, QString>> values = {
@@ -113,5 +113,5 @@ bool SettingsFile::Save(const WindowSettings& s) {
     values.emplace_back("CBX1", s.options.soundOn ? "1" : "0");
     values.emplace_back("CBX2", s.options.autoScanOn ? "1" : "0");
     values.emplace_back("DF", s.options.soundFile);
-    return IniProfileFile(writePath_).WriteStrings(kSection, values);
+    return IniProfileFile(writePath_).writeStrings(kSection, values);
 }

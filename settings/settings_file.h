@@ -26,21 +26,21 @@ class SettingsFile {
 public:
     // `executable` is the running program's full path.
     explicit SettingsFile(const QString& executable);
-    // Reads the file once; what cannot be read gives the defaults (StartResult() tells why).
-    WindowSettings Load();
-    ReadResult StartResult() const { return startResult_; }
+    // Reads the file once; what cannot be read gives the defaults (startResult() tells why).
+    WindowSettings load();
+    ReadResult startResult() const { return startResult_; }
     // All keys in one replacement of the file; false when it cannot be written. A file that was
-    // there but could not be read is first moved aside (MovedAsidePath()); one that is no
+    // there but could not be read is first moved aside (movedAsidePath()); one that is no
     // regular file is never written over.
-    bool Save(const WindowSettings& s);
-    const QString& ReadPath() const { return readPath_; }
-    const QString& WritePath() const { return writePath_; }
-    QString MovedAsidePath() const;
+    bool save(const WindowSettings& s);
+    const QString& readPath() const { return readPath_; }
+    const QString& writePath() const { return writePath_; }
+    QString movedAsidePath() const;
 
     // The reading rules: decimal, or hexadecimal after "0x"/"0X" when longer than two
     // characters; anything else gives `def`. Booleans: any non-zero integer is true.
-    static int ParseInteger(const QString& text, int def);
-    static bool ParseBool(const QString& text, bool def);
+    static int parseInteger(const QString& text, int def);
+    static bool parseBool(const QString& text, bool def);
 
 private:
     QString readPath_;

@@ -37,7 +37,7 @@ int SpinEdit::valueFromText(const QString& text) const {
     return Clamped(text, minimum(), maximum()).value_or(minimum());
 }
 
-int SpinEdit::Value() {
+int SpinEdit::number() {
     const std::optional<int> v = Clamped(lineEdit()->text(), minimum(), maximum());
     const int value = v.value_or(minimum());
     setValue(value);

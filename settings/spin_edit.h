@@ -8,7 +8,7 @@ class SpinEdit : public QSpinBox {
     Q_OBJECT
 public:
     SpinEdit(int minimum, int maximum, QWidget* parent = nullptr);
-    int Value();
+    int number();
 
 protected:
     // Any number may be typed, also one outside the range; QSpinBox alone refuses the keystroke

@@ -51,7 +51,7 @@ std::string Native(const QString& path) {
 
 TargetListFile::TargetListFile(QString path) : path_(std::move(path)), kept_(Native(path_)) {}
 
-std::vector<Target> TargetListFile::Load() {
+std::vector<Target> TargetListFile::load() {
     unsavedStart_.reset();
     std::vector<Target> out;
     FileRead start = kept_.load();
@@ -81,7 +81,7 @@ std::vector<Target> TargetListFile::Load() {
     return out;
 }
 
-bool TargetListFile::Save(const std::vector<Target>& targets) {
+bool TargetListFile::save(const std::vector<Target>& targets) {
     failedPath_.clear();
     if (!kept_.prepareReplacement()) {
         failedPath_ = path_;

@@ -25,20 +25,20 @@ struct Target {
 class TargetListFile {
 public:
     explicit TargetListFile(QString path);
-    // Records in file order; a missing file, or one that cannot be read (StartResult() tells),
+    // Records in file order; a missing file, or one that cannot be read (startResult() tells),
     // gives no targets. The fields are found by their names, "IP" and "Name", or failing that by
     // the same names in any ASCII case.
-    std::vector<Target> Load();
-    ReadResult StartResult() const { return kept_.startResult(); }
+    std::vector<Target> load();
+    ReadResult startResult() const { return kept_.startResult(); }
     // Replaces the file as a whole; false when it (or the backup it first needs) cannot be
-    // written, with FailedPath() naming the file.
-    bool Save(const std::vector<Target>& targets);
-    const QString& Path() const { return path_; }
+    // written, with failedPath() naming the file.
+    bool save(const std::vector<Target>& targets);
+    const QString& path() const { return path_; }
     // Where a save of this run kept the file as it was at start, or empty: a copy of a list with
     // more than the list shows, or the original that could not be read.
-    const QString& BackupPath() const { return backupPath_; }
-    bool BackupWritten() const { return !backupPath_.isEmpty(); }
-    const QString& FailedPath() const { return failedPath_; }
+    const QString& backupPath() const { return backupPath_; }
+    bool backupWritten() const { return !backupPath_.isEmpty(); }
+    const QString& failedPath() const { return failedPath_; }
 
 private:
     QString path_;

@@ -7,8 +7,8 @@ class FakeEchoHandle : public IEchoHandle {
 public:
     explicit FakeEchoHandle(FakeEchoService& s) : s_(s) { ++s_.opened; }
     ~FakeEchoHandle() override { ++s_.closed; }
-    EchoReply Send(uint32_t destination, const std::vector<uint8_t>&, uint8_t ttl, int timeoutMs,
-                   IEventPump* waiter) override {
+    EchoReply sendEcho(uint32_t destination, const std::vector<uint8_t>&, uint8_t ttl,
+                       int timeoutMs, IEventPump* waiter) override {
         ++s_.sends;
         const std::string dotted = DottedAddress(destination);
         FakeEchoService::Outcome o;
@@ -23,7 +23,7 @@ public:
         int wait = known ? o.delayMs : std::min(timeoutMs, 20);
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
         if (waiter) {
-            waiter->WaitReadable(-1, end);
+            waiter->waitReadable(-1, end);
         } else {
             std::this_thread::sleep_until(end);
         }
@@ -43,16 +43,16 @@ private:
     FakeEchoService& s_;
 };
 
-bool FakeEchoService::Available(std::string* why) {
+bool FakeEchoService::isAvailable(std::string* why) {
     if (!available && why) *why = "Operation not permitted";
     return available;
 }
 
-std::unique_ptr<IEchoHandle> FakeEchoService::Open() {
+std::unique_ptr<IEchoHandle> FakeEchoService::open() {
     return std::make_unique<FakeEchoHandle>(*this);
 }
 
-std::optional<uint32_t> FakeEchoService::Resolve(const std::string& name) {
+std::optional<uint32_t> FakeEchoService::resolve(const std::string& name) {
     ++lookups;
     std::lock_guard<std::mutex> l(mutex_);
     auto it = names_.find(name);

@@ -40,9 +40,9 @@ public:
         return sent_;
     }
 
-    bool Available(std::string* why) override;
-    std::unique_ptr<IEchoHandle> Open() override;
-    std::optional<uint32_t> Resolve(const std::string& name) override;
+    bool isAvailable(std::string* why) override;
+    std::unique_ptr<IEchoHandle> open() override;
+    std::optional<uint32_t> resolve(const std::string& name) override;
 
 private:
     friend class FakeEchoHandle;
@@ -57,57 +57,57 @@ public:
     bool answerYes = true;
     std::deque<bool> answers;  // taken first, one per question; then answerYes
     QStringList questions, informs, errors;
-    void Inform(QWidget*, const QString&, const QString& text) override { informs << text; }
-    bool AskYesNo(QWidget*, const QString&, const QString& text) override {
+    void inform(QWidget*, const QString&, const QString& text) override { informs << text; }
+    bool askYesNo(QWidget*, const QString&, const QString& text) override {
         questions << text;
         if (answers.empty()) return answerYes;
         const bool a = answers.front();
         answers.pop_front();
         return a;
     }
-    void ShowError(QWidget*, const QString&, const QString& text) override { errors << text; }
+    void showError(QWidget*, const QString&, const QString& text) override { errors << text; }
 };
 
 class FakeSound : public ISound {
 public:
     QStringList played;
     int beeps = 0;
-    void PlayAsyncNoStop(const QString& file) override { played << file; }
-    void Beep() override { ++beeps; }
+    void playAsyncNoStop(const QString& file) override { played << file; }
+    void beep() override { ++beeps; }
 };
 
 class FakeNotificationArea : public INotificationArea {
 public:
-    bool exists = true;   // the desktop has a notification area
+    bool present = true;  // the desktop has a notification area
     bool accepts = true;  // and it takes the icon
     bool shown = false;
     int iconChanges = 0;
     QIcon icon;
     QString toolTip;
     QMenu* menu = nullptr;
-    bool Exists() override { return exists; }
-    bool Add() override {
+    bool exists() override { return present; }
+    bool add() override {
         if (!accepts) return false;
         shown = true;
         return true;
     }
-    bool Remove() override {
+    bool remove() override {
         shown = false;
         return true;
     }
-    void SetIcon(const QIcon& i) override {
+    void setIcon(const QIcon& i) override {
         icon = i;
         ++iconChanges;
     }
-    void SetToolTip(const QString& t) override { toolTip = t; }
-    void SetMenu(QMenu* m) override { menu = m; }
+    void setToolTip(const QString& t) override { toolTip = t; }
+    void setMenu(QMenu* m) override { menu = m; }
 };
 
 class FakeFileChooser : public IFileChooser {
 public:
     QString answer;
     QString lastTitle, lastFolder, lastFilter;
-    QString ChooseOpenFile(QWidget*, const QString& title, const QString& folder,
+    QString chooseOpenFile(QWidget*, const QString& title, const QString& folder,
                            const QString& filter) override {
         lastTitle = title;
         lastFolder = folder;

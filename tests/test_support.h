@@ -12,7 +12,7 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    std::string Path(const std::string& name = {}) const {
+    std::string path(const std::string& name = {}) const {
         return name.empty() ? path_ : path_ + "/" + name;
     }
 

@@ -56,8 +56,8 @@ TEST_F(Window, AddTargetsAndSaveTheListByteExact) {
     form->addTarget();
     WhenModal([](QWidget* w) {
         auto* d = qobject_cast<AddTargetDialog*>(w);
-        EXPECT_EQ(Octet(d, 0)->Value(), 10);  // the values of the previous use
-        EXPECT_EQ(Octet(d, 3)->Value(), 2);   // the values of the previous use
+        EXPECT_EQ(Octet(d, 0)->number(), 10);  // the values of the previous use
+        EXPECT_EQ(Octet(d, 3)->number(), 2);   // the values of the previous use
         Fill(d, {0, 0, 0, 0}, QString());
         Click(d, "Button1");
     });
@@ -135,7 +135,7 @@ TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
     s->setValue(77);
     auto* edit = s->findChild<QLineEdit*>();
     edit->setText("");
-    EXPECT_EQ(s->Value(), 0);
+    EXPECT_EQ(s->number(), 0);
     EXPECT_EQ(edit->text(), "0");
     // Typed numbers out of range are taken and brought to the nearest bound, also when the field
     // loses the focus first (as it does when OK is clicked).
@@ -144,11 +144,11 @@ TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
     QTest::keyClicks(edit, "999");
     EXPECT_EQ(edit->text(), "999");
     s->interpretText();
-    EXPECT_EQ(s->Value(), 255);
+    EXPECT_EQ(s->number(), 255);
     SpinEdit* interval = In<SpinEdit>(form4.get(), "CSpinEdit1");
     interval->findChild<QLineEdit*>()->setText("0");
     interval->interpretText();
-    EXPECT_EQ(In<SpinEdit>(form4.get(), "CSpinEdit1")->Value(), 1);
+    EXPECT_EQ(In<SpinEdit>(form4.get(), "CSpinEdit1")->number(), 1);
     EXPECT_FALSE(In<QLineEdit>(form3.get(), "Edit2")->validator() == nullptr);
     QString emoji = QStringLiteral("😀");
     int pos = 0;

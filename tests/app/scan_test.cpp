@@ -171,7 +171,7 @@ TEST_F(Scan, HintIsSetOnlyByTheFirstOnlineReply) {
 
 class ThrowingSound : public FakeSound {
 public:
-    void PlayAsyncNoStop(const QString&) override { throw std::runtime_error("no sound"); }
+    void playAsyncNoStop(const QString&) override { throw std::runtime_error("no sound"); }
 };
 
 TEST_F(Scan, AnErrorInsideThePassReleasesTheWindow) {

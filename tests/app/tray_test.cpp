@@ -64,7 +64,7 @@ TEST_F(Window, MinimisingWithoutAutoScanIsAnOrdinaryMinimise) {
 }
 
 TEST_F(Window, WithoutANotificationAreaTheMinimiseGoesToTheTaskBar) {
-    tray.exists = false;  // stock GNOME: an ordinary minimise, no message, the scans go on
+    tray.present = false;  // stock GNOME: an ordinary minimise, no message, the scans go on
     Start();
     form->showMinimized();
     QApplication::processEvents();
@@ -98,14 +98,14 @@ TEST_F(Window, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
     auto* app = qobject_cast<Application*>(QCoreApplication::instance());
     ASSERT_NE(app, nullptr);
     QStringList shown;
-    auto previous = app->ShowError;
-    app->ShowError = [&](const QString& text) { shown << text; };
+    auto previous = app->showError;
+    app->showError = [&](const QString& text) { shown << text; };
     QTimer::singleShot(0, [] { throw std::runtime_error("故障"); });
     QTimer::singleShot(1, [] { throw std::bad_alloc(); });  // told in Japanese, not by its name
     QTimer::singleShot(5, [] {});
     ASSERT_TRUE(WaitFor([&] { return shown.size() == 2; }));
     EXPECT_EQ(shown, (QStringList{QStringLiteral("故障"), QStringLiteral("メモリが足りません。")}));
-    app->ShowError = previous;
+    app->showError = previous;
 }
 
 TEST_F(Window, WithoutAnEchoSocketTheWindowCannotBeBuilt) {

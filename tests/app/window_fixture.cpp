@@ -17,7 +17,7 @@ void Window::Rebuild() {
     form4.reset();
     form3.reset();
     form.reset();
-    settings = std::make_unique<SettingsFile>(QString::fromStdString(dir.Path("pingrove")));
+    settings = std::make_unique<SettingsFile>(QString::fromStdString(dir.path("pingrove")));
     services.reset(new Services{*echoService, pump, *soundService, messages, tray, *settings,
                                 QString::fromStdString(ListPath()), PlatformId()});
     form = std::make_unique<MainWindow>(*services);

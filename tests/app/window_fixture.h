@@ -34,8 +34,8 @@ protected:
     // shows the window.
     void Start(const std::string& iplistUtf8 = {}, const std::string& ini = {});
     void Rebuild();
-    std::string ListPath() const { return dir.Path("iplist.txt"); }
-    std::string IniPath() const { return dir.Path("pingrove.INI"); }
+    std::string ListPath() const { return dir.path("iplist.txt"); }
+    std::string IniPath() const { return dir.path("pingrove.INI"); }
     QTreeWidgetItem* Row(int i) const { return List()->row(i); }
     // Sub-item k: 0 address, 1 name, 2 online count, 3 scan count.
     QString Cell(int row, int k) const {

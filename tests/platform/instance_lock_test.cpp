@@ -15,7 +15,7 @@ namespace {
 
 class InstanceLock : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1); }
+    void SetUp() override { setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1); }
     TempDir dir;
 };
 
@@ -24,7 +24,7 @@ pid_t ChildHoldingLock(int readyFd) {
     pid_t pid = fork();
     if (pid == 0) {
         FileInstanceLock lock("pingrove");
-        char ok = lock.TryAcquire() ? 'y' : 'n';
+        char ok = lock.tryAcquire() ? 'y' : 'n';
         (void)!write(readyFd, &ok, 1);
         pause();
         _exit(0);
@@ -36,7 +36,7 @@ bool ChildCanAcquire() {
     pid_t pid = fork();
     if (pid == 0) {
         FileInstanceLock lock("pingrove");
-        _exit(lock.TryAcquire() ? 0 : 1);
+        _exit(lock.tryAcquire() ? 0 : 1);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -45,14 +45,14 @@ bool ChildCanAcquire() {
 
 TEST_F(InstanceLock, LivesInTheRuntimeFolder) {
     FileInstanceLock lock("pingrove");
-    EXPECT_EQ(lock.Path(), dir.Path("pingrove.lock"));
+    EXPECT_EQ(lock.path(), dir.path("pingrove.lock"));
 }
 
 TEST_F(InstanceLock, SecondHolderIsRefusedAndReleaseFreesIt) {
     FileInstanceLock first("pingrove");
-    ASSERT_TRUE(first.TryAcquire());
+    ASSERT_TRUE(first.tryAcquire());
     EXPECT_FALSE(ChildCanAcquire());
-    first.Release();
+    first.release();
     EXPECT_TRUE(ChildCanAcquire());
 }
 
@@ -64,10 +64,10 @@ TEST_F(InstanceLock, AKilledHolderDoesNotBlockTheNextStart) {
     ASSERT_EQ(read(fds[0], &ok, 1), 1);
     ASSERT_EQ(ok, 'y');
     FileInstanceLock me("pingrove");
-    EXPECT_FALSE(me.TryAcquire());
+    EXPECT_FALSE(me.tryAcquire());
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
-    EXPECT_TRUE(me.TryAcquire());
+    EXPECT_TRUE(me.tryAcquire());
     close(fds[0]);
     close(fds[1]);
 }
@@ -77,24 +77,24 @@ TEST_F(InstanceLock, AKilledHolderDoesNotBlockTheNextStart) {
 TEST(InstanceLockFallback, PrivateFolderInTmpAndNoPlantedLinkIsFollowed) {
     TempDir tmp, elsewhere;
     unsetenv("XDG_RUNTIME_DIR");
-    setenv("TMPDIR", tmp.Path().c_str(), 1);
-    const std::string mine = tmp.Path("pingrove-" + std::to_string(::geteuid()));
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    const std::string mine = tmp.path("pingrove-" + std::to_string(::geteuid()));
     {
         FileInstanceLock lock("pingrove");
-        EXPECT_EQ(lock.Path(), mine + "/pingrove.lock");
-        ASSERT_TRUE(lock.TryAcquire());
+        EXPECT_EQ(lock.path(), mine + "/pingrove.lock");
+        ASSERT_TRUE(lock.tryAcquire());
         struct stat st {};
         ASSERT_EQ(::lstat(mine.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0700u);
         EXPECT_FALSE(ChildCanAcquire());
     }
     std::filesystem::remove_all(mine);
-    ASSERT_EQ(::symlink(elsewhere.Path().c_str(), mine.c_str()), 0);
+    ASSERT_EQ(::symlink(elsewhere.path().c_str(), mine.c_str()), 0);
     {
         FileInstanceLock lock("pingrove");
         EXPECT_FALSE(lock.Safe());
-        EXPECT_TRUE(lock.TryAcquire());
-        EXPECT_FALSE(std::filesystem::exists(elsewhere.Path("pingrove.lock")));
+        EXPECT_TRUE(lock.tryAcquire());
+        EXPECT_FALSE(std::filesystem::exists(elsewhere.path("pingrove.lock")));
     }
     ::unlink(mine.c_str());
     ASSERT_EQ(::mkdir(mine.c_str(), 0777), 0);

@@ -186,9 +186,9 @@ TEST_F(Probe, EventsRunWhileTheUiThreadWaits) {
 TEST_F(Probe, ThePauseAfterEachAttemptLastsTheDelay) {
     struct RecordingPump : IEventPump {
         std::vector<std::pair<int, long>> waits;  // descriptor, milliseconds asked for
-        bool OnUiThread() const override { return true; }
-        void ProcessEvents() override {}
-        bool WaitReadable(int fd, Clock::time_point deadline) override {
+        bool onUiThread() const override { return true; }
+        void processEvents() override {}
+        bool waitReadable(int fd, Clock::time_point deadline) override {
             waits.emplace_back(
                 fd,
                 static_cast<long>(
@@ -200,7 +200,7 @@ TEST_F(Probe, ThePauseAfterEachAttemptLastsTheDelay) {
     p.attempts = 2;
     p.timeoutMs = 5000;
     p.delayMs = 400;
-    p.ping("10.0.0.7");  // silent: the fake's handle waits 20 ms too
+    p.ping("10.0.0.7");                     // silent: the fake's handle waits 20 ms too
     ASSERT_EQ(recording.waits.size(), 4u);  // per attempt: the reply, then the pause
     for (size_t i = 0; i < 4; i += 2) {
         EXPECT_EQ(recording.waits[i + 1].first, -1);
@@ -234,7 +234,7 @@ TEST(ProbeLoopback, AnswersFromLoopbackByAddressAndByName) {
     IcmpEchoService echo;
     QtEventPump pump;
     std::string why;
-    if (!echo.Available(&why)) GTEST_SKIP() << "no ICMP echo socket here: " << why;
+    if (!echo.isAvailable(&why)) GTEST_SKIP() << "no ICMP echo socket here: " << why;
     EchoProbe p(echo, pump);
     p.attempts = 2;
     p.delayMs = 0;

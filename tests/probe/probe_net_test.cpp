@@ -69,9 +69,9 @@ private:
 // An event handler that holds the loop (a modal dialog opened during a scan) for 1.5 s.
 class HeldEventLoop : public IEventPump {
 public:
-    bool OnUiThread() const override { return true; }
-    void ProcessEvents() override {}
-    bool WaitReadable(int, Clock::time_point) override {
+    bool onUiThread() const override { return true; }
+    void processEvents() override {}
+    bool waitReadable(int, Clock::time_point) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         return false;
     }

@@ -21,18 +21,18 @@ class Settings : public ::testing::Test {
 protected:
     TempDir dir;
     SettingsFile File(const std::string& exe = "pingrove") {
-        return SettingsFile(Q(dir.Path(exe)));
+        return SettingsFile(Q(dir.path(exe)));
     }
 };
 
 TEST_F(Settings, NamedAfterTheExecutable) {
-    EXPECT_EQ(File().ReadPath(), Q(dir.Path("pingrove.INI")));
-    EXPECT_EQ(File("pingrove.exe").WritePath(), Q(dir.Path("pingrove.INI")));
-    EXPECT_EQ(File("copy").ReadPath(), Q(dir.Path("copy.INI")));
+    EXPECT_EQ(File().readPath(), Q(dir.path("pingrove.INI")));
+    EXPECT_EQ(File("pingrove.exe").writePath(), Q(dir.path("pingrove.INI")));
+    EXPECT_EQ(File("copy").readPath(), Q(dir.path("copy.INI")));
 }
 
 TEST_F(Settings, FirstStartRunsOnTheDefaults) {
-    WindowSettings s = File().Load();
+    WindowSettings s = File().load();
     EXPECT_EQ(s.left, 0);
     EXPECT_EQ(s.top, 0);
     EXPECT_EQ(s.width, 610);
@@ -46,20 +46,20 @@ TEST_F(Settings, FirstStartRunsOnTheDefaults) {
 }
 
 TEST_F(Settings, IntegerAndBooleanReadingRules) {
-    EXPECT_EQ(SettingsFile::ParseInteger("abc", 610), 610);
-    EXPECT_EQ(SettingsFile::ParseInteger("0x2B2", 610), 690);
-    EXPECT_EQ(SettingsFile::ParseInteger("0X2b2", 610), 690);
-    EXPECT_EQ(SettingsFile::ParseInteger("", 610), 610);
-    EXPECT_EQ(SettingsFile::ParseInteger("0x", 610), 610);
-    EXPECT_EQ(SettingsFile::ParseInteger("-12", 0), -12);
-    EXPECT_FALSE(SettingsFile::ParseBool("0", true));
-    EXPECT_TRUE(SettingsFile::ParseBool("2", false));
-    EXPECT_TRUE(SettingsFile::ParseBool("yes", true));
-    EXPECT_FALSE(SettingsFile::ParseBool("yes", false));
+    EXPECT_EQ(SettingsFile::parseInteger("abc", 610), 610);
+    EXPECT_EQ(SettingsFile::parseInteger("0x2B2", 610), 690);
+    EXPECT_EQ(SettingsFile::parseInteger("0X2b2", 610), 690);
+    EXPECT_EQ(SettingsFile::parseInteger("", 610), 610);
+    EXPECT_EQ(SettingsFile::parseInteger("0x", 610), 610);
+    EXPECT_EQ(SettingsFile::parseInteger("-12", 0), -12);
+    EXPECT_FALSE(SettingsFile::parseBool("0", true));
+    EXPECT_TRUE(SettingsFile::parseBool("2", false));
+    EXPECT_TRUE(SettingsFile::parseBool("yes", true));
+    EXPECT_FALSE(SettingsFile::parseBool("yes", false));
 
-    WriteFileBytes(dir.Path("pingrove.INI"),
+    WriteFileBytes(dir.path("pingrove.INI"),
                    "[Form]\nWidth=abc\nHeight=0x2B2\nLeft=\nCBX1=0\nCBX2=yes\nDF=\nMIN=015\n");
-    WindowSettings s = File().Load();
+    WindowSettings s = File().load();
     EXPECT_EQ(s.width, 610);
     EXPECT_EQ(s.height, 690);
     EXPECT_EQ(s.left, 0);
@@ -75,17 +75,17 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     s.windowState = 2;
     s.columnWidths[2] = 300;
     s.options.soundFile = QStringLiteral("/home/u/音/ベル.wav");
-    ASSERT_TRUE(File().Save(s));
-    EXPECT_EQ(ReadFileBytes(dir.Path("pingrove.INI")),
+    ASSERT_TRUE(File().save(s));
+    EXPECT_EQ(ReadFileBytes(dir.path("pingrove.INI")),
               "[Form]\nLeft=5\nTop=0\nWidth=610\nHeight=490\nWindowState=2\nLCWidth0=20\n"
               "LCWidth1=100\nLCWidth2=300\nLCWidth3=100\nLCWidth4=100\nMIN=15\nCBX1=1\nCBX2=1\n"
               "DF=/home/u/音/ベル.wav\n");
-    EXPECT_EQ(File().Load().options.soundFile, s.options.soundFile);
+    EXPECT_EQ(File().load().options.soundFile, s.options.soundFile);
 
     // Every key apart from every other: a value written under another key's name reads back wrong.
     WindowSettings all{1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, {false, true, "42", "d.wav"}};
-    ASSERT_TRUE(File().Save(all));
-    WindowSettings back = File().Load();
+    ASSERT_TRUE(File().save(all));
+    WindowSettings back = File().load();
     EXPECT_EQ((std::array{back.left, back.top, back.width, back.height, back.windowState}),
               (std::array{1, 2, 3, 4, 1}));
     EXPECT_EQ(back.columnWidths, all.columnWidths);
@@ -94,46 +94,46 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_TRUE(back.options.autoScanOn);
     all.options.soundOn = true;
     all.options.autoScanOn = false;  // and the other way round
-    ASSERT_TRUE(File().Save(all));
-    back = File().Load();
+    ASSERT_TRUE(File().save(all));
+    back = File().load();
     EXPECT_TRUE(back.options.soundOn);
     EXPECT_FALSE(back.options.autoScanOn);
     EXPECT_EQ(back.options.soundFile, "d.wav");
 
-    WriteFileBytes(dir.Path("pingrove.INI"), "[Mine]\nA=1\n[Form]\nExtra=x\nTop=9\n");
-    ASSERT_TRUE(File().Save(s));
-    std::string text = ReadFileBytes(dir.Path("pingrove.INI"));
+    WriteFileBytes(dir.path("pingrove.INI"), "[Mine]\nA=1\n[Form]\nExtra=x\nTop=9\n");
+    ASSERT_TRUE(File().save(s));
+    std::string text = ReadFileBytes(dir.path("pingrove.INI"));
     EXPECT_EQ(text.rfind("[Mine]\nA=1\n[Form]\nExtra=x\nTop=0\nLeft=5\n", 0), 0u);
 }
 
 TEST_F(Settings, InstalledOrUnwritableProgramsKeepTheirSettingsPerUser) {
-    const std::string bin = dir.Path("bin"), config = dir.Path("config");
+    const std::string bin = dir.path("bin"), config = dir.path("config");
     ::mkdir(bin.c_str(), 0755);
     ::mkdir(config.c_str(), 0700);
     ::chmod(config.c_str(), 0777);
     WriteFileBytes(bin + "/pingrove.INI", "[Form]\nWidth=700\n");
     ::chmod(bin.c_str(), 0555);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    bool ok = AsOrdinaryUser(dir.Path(), [&] {
+    bool ok = AsOrdinaryUser(dir.path(), [&] {
         SettingsFile f(Q(bin + "/pingrove"));
-        if (f.WritePath() != Q(config + "/pingrove/pingrove.INI")) return false;
-        if (f.Load().width != 700) return false;  // read beside the program until the user has one
+        if (f.writePath() != Q(config + "/pingrove/pingrove.INI")) return false;
+        if (f.load().width != 700) return false;  // read beside the program until the user has one
         WindowSettings s;
         s.width = 800;
-        if (!f.Save(s)) return false;
-        return SettingsFile(Q(bin + "/pingrove")).Load().width == 800;
+        if (!f.save(s)) return false;
+        return SettingsFile(Q(bin + "/pingrove")).load().width == 800;
     });
     EXPECT_TRUE(ok);
     // Installed: per user even for root, who could write /usr/bin.
     const SettingsFile installed(QStringLiteral("/usr/bin/pingrove"));
-    EXPECT_EQ(installed.WritePath(), Q(config + "/pingrove/pingrove.INI"));
+    EXPECT_EQ(installed.writePath(), Q(config + "/pingrove/pingrove.INI"));
     unsetenv("XDG_CONFIG_HOME");
     ::chmod(bin.c_str(), 0755);
 }
 
 TEST_F(Settings, SaveFailsWhenTheFileCannotBeReplaced) {
-    ::mkdir(dir.Path("pingrove.INI").c_str(), 0700);  // a folder where the file should be
-    EXPECT_FALSE(File().Save(WindowSettings{}));
+    ::mkdir(dir.path("pingrove.INI").c_str(), 0700);  // a folder where the file should be
+    EXPECT_FALSE(File().save(WindowSettings{}));
 }
 
 }  // namespace

@@ -17,40 +17,40 @@ namespace {
 
 TEST(TargetListFile, RoundTripsNamesThroughCodePage932) {
     TempDir dir;
-    TargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
-    EXPECT_TRUE(f.Load().empty());  // no file: no targets
+    TargetListFile f(QString::fromStdString(dir.path("iplist.txt")));
+    EXPECT_TRUE(f.load().empty());  // no file: no targets
     std::vector<Target> targets = {{"192.168.0.1", QStringLiteral("ルータ"), {}, {}},
                                    {"10.0.0.2", "", {}, {}},
                                    {"10.0.0.3", "a\"b", {}, {}}};
-    ASSERT_TRUE(f.Save(targets));
-    EXPECT_EQ(ReadFileBytes(dir.Path("iplist.txt")),
+    ASSERT_TRUE(f.save(targets));
+    EXPECT_EQ(ReadFileBytes(dir.path("iplist.txt")),
               "\"IP\";\"Name\"\r\n\"192.168.0.1\";\"\x83\x8B\x81\x5B\x83\x5E\"\r\n"
               "\"10.0.0.2\";\"\"\r\n\"10.0.0.3\";\"a\"\"b\"\r\n");
-    std::vector<Target> back = f.Load();
+    std::vector<Target> back = f.load();
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[0].name, QStringLiteral("ルータ"));
     EXPECT_EQ(back[1].name, QString());
     EXPECT_EQ(back[2].name, "a\"b");
-    ASSERT_TRUE(f.Save({}));
-    EXPECT_EQ(ReadFileBytes(dir.Path("iplist.txt")), "\"IP\";\"Name\"\r\n");
+    ASSERT_TRUE(f.save({}));
+    EXPECT_EQ(ReadFileBytes(dir.path("iplist.txt")), "\"IP\";\"Name\"\r\n");
 }
 
 TEST(TargetListFile, BytesThatAreNoCodePage932AreShownReplacedAndWrittenBackAsTheyWere) {
     TempDir dir;
     const std::string raw = "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"bad\x81\"\r\n";
-    WriteFileBytes(dir.Path("iplist.txt"), raw);
-    TargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
-    std::vector<Target> t = f.Load();
+    WriteFileBytes(dir.path("iplist.txt"), raw);
+    TargetListFile f(QString::fromStdString(dir.path("iplist.txt")));
+    std::vector<Target> t = f.load();
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].name, QStringLiteral("bad\uFFFD"));
-    ASSERT_TRUE(f.Save(t));
-    EXPECT_EQ(ReadFileBytes(dir.Path("iplist.txt")), raw);
+    ASSERT_TRUE(f.save(t));
+    EXPECT_EQ(ReadFileBytes(dir.path("iplist.txt")), raw);
 }
 
 TEST(TargetListFile, MissingFieldsGiveEmptyTexts) {
     TempDir dir;
-    WriteFileBytes(dir.Path("iplist.txt"), "\"Address\";\"Name\"\r\n\"x\";\"n\"\r\n");
-    auto t = TargetListFile(QString::fromStdString(dir.Path("iplist.txt"))).Load();
+    WriteFileBytes(dir.path("iplist.txt"), "\"Address\";\"Name\"\r\n\"x\";\"n\"\r\n");
+    auto t = TargetListFile(QString::fromStdString(dir.path("iplist.txt"))).load();
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].ip, QString());
     EXPECT_EQ(t[0].name, "n");
@@ -60,20 +60,20 @@ TEST(TargetListFile, MissingFieldsGiveEmptyTexts) {
 // unreadable bytes) is kept once, as the file was at start, in iplist.txt.bak.
 TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     TempDir dir;
-    const std::string path = dir.Path("iplist.txt");
+    const std::string path = dir.path("iplist.txt");
     const std::string raw =
         "\xEF\xBB\xBF\"ip\";\"NAME\";\"Memo\"\r\n\"10.0.0.1\";\"gw\";\"keep me\"\r\n";
     WriteFileBytes(path, raw);
     TargetListFile f(QString::fromStdString(path));
-    std::vector<Target> t = f.Load();
+    std::vector<Target> t = f.load();
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].ip, "10.0.0.1");
     EXPECT_EQ(t[0].name, "gw");
-    ASSERT_TRUE(f.Save(t));
-    EXPECT_TRUE(f.BackupWritten());
+    ASSERT_TRUE(f.save(t));
+    EXPECT_TRUE(f.backupWritten());
     EXPECT_EQ(ReadFileBytes(path + ".bak"), raw);
     EXPECT_EQ(ReadFileBytes(path), "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"gw\"\r\n");
-    ASSERT_TRUE(f.Save({}));  // once per run: the backup keeps the file as it was at start
+    ASSERT_TRUE(f.save({}));  // once per run: the backup keeps the file as it was at start
     EXPECT_EQ(ReadFileBytes(path + ".bak"), raw);
 
     // A file the program wrote itself round-trips and needs no backup, even with CR LF inside a
@@ -82,7 +82,7 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     WriteFileBytes(path, own);
     std::filesystem::remove(path + ".bak");
     TargetListFile g(QString::fromStdString(path));
-    ASSERT_TRUE(g.Save(g.Load()));
+    ASSERT_TRUE(g.save(g.load()));
     EXPECT_EQ(ReadFileBytes(path), own);
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
 
@@ -90,26 +90,26 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     WriteFileBytes(path, raw);
     WriteFileBytes(path + ".bak", "older");
     TargetListFile h(QString::fromStdString(path));
-    ASSERT_TRUE(h.Save(h.Load()));
-    EXPECT_EQ(h.BackupPath(), QString::fromStdString(path + ".bak.1"));
+    ASSERT_TRUE(h.save(h.load()));
+    EXPECT_EQ(h.backupPath(), QString::fromStdString(path + ".bak.1"));
     EXPECT_EQ(ReadFileBytes(path + ".bak"), "older");
     EXPECT_EQ(ReadFileBytes(path + ".bak.1"), raw);
 
     // A backup that cannot be written (the disk is full) stops the save; the list stays as it was.
     WriteFileBytes(path, raw);
     TargetListFile k(QString::fromStdString(path));
-    const std::vector<Target> loaded = k.Load();
+    const std::vector<Target> loaded = k.load();
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
     small.rlim_cur = 16;
     ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = k.Save(loaded);
+    const bool written = k.save(loaded);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, SIG_DFL);
     EXPECT_FALSE(written);
-    EXPECT_EQ(k.FailedPath(), QString::fromStdString(path + ".bak.2"));
+    EXPECT_EQ(k.failedPath(), QString::fromStdString(path + ".bak.2"));
     EXPECT_EQ(ReadFileBytes(path), raw);
 }
 
@@ -117,15 +117,15 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
 // save's temporary file is cleared by the next one.
 TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
     TempDir dir, elsewhere;
-    const std::string target = elsewhere.Path("real.txt");
+    const std::string target = elsewhere.path("real.txt");
     WriteFileBytes(target, "\"IP\";\"Name\"\r\n");
-    ASSERT_EQ(::symlink(target.c_str(), dir.Path("iplist.txt").c_str()), 0);
-    WriteFileBytes(elsewhere.Path(".real.txt.a1B2c3"), "half a save");
-    TargetListFile f(QString::fromStdString(dir.Path("iplist.txt")));
-    ASSERT_TRUE(f.Save({{"10.0.0.9", "n", {}, {}}}));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("iplist.txt")));
+    ASSERT_EQ(::symlink(target.c_str(), dir.path("iplist.txt").c_str()), 0);
+    WriteFileBytes(elsewhere.path(".real.txt.a1B2c3"), "half a save");
+    TargetListFile f(QString::fromStdString(dir.path("iplist.txt")));
+    ASSERT_TRUE(f.save({{"10.0.0.9", "n", {}, {}}}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path("iplist.txt")));
     EXPECT_EQ(ReadFileBytes(target), "\"IP\";\"Name\"\r\n\"10.0.0.9\";\"n\"\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.Path()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.path()), {}), 1);
 }
 
 }  // namespace
@@ -165,24 +165,24 @@ TEST(OddFiles, AreReportedKeptAndNeverWrittenOver) {
         for (const bool list : {true, false}) {
             SCOPED_TRACE(std::string(c.what) + (list ? " as the list" : " as the settings"));
             TempDir dir;
-            const std::string path = dir.Path(list ? "iplist.txt" : "pingrove.INI");
+            const std::string path = dir.path(list ? "iplist.txt" : "pingrove.INI");
             c.make(path);
             WriteFileBytes(path + ".bak", "");  // an older backup: .bak.1 is the next free name
             struct stat before {};
             ::lstat(path.c_str(), &before);
-            const bool asExpected = AsOrdinaryUser(dir.Path(), [&] {
+            const bool asExpected = AsOrdinaryUser(dir.path(), [&] {
                 bool ok;
                 if (list) {
                     TargetListFile f(QString::fromStdString(path));
-                    ok = f.Load().empty() && f.StartResult() == c.expected &&
-                         f.Save({{"10.0.0.2", "b", {}, {}}}) == c.savable &&
-                         f.BackupPath() ==
+                    ok = f.load().empty() && f.startResult() == c.expected &&
+                         f.save({{"10.0.0.2", "b", {}, {}}}) == c.savable &&
+                         f.backupPath() ==
                              (c.savable ? QString::fromStdString(path + ".bak.1") : QString());
                 } else {
-                    SettingsFile f(QString::fromStdString(dir.Path("pingrove")));
-                    ok = f.Load().left == 0 && f.StartResult() == c.expected &&
-                         f.Save(WindowSettings{}) == c.savable &&
-                         f.MovedAsidePath() ==
+                    SettingsFile f(QString::fromStdString(dir.path("pingrove")));
+                    ok = f.load().left == 0 && f.startResult() == c.expected &&
+                         f.save(WindowSettings{}) == c.savable &&
+                         f.movedAsidePath() ==
                              (c.savable ? QString::fromStdString(path + ".bak.1") : QString());
                 }
                 return ok;
@@ -209,7 +209,7 @@ TEST(OddFiles, RunningOutOfMemoryIsTooBigNotACrash) {
     GTEST_SKIP() << "a sanitizer reserves more address space than the limit allows";
 #else
     TempDir dir;
-    const std::string path = dir.Path("iplist.txt");
+    const std::string path = dir.path("iplist.txt");
     std::string big = "\"IP\";\"Name\"\r\n";
     while (big.size() < (32u << 20)) big += "\"10.0.0.1\";\"name\"\r\n";
     WriteFileBytes(path, big);
@@ -221,8 +221,8 @@ TEST(OddFiles, RunningOutOfMemoryIsTooBigNotACrash) {
                            static_cast<rlim_t>(pages) * 4096 + (96u << 20)};
         ::setrlimit(RLIMIT_AS, &limit);
         TargetListFile f(QString::fromStdString(path));
-        const bool ok = f.Load().empty() && f.StartResult() == ReadResult::TooBig && f.Save({}) &&
-                        f.BackupPath() == QString::fromStdString(path + ".bak");
+        const bool ok = f.load().empty() && f.startResult() == ReadResult::TooBig && f.save({}) &&
+                        f.backupPath() == QString::fromStdString(path + ".bak");
         _exit(ok ? 0 : 1);
     }
     int status = 0;

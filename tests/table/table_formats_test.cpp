@@ -30,8 +30,8 @@ class Formats : public ::testing::Test {
 protected:
     TempDir dir;
     std::string File(const std::string& name, const std::string& bytes) {
-        WriteFileBytes(dir.Path(name), bytes);
-        return dir.Path(name);
+        WriteFileBytes(dir.path(name), bytes);
+        return dir.path(name);
     }
 };
 
@@ -47,10 +47,10 @@ TEST_F(Formats, TxtWriterIsExactAndReadsBack) {
     t.Next();
     t.SetValue("IP", "10.0.0.2");
     t.SetValue("Name", "a\"b");
-    ASSERT_TRUE(t.SaveToFile(dir.Path("list.txt")));
-    EXPECT_EQ(ReadFileBytes(dir.Path("list.txt")),
+    ASSERT_TRUE(t.SaveToFile(dir.path("list.txt")));
+    EXPECT_EQ(ReadFileBytes(dir.path("list.txt")),
               kHeader + "\"10.0.0.1\";\"gw\"\r\n\"10.0.0.2\";\"a\"\"b\"\r\n");
-    TMlb2 back = Load(dir.Path("list.txt"));
+    TMlb2 back = Load(dir.path("list.txt"));
     EXPECT_EQ(back.TableName(), "list");
     EXPECT_EQ(Cells(back),
               (std::vector<std::vector<std::string>>{{"10.0.0.1", "gw"}, {"10.0.0.2", "a\"b"}}));
@@ -65,15 +65,15 @@ TEST_F(Formats, KindFollowsTheLastThreeCharacters) {
     t.Next();
     t.SetValue("A", "v");
     for (const char* name : {"x.Txt", "x.tXt", "plainTXT"}) {
-        ASSERT_TRUE(t.SaveToFile(dir.Path(name)));
-        EXPECT_EQ(ReadFileBytes(dir.Path(name)), "\"A\"\r\n\"v\"\r\n") << name;
+        ASSERT_TRUE(t.SaveToFile(dir.path(name)));
+        EXPECT_EQ(ReadFileBytes(dir.path(name)), "\"A\"\r\n\"v\"\r\n") << name;
     }
     for (const char* name : {"x.xml", "data", "a"}) {
-        ASSERT_TRUE(t.SaveToFile(dir.Path(name)));
-        EXPECT_EQ(ReadFileBytes(dir.Path(name)), "A\r\nv\r\n") << name;
+        ASSERT_TRUE(t.SaveToFile(dir.path(name)));
+        EXPECT_EQ(ReadFileBytes(dir.path(name)), "A\r\nv\r\n") << name;
     }
-    ASSERT_TRUE(t.SaveToFile(dir.Path("x.mLb")));
-    EXPECT_EQ(ReadFileBytes(dir.Path("x.mLb")).substr(0, 3), "MLB");
+    ASSERT_TRUE(t.SaveToFile(dir.path("x.mLb")));
+    EXPECT_EQ(ReadFileBytes(dir.path("x.mLb")).substr(0, 3), "MLB");
 }
 
 TEST_F(Formats, TxtTokensSpacesQuotesAndRaggedLines) {
@@ -109,10 +109,10 @@ TEST_F(Formats, TxtFloatFieldsKeepTheirTypeAndTrailingSeparator) {
         t.SetValue("Name", "n");
         t.SetValue("Value", v);
     }
-    ASSERT_TRUE(t.SaveTXT(dir.Path("f.txt")));
-    EXPECT_EQ(ReadFileBytes(dir.Path("f.txt")),
+    ASSERT_TRUE(t.SaveTXT(dir.path("f.txt")));
+    EXPECT_EQ(ReadFileBytes(dir.path("f.txt")),
               "\"Name\";\"Value\"\r\n\"n\";1.5;\r\n\"n\";;\r\n\"n\";3;\r\n");
-    TMlb2 back = Load(dir.Path("f.txt"));
+    TMlb2 back = Load(dir.path("f.txt"));
     EXPECT_EQ(*back.GetFieldType(1), "STRING");
     EXPECT_EQ(*back.GetFieldType(2), "FLOAT");
     EXPECT_EQ(back.GetCell(2, 1), "1.5");
@@ -147,9 +147,9 @@ TEST_F(Formats, CsvEscapesRoundTripAndCrIsLost) {
     t.Next();
     t.SetValue("a", "x;y\\z\nw");
     t.SetValue("b", "c\rd");
-    ASSERT_TRUE(t.SaveCSV(dir.Path("e.csv")));
-    EXPECT_EQ(ReadFileBytes(dir.Path("e.csv")), "a;b\r\nx\\;y\\\\z\\nw;c\rd\r\n");
-    TMlb2 back = Load(dir.Path("e.csv"));
+    ASSERT_TRUE(t.SaveCSV(dir.path("e.csv")));
+    EXPECT_EQ(ReadFileBytes(dir.path("e.csv")), "a;b\r\nx\\;y\\\\z\\nw;c\rd\r\n");
+    TMlb2 back = Load(dir.path("e.csv"));
     EXPECT_EQ(back.GetCell(1, 1), "x;y\\z\nw");
     EXPECT_EQ(back.GetCell(2, 1), "cd");
 }
@@ -185,8 +185,8 @@ TEST_F(Formats, MlbLayoutAndRoundTrip) {
     t.SetValue("S", std::string("a\0b", 3));
     t.SetValue("F", "2.5");
     t.Append();
-    ASSERT_TRUE(t.SaveToFile(dir.Path("t.mlb")));
-    std::string bytes = ReadFileBytes(dir.Path("t.mlb"));
+    ASSERT_TRUE(t.SaveToFile(dir.path("t.mlb")));
+    std::string bytes = ReadFileBytes(dir.path("t.mlb"));
     ASSERT_GE(bytes.size(), 16u);
     EXPECT_EQ(bytes.substr(0, 12), std::string("MLB\x02\x01\x00\x01\x00\x00\x00\x00\x00", 12));
     uint32_t total = static_cast<uint8_t>(bytes[12]) | static_cast<uint8_t>(bytes[13]) << 8 |
@@ -196,7 +196,7 @@ TEST_F(Formats, MlbLayoutAndRoundTrip) {
 
     TMlb2 back;
     back.SetTableName("old");
-    ASSERT_TRUE(back.LoadFromFile(dir.Path("t.mlb")));
+    ASSERT_TRUE(back.LoadFromFile(dir.path("t.mlb")));
     EXPECT_EQ(back.TableName(), "名前");
     EXPECT_EQ(*back.GetFieldType(1), "STRING");
     EXPECT_EQ(*back.GetFieldType(2), "FLOAT");
@@ -235,8 +235,8 @@ TEST_F(Formats, BadMlbFilesLeaveTheTableAsItWas) {
     good.Append();
     good.Next();
     good.SetValue("IP", "10.0.0.1");
-    ASSERT_TRUE(good.SaveMLB(dir.Path("g.mlb")));
-    const std::string bytes = ReadFileBytes(dir.Path("g.mlb"));
+    ASSERT_TRUE(good.SaveMLB(dir.path("g.mlb")));
+    const std::string bytes = ReadFileBytes(dir.path("g.mlb"));
 
     std::vector<std::string> bad = {"XLB" + bytes.substr(3)};
     bad.push_back(bytes.substr(0, 6) + std::string("\x00\x00", 2) + bytes.substr(8));  // word 6
@@ -273,12 +273,12 @@ TEST_F(Formats, MissingFilesAndFailedWrites) {
     t.AddField("A");
     t.SetTableName("kept");
     for (const char* name : {"none.txt", "none.csv", "none.mlb"}) {
-        EXPECT_FALSE(t.LoadFromFile(dir.Path(name)));
+        EXPECT_FALSE(t.LoadFromFile(dir.path(name)));
         EXPECT_EQ(t.FieldCount(), 1);
         EXPECT_EQ(t.TableName(), "kept");
     }
-    EXPECT_FALSE(t.LoadFromFile(dir.Path()));  // a folder is no file
-    EXPECT_FALSE(t.SaveToFile(dir.Path("missing/x.txt")));
+    EXPECT_FALSE(t.LoadFromFile(dir.path()));  // a folder is no file
+    EXPECT_FALSE(t.SaveToFile(dir.path("missing/x.txt")));
 }
 
 TEST_F(Formats, WritesReplaceTheFileAndKeepItsMode) {
@@ -292,10 +292,10 @@ TEST_F(Formats, WritesReplaceTheFileAndKeepItsMode) {
     ASSERT_EQ(::stat(p.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     if (::geteuid() != 0) {  // root writes anywhere
-        ::chmod(dir.Path().c_str(), 0500);
+        ::chmod(dir.path().c_str(), 0500);
         EXPECT_FALSE(t.SaveToFile(p));
         EXPECT_EQ(ReadFileBytes(p), "\"IP\"\r\n");
-        ::chmod(dir.Path().c_str(), 0700);
+        ::chmod(dir.path().c_str(), 0700);
     }
 }
 
@@ -306,8 +306,8 @@ TEST_F(Formats, LongTextsAreKeptWhole) {
     t.Next();
     t.SetValueAt(1, std::string(200000, 'v'));
     for (const char* name : {"l.txt", "l.csv", "l.mlb"}) {
-        ASSERT_TRUE(t.SaveToFile(dir.Path(name)));
-        TMlb2 back = Load(dir.Path(name));
+        ASSERT_TRUE(t.SaveToFile(dir.path(name)));
+        TMlb2 back = Load(dir.path(name));
         EXPECT_EQ(back.GetFieldName(1)->size(), 70000u) << name;
         EXPECT_EQ(back.GetCell(1, 1).size(), 200000u) << name;
     }
@@ -338,8 +338,8 @@ TEST_F(Formats, RandomTablesRoundTripInEveryKind) {
             }
         }
         for (const char* name : {"r.txt", "r.csv", "r.mlb"}) {
-            ASSERT_TRUE(t.SaveToFile(dir.Path(name)));
-            TMlb2 back = Load(dir.Path(name));
+            ASSERT_TRUE(t.SaveToFile(dir.path(name)));
+            TMlb2 back = Load(dir.path(name));
             ASSERT_EQ(back.FieldCount(), fields) << name;
             ASSERT_EQ(back.RecordCount(), records) << name;
             for (int n = 1; n <= records; ++n) {
