@@ -55,15 +55,6 @@ public:
     // when it does not, saves without asking. False when the user chose to stay.
     bool endSession(bool mayAsk);
 
-    // The shared state of the design, for reading.
-    bool itemSelected() const { return itemSelected_; }
-    bool sortDescending() const { return sortDescending_; }
-    bool soundOn() const { return options_.soundOn; }
-    const QString& intervalText() const { return options_.intervalText; }
-    const QString& soundFile() const { return options_.soundFile; }
-    const std::string& osFamily() const { return osFamily_; }
-    bool contextMenuAllowed() const { return contextMenuAllowed_; }
-
 public slots:
     void addTarget();
     void deleteTarget();

@@ -22,7 +22,7 @@ public:
     void release() override;
     const std::string& path() const { return path_; }
     // False when the lock's folder could not be trusted; TryAcquire then lets the start go on.
-    bool Safe() const { return safe_; }
+    bool isSafe() const { return safe_; }
 
 private:
     std::string path_;

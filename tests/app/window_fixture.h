@@ -37,6 +37,19 @@ protected:
     std::string ListPath() const { return dir.path("iplist.txt"); }
     std::string IniPath() const { return dir.path("pingrove.INI"); }
     QTreeWidgetItem* Row(int i) const { return List()->row(i); }
+    // Whether a right click into the list opens its context menu (closed again at once).
+    bool ContextMenuOpens() const {
+        emit List()->customContextMenuRequested(QPoint(5, 5));
+        auto* menu = Child<QMenu>("PopupMenu1");
+        const bool open = menu->isVisible();
+        menu->close();
+        return open;
+    }
+    // What the list's context menu offers for the selection: its select scan entry.
+    bool ContextMenuOffersTheRow() const {
+        form->onContextMenu();
+        return Child<QAction>("N6")->isEnabled();
+    }
     // Sub-item k: 0 address, 1 name, 2 online count, 3 scan count.
     QString Cell(int row, int k) const {
         return TargetListView::subItem(Row(row), static_cast<Column>(k + 1));

@@ -92,14 +92,14 @@ TEST(InstanceLockFallback, PrivateFolderInTmpAndNoPlantedLinkIsFollowed) {
     ASSERT_EQ(::symlink(elsewhere.path().c_str(), mine.c_str()), 0);
     {
         FileInstanceLock lock("pingrove");
-        EXPECT_FALSE(lock.Safe());
+        EXPECT_FALSE(lock.isSafe());
         EXPECT_TRUE(lock.tryAcquire());
         EXPECT_FALSE(std::filesystem::exists(elsewhere.path("pingrove.lock")));
     }
     ::unlink(mine.c_str());
     ASSERT_EQ(::mkdir(mine.c_str(), 0777), 0);
     ::chmod(mine.c_str(), 0777);  // a folder others may write into is no private place
-    EXPECT_FALSE(FileInstanceLock("pingrove").Safe());
+    EXPECT_FALSE(FileInstanceLock("pingrove").isSafe());
     unsetenv("TMPDIR");
 }
 
