@@ -15,6 +15,7 @@
 #include "app/auto_scan_countdown.h"
 #include "app/close_query.h"
 #include "app/image_lists.h"
+#include "app/kept_files.h"
 #include "app/program_info.h"
 #include "app/scan_display.h"
 #include "app/scan_lock.h"
@@ -36,7 +37,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
       tray_(services.notificationArea, images::programIcon(), this, this),
       countdown_(new AutoScanCountdown(this)),
       scans_(new ScanRunner(services.echo, services.pump, this)),
-      targetList_(services.targetListPath) {
+      files_(services.settingsFile, services.targetListPath) {
     m_ui.setupUi(this, images::menuPictures());
     lock_ = std::make_unique<ScanLock>(
         m_ui.lockableButtons(), [this](bool unlocked) { setMenusUnlocked(unlocked); }, *countdown_);
@@ -49,7 +50,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
                               scans_->requestStop();
                               scans_->waitForSelectScan();
                           },
-                          [this] { saveFiles(); }, [this] { return savedNote(); }});
+                          [this] { saveFiles(); }, [this] { return files_.savedNote(); }});
     tray_.setObjectName("TrayIcon1");
     tray_.setMenu(m_ui.trayMenu);
     tray_.setHideSetting(true);
@@ -58,7 +59,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     connect(&tray_, &TrayIcon::restored, this, &MainWindow::onTrayRestore);
     connectCommands();
 
-    loaded_ = services_.settingsFile.load();
+    loaded_ = files_.loadSettings();
     applySettings(loaded_);
     osFamily_ = OsFamilyFromPlatformId(services_.platformId);
     tray_.setFrames(osFamily_ == "98" ? &trayFramesFor98_ : &trayFrames_);
@@ -131,16 +132,11 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::loadTargets() {
-    for (const Target& t : targetList_.load()) m_ui.list->appendRow(t);
+    for (const Target& t : files_.loadTargets()) m_ui.list->appendRow(t);
     // Files that could not be read are told of once, in one message, when the window is up.
-    QStringList notRead;
-    for (const QString& line :
-         {texts::NotRead(services_.settingsFile.startResult(), services_.settingsFile.readPath()),
-          texts::NotRead(targetList_.startResult(), targetList_.path())})
-        if (!line.isEmpty()) notRead << line;
-    if (!notRead.isEmpty())
-        QTimer::singleShot(0, this, [this, text = notRead.join(QLatin1Char('\n'))] {
-            services_.messages.showError(this, ProductName(), text);
+    if (const QString notRead = files_.notReadMessage(); !notRead.isEmpty())
+        QTimer::singleShot(0, this, [this, notRead] {
+            services_.messages.showError(this, ProductName(), notRead);
         });
     setPanel(Panel::Sound, texts::Sound(options_.soundOn));
     countdown_->restart(options_.intervalMinutes());
@@ -166,30 +162,10 @@ void MainWindow::saveFiles() {
     RecordPlace(*this, frameOffset_, trayPlace_, s);
     for (int i = 0; i < kColumnCount; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
     s.options = options_;
-    // Both files are tried, whichever fails: one that cannot be written must not cost the other
-    // its save. Every failure is told in one message.
-    const QString cannotWrite = QStringLiteral("%1 に書き込めません");
-    QStringList failed;
-    if (!services_.settingsFile.save(s))
-        failed << cannotWrite.arg(services_.settingsFile.writePath());
     std::vector<Target> targets;
     for (int i = 0; i < m_ui.list->rowCount(); ++i)
         targets.push_back(TargetListView::targetOf(m_ui.list->row(i)));
-    if (!targetList_.save(targets)) failed << cannotWrite.arg(targetList_.failedPath());
-    if (!failed.isEmpty()) throw std::runtime_error(failed.join(QLatin1Char('\n')).toStdString());
-}
-
-QString MainWindow::savedNote() const {
-    QStringList notes;
-    if (const QString moved = services_.settingsFile.movedAsidePath(); !moved.isEmpty())
-        notes << QStringLiteral("読み込めなかった元の設定ファイルを %1 に残しました。").arg(moved);
-    if (targetList_.backupWritten())
-        notes << (targetList_.startResult() == ReadResult::Read
-                      ? QStringLiteral("保存できない内容があったため、元の偵察先リストを %1 に"
-                                       "残しました。")
-                      : QStringLiteral("読み込めなかった元の偵察先リストを %1 に残しました。"))
-                     .arg(targetList_.backupPath());
-    return notes.join(QLatin1Char('\n'));
+    files_.save(s, targets);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
@@ -254,107 +230,4 @@ void MainWindow::onTrayRestore() {
 
 void MainWindow::showAbout() {
     if (about_) about_->showCentredOnScreen(this);
-}
-
-// ---- the list
-
-void MainWindow::onRowSelection(QTreeWidgetItem*, bool selected) {
-    if (scans_->allScanRunning()) return;
-    // While a select scan's worker runs, no second probe and no deletion may start.
-    const bool enable = selected && !scans_->selectScanRunning();
-    for (QToolButton* b : {m_ui.selectScanButton, m_ui.updateButton, m_ui.deleteButton})
-        b->setEnabled(enable);
-    m_ui.selectScanItem->setEnabled(enable);
-    m_ui.deleteItem->setEnabled(enable);
-    itemSelected_ = selected;
-}
-
-void MainWindow::onContextMenu() {
-    const bool enable = itemSelected_ && !scans_->selectScanRunning();
-    m_ui.listSelectScan->setEnabled(enable);
-    m_ui.listDelete->setEnabled(enable);
-}
-
-void MainWindow::sortByColumn(int column) {
-    if (!m_ui.allScanButton->isEnabled()) return;
-    m_ui.list->sortRows(column, sortDescending_);
-    sortDescending_ = !sortDescending_;
-}
-
-void MainWindow::setMenusUnlocked(bool unlocked) {
-    contextMenuAllowed_ = unlocked;
-    m_ui.settingsItem->setEnabled(unlocked);
-    m_ui.scanMenu->menuAction()->setEnabled(unlocked);
-    m_ui.editMenu->menuAction()->setEnabled(unlocked);
-}
-
-// ---- scans and replies
-
-void MainWindow::runSelectScan() {
-    if (!itemSelected_ || !m_ui.selectScanButton->isEnabled() || scans_->selectScanRunning())
-        return;
-    QTreeWidgetItem* item = m_ui.list->selectedRow();
-    if (!item) return;  // the selection was cleared during the last row of an all scan
-    lock_->take(false);
-    display_->selectScanStarting(m_ui.list->indexOfTopLevelItem(item));
-    scans_->runSelectScan(TargetRow(item).address());
-}
-
-void MainWindow::onSelectScanFinished() {
-    lock_->releaseAfterSelectScan();
-    // A row selected while the worker ran brings its menu commands back like any selection.
-    m_ui.selectScanItem->setEnabled(itemSelected_);
-    m_ui.deleteItem->setEnabled(itemSelected_);
-}
-
-void MainWindow::runAllScan() {
-    scans_->runAllScan([this] { return m_ui.list->rowCount(); },
-                       [this](int row) { return TargetRow(m_ui.list->row(row)).address(); });
-}
-
-void MainWindow::requestStop() {
-    scans_->requestStop();
-}
-
-void MainWindow::onAllScanFinished() {
-    countdown_->rewindIfAtZero(options_.intervalMinutes());
-    lock_->releaseAfterAllScan();
-}
-
-// ---- editing and settings
-
-void MainWindow::addTarget() {
-    if (!addDialog_) return;
-    countdown_->pause();
-    addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
-    CentreOver(addDialog_, this);
-    const std::optional<NewTarget> t = addDialog_->ask(
-        [this](const QString& address) { return m_ui.list->findRow(address) != nullptr; },
-        [this] { services_.sound.beep(); });
-    if (t) m_ui.list->focusSelectScroll(m_ui.list->appendRow({t->address, t->name, {}, {}}));
-    countdown_->resume();
-}
-
-void MainWindow::deleteTarget() {
-    if (scans_->selectScanRunning()) return;
-    countdown_->pause();
-    if (QTreeWidgetItem* row = m_ui.list->selectedRow()) m_ui.list->deleteRow(row);
-    countdown_->resume();
-}
-
-void MainWindow::openSettings() {
-    if (!settingsDialog_) return;
-    countdown_->pause();
-    CentreOver(settingsDialog_, this);
-    const std::optional<Options> chosen = settingsDialog_->ask(options_);
-    if (!chosen) {
-        countdown_->resume();
-        return;
-    }
-    // The interval's text counts as changed whenever it is spelt otherwise ("015" becomes "15").
-    const bool newInterval = chosen->intervalText != options_.intervalText;
-    options_ = *chosen;
-    setPanel(Panel::Sound, texts::Sound(options_.soundOn));
-    if (newInterval) countdown_->restart(options_.intervalMinutes());
-    applyAutoScan();
 }

@@ -2,7 +2,8 @@
 // The main window: it routes the commands to the scans and the editing dialogs and shows what
 // happens: the list, the scan log, the status bar and the tray icon. The widgets live in
 // MainWindowUi, the scans in ScanRunner, the countdown in AutoScanCountdown, the scan lock in
-// ScanLock; everything here belongs to the UI thread.
+// ScanLock; everything here belongs to the UI thread. The window is implemented in
+// main_window.cpp, its commands (the list, scans, editing, settings) in main_window_commands.cpp.
 //
 // Where the window's design names are found:
 //   TForm1 MainWindow          Action1Execute addTarget        Action3Execute deleteTarget
@@ -26,11 +27,11 @@
 #include <memory>
 #include <string>
 
+#include "app/kept_files.h"
 #include "app/main_window_ui.h"
 #include "app/services.h"
 #include "desktop/tray_icon.h"
 #include "settings/settings_file.h"
-#include "settings/target_list_file.h"
 
 class AboutBox;
 class AddTargetDialog;
@@ -83,8 +84,6 @@ private:
     void loadTargets();
     // Saves the settings, then the target list; raises an error naming the file that failed.
     void saveFiles();
-    // What the close tells after a good save: where originals were kept.
-    QString savedNote() const;
     void setPanel(Panel p, const QString& text);
     // Panel 2 and the countdown's timer after the auto-scan switch or interval was set.
     void applyAutoScan();
@@ -106,7 +105,7 @@ private:
     std::unique_ptr<ScanLock> lock_;
     std::unique_ptr<CloseQuery> closeQuery_;
     WindowSettings loaded_;
-    TargetListFile targetList_;
+    KeptFiles files_;
     AddTargetDialog* addDialog_ = nullptr;
     SettingsDialog* settingsDialog_ = nullptr;
     AboutBox* about_ = nullptr;

@@ -1,0 +1,120 @@
+// The main window's commands: the list, the scans and their replies, editing and the settings.
+// The window itself (construction, files, closing, the tray) is in main_window.cpp.
+#include <QAction>
+#include <QMenu>
+#include <QToolButton>
+
+#include "app/auto_scan_countdown.h"
+#include "app/main_window.h"
+#include "app/scan_display.h"
+#include "app/scan_lock.h"
+#include "app/scan_runner.h"
+#include "app/status_texts.h"
+#include "app/target_list_view.h"
+#include "app/window_placement.h"
+#include "platform/sound.h"
+#include "settings/add_target_dialog.h"
+#include "settings/settings_dialog.h"
+
+// ---- the list
+
+void MainWindow::onRowSelection(QTreeWidgetItem*, bool selected) {
+    if (scans_->allScanRunning()) return;
+    // While a select scan's worker runs, no second probe and no deletion may start.
+    const bool enable = selected && !scans_->selectScanRunning();
+    for (QToolButton* b : {m_ui.selectScanButton, m_ui.updateButton, m_ui.deleteButton})
+        b->setEnabled(enable);
+    m_ui.selectScanItem->setEnabled(enable);
+    m_ui.deleteItem->setEnabled(enable);
+    itemSelected_ = selected;
+}
+
+void MainWindow::onContextMenu() {
+    const bool enable = itemSelected_ && !scans_->selectScanRunning();
+    m_ui.listSelectScan->setEnabled(enable);
+    m_ui.listDelete->setEnabled(enable);
+}
+
+void MainWindow::sortByColumn(int column) {
+    if (!m_ui.allScanButton->isEnabled()) return;
+    m_ui.list->sortRows(column, sortDescending_);
+    sortDescending_ = !sortDescending_;
+}
+
+void MainWindow::setMenusUnlocked(bool unlocked) {
+    contextMenuAllowed_ = unlocked;
+    m_ui.settingsItem->setEnabled(unlocked);
+    m_ui.scanMenu->menuAction()->setEnabled(unlocked);
+    m_ui.editMenu->menuAction()->setEnabled(unlocked);
+}
+
+// ---- scans and replies
+
+void MainWindow::runSelectScan() {
+    if (!itemSelected_ || !m_ui.selectScanButton->isEnabled() || scans_->selectScanRunning())
+        return;
+    QTreeWidgetItem* item = m_ui.list->selectedRow();
+    if (!item) return;  // the selection was cleared during the last row of an all scan
+    lock_->take(false);
+    display_->selectScanStarting(m_ui.list->indexOfTopLevelItem(item));
+    scans_->runSelectScan(TargetRow(item).address());
+}
+
+void MainWindow::onSelectScanFinished() {
+    lock_->releaseAfterSelectScan();
+    // A row selected while the worker ran brings its menu commands back like any selection.
+    m_ui.selectScanItem->setEnabled(itemSelected_);
+    m_ui.deleteItem->setEnabled(itemSelected_);
+}
+
+void MainWindow::runAllScan() {
+    scans_->runAllScan([this] { return m_ui.list->rowCount(); },
+                       [this](int row) { return TargetRow(m_ui.list->row(row)).address(); });
+}
+
+void MainWindow::requestStop() {
+    scans_->requestStop();
+}
+
+void MainWindow::onAllScanFinished() {
+    countdown_->rewindIfAtZero(options_.intervalMinutes());
+    lock_->releaseAfterAllScan();
+}
+
+// ---- editing and settings
+
+void MainWindow::addTarget() {
+    if (!addDialog_) return;
+    countdown_->pause();
+    addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
+    CentreOver(addDialog_, this);
+    const std::optional<NewTarget> t = addDialog_->ask(
+        [this](const QString& address) { return m_ui.list->findRow(address) != nullptr; },
+        [this] { services_.sound.beep(); });
+    if (t) m_ui.list->focusSelectScroll(m_ui.list->appendRow({t->address, t->name, {}, {}}));
+    countdown_->resume();
+}
+
+void MainWindow::deleteTarget() {
+    if (scans_->selectScanRunning()) return;
+    countdown_->pause();
+    if (QTreeWidgetItem* row = m_ui.list->selectedRow()) m_ui.list->deleteRow(row);
+    countdown_->resume();
+}
+
+void MainWindow::openSettings() {
+    if (!settingsDialog_) return;
+    countdown_->pause();
+    CentreOver(settingsDialog_, this);
+    const std::optional<Options> chosen = settingsDialog_->ask(options_);
+    if (!chosen) {
+        countdown_->resume();
+        return;
+    }
+    // The interval's text counts as changed whenever it is spelt otherwise ("015" becomes "15").
+    const bool newInterval = chosen->intervalText != options_.intervalText;
+    options_ = *chosen;
+    setPanel(Panel::Sound, texts::Sound(options_.soundOn));
+    if (newInterval) countdown_->restart(options_.intervalMinutes());
+    applyAutoScan();
+}
