@@ -11,7 +11,7 @@
 #include "platform/dialog_parts.h"
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
-    MakeFixedDialog(this, "AboutBox", QSize(241, 191));
+    makeFixedDialog(this, "AboutBox", QSize(241, 191));
     setWindowTitle(QStringLiteral("バージョン情報"));
     auto* panel = new QFrame(this);
     panel->setObjectName("Panel1");
@@ -44,6 +44,6 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
 
 void AboutBox::showCentredOnScreen(QWidget* window) {
     if (const QScreen* screen = window->screen())
-        CentreOver(this, window, screen->availableGeometry());
+        centreOver(this, window, screen->availableGeometry());
     exec();
 }

@@ -7,8 +7,8 @@
 
 QString KeptFiles::notReadMessage() const {
     QStringList lines;
-    for (const QString& line : {texts::NotRead(settings_.startResult(), settings_.readPath()),
-                                texts::NotRead(targetList_.startResult(), targetList_.path())})
+    for (const QString& line : {texts::notRead(settings_.startResult(), settings_.readPath()),
+                                texts::notRead(targetList_.startResult(), targetList_.path())})
         if (!line.isEmpty()) lines << line;
     return lines.join(QLatin1Char('\n'));
 }

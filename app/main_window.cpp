@@ -61,7 +61,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
 
     loaded_ = files_.loadSettings();
     applySettings(loaded_);
-    osFamily_ = OsFamilyFromPlatformId(services_.platformId);
+    osFamily_ = osFamilyFromPlatformId(services_.platformId);
     tray_.setFrames(osFamily_ == "98" ? &trayFramesFor98_ : &trayFrames_);
 }
 
@@ -87,11 +87,11 @@ void MainWindow::connectCommands() {
         if (contextMenuAllowed_) m_ui.listMenu->popup(m_ui.list->viewport()->mapToGlobal(p));
     });
     connect(countdown_, &AutoScanCountdown::displayChanged, this,
-            [this](int m, int s) { setPanel(Panel::Countdown, texts::Countdown(m, s)); });
+            [this](int m, int s) { setPanel(Panel::Countdown, texts::countdown(m, s)); });
     connect(countdown_, &AutoScanCountdown::due, this, &MainWindow::runAllScan);
     connect(scans_, &ScanRunner::allScanStarting, this, [this] {
         setPanel(Panel::Countdown,
-                 texts::Countdown(countdown_->remainingMinutes(), countdown_->remainingSeconds()));
+                 texts::countdown(countdown_->remainingMinutes(), countdown_->remainingSeconds()));
         lock_->take(true);
     });
     connect(scans_, &ScanRunner::allScanFinished, this, &MainWindow::onAllScanFinished);
@@ -109,7 +109,7 @@ void MainWindow::setDialogs(AddTargetDialog* addDialog, SettingsDialog* settings
 }
 
 void MainWindow::applySettings(const WindowSettings& s) {
-    PlaceWindow(*this, s);
+    placeWindow(*this, s);
     for (int i = 0; i < kColumnCount; ++i) m_ui.list->setColumnWidth(i, s.columnWidths[i]);
     options_ = s.options;
 }
@@ -138,15 +138,15 @@ void MainWindow::loadTargets() {
         QTimer::singleShot(0, this, [this, notRead] {
             services_.messages.showError(this, ProductName(), notRead);
         });
-    setPanel(Panel::Sound, texts::Sound(options_.soundOn));
+    setPanel(Panel::Sound, texts::sound(options_.soundOn));
     countdown_->restart(options_.intervalMinutes());
     applyAutoScan();
-    tray_.setHint(texts::HintNoOnline());
+    tray_.setHint(texts::hintNoOnline());
     itemSelected_ = false;
 }
 
 void MainWindow::applyAutoScan() {
-    setPanel(Panel::AutoScan, texts::AutoScan(options_.autoScanOn, options_.intervalText));
+    setPanel(Panel::AutoScan, texts::autoScan(options_.autoScanOn, options_.intervalText));
     countdown_->stop();
     if (options_.autoScanOn) countdown_->start();
 }
@@ -159,7 +159,7 @@ void MainWindow::setPanel(Panel p, const QString& text) {
 
 void MainWindow::saveFiles() {
     WindowSettings s = loaded_;
-    RecordPlace(*this, frameOffset_, trayPlace_, s);
+    recordPlace(*this, frameOffset_, trayPlace_, s);
     for (int i = 0; i < kColumnCount; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
     s.options = options_;
     std::vector<Target> targets;
@@ -219,7 +219,7 @@ void MainWindow::onMinimized(bool wasMaximized) {
             }
             return;
         }
-        trayPlace_ = NormalPlace(*this, frameOffset_);
+        trayPlace_ = normalPlace(*this, frameOffset_);
     }
     tray_.windowMinimized(wasMaximized);
 }

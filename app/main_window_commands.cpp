@@ -87,7 +87,7 @@ void MainWindow::addTarget() {
     if (!addDialog_) return;
     countdown_->pause();
     addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
-    CentreOver(addDialog_, this);
+    centreOver(addDialog_, this);
     const std::optional<NewTarget> t = addDialog_->ask(
         [this](const QString& address) { return m_ui.list->findRow(address) != nullptr; },
         [this] { services_.sound.beep(); });
@@ -105,7 +105,7 @@ void MainWindow::deleteTarget() {
 void MainWindow::openSettings() {
     if (!settingsDialog_) return;
     countdown_->pause();
-    CentreOver(settingsDialog_, this);
+    centreOver(settingsDialog_, this);
     const std::optional<Options> chosen = settingsDialog_->ask(options_);
     if (!chosen) {
         countdown_->resume();
@@ -114,7 +114,7 @@ void MainWindow::openSettings() {
     // The interval's text counts as changed whenever it is spelt otherwise ("015" becomes "15").
     const bool newInterval = chosen->intervalText != options_.intervalText;
     options_ = *chosen;
-    setPanel(Panel::Sound, texts::Sound(options_.soundOn));
+    setPanel(Panel::Sound, texts::sound(options_.soundOn));
     if (newInterval) countdown_->restart(options_.intervalMinutes());
     applyAutoScan();
 }

@@ -92,7 +92,7 @@ private:
 
 }  // namespace
 
-bool LoadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folder) {
+bool loadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folder) {
     if (locale.language() != QLocale::Japanese &&
         texts.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
         return true;
@@ -101,7 +101,7 @@ bool LoadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folde
     return texts.load(QStringLiteral("qtbase_ja"), folder);
 }
 
-void EndProgramWithWindow(QApplication& app, MainWindow& window) {
+void endProgramWithWindow(QApplication& app, MainWindow& window) {
     app.setQuitOnLastWindowClosed(false);
     QObject::connect(&window, &MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
     // Ended by a signal: a close that asks nothing, saves both files and exits with status 0.
@@ -114,7 +114,7 @@ void EndProgramWithWindow(QApplication& app, MainWindow& window) {
                      });
 }
 
-void PreferX11OnWayland() {
+void preferX11OnWayland() {
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;  // the user's choice stands
     if (qEnvironmentVariableIsEmpty("DISPLAY")) return;        // no X server to go to
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
@@ -123,7 +123,7 @@ void PreferX11OnWayland() {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
 }
 
-int RunProgram(int argc, char** argv, int icmpRelay) {
+int runProgram(int argc, char** argv, int icmpRelay) {
     const bool japanese = command_line::japaneseLocale(
         std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
     if (const auto text = command_line::answer({argv, argv + argc}, japanese)) {
@@ -135,7 +135,7 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
         std::fputs(command_line::noDisplay(japanese).c_str(), stderr);
         return 1;
     }
-    PreferX11OnWayland();
+    preferX11OnWayland();
     std::optional<StartGuard> guard(std::in_place, japanese);
     Application app(argc, argv);
     guard.reset();
@@ -149,7 +149,7 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
     }
     UseJapaneseFont();
     QTranslator qtTexts;
-    if (LoadQtTexts(qtTexts, QLocale(), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (loadQtTexts(qtTexts, QLocale(), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTexts);
     app.setWindowIcon(images::programIcon());
 
@@ -175,7 +175,7 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
                       tray,
                       settings,
                       QDir::current().absoluteFilePath(QStringLiteral("iplist.txt")),
-                      PlatformId()};
+                      platformId()};
     try {
         MainWindow window(services);
         AddTargetDialog addDialog(&window);
@@ -184,7 +184,7 @@ int RunProgram(int argc, char** argv, int icmpRelay) {
             QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"), &window);
         AboutBox about(&window);
         window.setDialogs(&addDialog, &settingsDialog, &about);
-        EndProgramWithWindow(app, window);
+        endProgramWithWindow(app, window);
         window.showAtStart();
         // The tray item's title is the application's name. Set once the window exists, whose
         // X11 class keeps the executable's name for the desktop entry to match.

@@ -8,20 +8,20 @@ class QTranslator;
 class MainWindow;
 
 // `icmpRelay`: the ICMP relay holding the raw socket (platform/icmp_relay.h), or -1.
-int RunProgram(int argc, char** argv, int icmpRelay);
+int runProgram(int argc, char** argv, int icmpRelay);
 
 // The event loop ends when the main window's close is accepted, also for a window hidden in the
 // tray (Qt quits by itself only when a visible window closes); a session end asks as a close
 // does, and SIGTERM, SIGHUP and SIGINT close without asking, saving both files.
-void EndProgramWithWindow(QApplication& app, MainWindow& window);
+void endProgramWithWindow(QApplication& app, MainWindow& window);
 
 // Wayland lets no program place its window or learn that it was minimised, so the stored
 // position, the centred about box and the minimise to the tray would all stop working there. On a
 // Wayland desktop with an X server at hand (XWayland) the program runs on Qt's X11 platform,
 // unless QT_QPA_PLATFORM says otherwise. Call before the application object exists.
-void PreferX11OnWayland();
+void preferX11OnWayland();
 
 // Loads Qt's own texts (the file chooser, the standard buttons) from `folder` into `texts`: the
 // locale's catalogue, or Japanese where the locale is Japanese or has none. False when neither
 // is there.
-bool LoadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folder);
+bool loadQtTexts(QTranslator& texts, const QLocale& locale, const QString& folder);

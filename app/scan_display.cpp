@@ -32,7 +32,7 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
         if (onlineFound) return;
         tray_.setAnimating(false);
         tray_.setIconIndex(0);
-        tray_.setHint(texts::HintNoOnline());
+        tray_.setHint(texts::hintNoOnline());
     });
 }
 
@@ -40,19 +40,19 @@ void ScanDisplay::selectScanStarting(int row) {
     TargetRow target(list_.row(row));
     target.raiseScanCount();
     target.setIcon(RowIcon::Probing);
-    probePanel_.setText(texts::Probing(target.address()));
+    probePanel_.setText(texts::probing(target.address()));
 }
 
 void ScanDisplay::rowProbing(int row, const QString& address) {
     TargetRow(list_.row(row)).setIcon(RowIcon::Probing);
     list_.focusSelectScroll(list_.row(row));
-    probePanel_.setText(texts::Probing(address));
+    probePanel_.setText(texts::probing(address));
 }
 
 void ScanDisplay::replied(int status, const QString& ip, const QString& address) {
     if (status != 0) {
         if (QTreeWidgetItem* row = list_.findRow(address)) TargetRow(row).setIcon(RowIcon::Offline);
-        probePanel_.setText(texts::Offline(address));
+        probePanel_.setText(texts::offline(address));
         return;
     }
     // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
@@ -60,15 +60,15 @@ void ScanDisplay::replied(int status, const QString& ip, const QString& address)
     QTreeWidgetItem* probed = list_.findRow(address);
     if (QTreeWidgetItem* row = list_.findRow(ip); row || probed)
         TargetRow(row ? row : probed).setIcon(RowIcon::Online);
-    probePanel_.setText(texts::Online(address));
+    probePanel_.setText(texts::online(address));
     QTreeWidgetItem* selected = list_.selectedRow();
     if (QTreeWidgetItem* counted = selected ? selected : probed)
         TargetRow(counted).raiseOnlineCount();
-    log_.appendPlainText(texts::LogLine(QDateTime::currentDateTime(), QLocale(), ip));
+    log_.appendPlainText(texts::logLine(QDateTime::currentDateTime(), QLocale(), ip));
     if (const QString file = soundToPlay_(); !file.isNull()) sound_.playAsyncNoStop(file);
     tray_.notifyOnline();
     if (!tray_.isAnimating()) {
         tray_.setAnimating(true);
-        tray_.setHint(texts::HintOnline());
+        tray_.setHint(texts::hintOnline());
     }
 }

@@ -6,36 +6,36 @@
 
 namespace texts {
 
-QString Probing(const QString& a) {
+QString probing(const QString& a) {
     return QStringLiteral("偵察中（") + a + QStringLiteral("）．．．");
 }
-QString Online(const QString& a) {
+QString online(const QString& a) {
     return QStringLiteral("偵察済（") + a + QStringLiteral("）オンライン");
 }
-QString Offline(const QString& a) {
+QString offline(const QString& a) {
     return QStringLiteral("偵察済（") + a + QStringLiteral("）オフライン");
 }
-QString Sound(bool on) {
+QString sound(bool on) {
     return on ? QStringLiteral("音-オン") : QStringLiteral("音-オフ");
 }
 
-QString AutoScan(bool on, const QString& intervalText) {
+QString autoScan(bool on, const QString& intervalText) {
     return on ? QStringLiteral("自動偵察-オン(") + intervalText + QStringLiteral("分毎)")
               : QStringLiteral("自動偵察-オフ");
 }
 
-QString Countdown(int minutes, int seconds) {
+QString countdown(int minutes, int seconds) {
     return QStringLiteral("次回自動偵察まで　%1分%2秒").arg(minutes).arg(seconds);
 }
 
-QString HintNoOnline() {
+QString hintNoOnline() {
     return QStringLiteral("ピングローブ\n自動偵察オンラインなし");
 }
-QString HintOnline() {
+QString hintOnline() {
     return QStringLiteral("ピングローブ\n自動偵察オンラインあり");
 }
 
-QString LogLine(const QDateTime& when, const QLocale& locale, const QString& address) {
+QString logLine(const QDateTime& when, const QLocale& locale, const QString& address) {
     const QDate d = when.date();
     return d.toString(QStringLiteral("yyyy'年'MM'月'dd'日 '")) +
            locale.dayName(d.dayOfWeek(), QLocale::LongFormat) + QLatin1Char(' ') +
@@ -43,7 +43,7 @@ QString LogLine(const QDateTime& when, const QLocale& locale, const QString& add
            address;
 }
 
-QString NotRead(ReadResult result, const QString& path) {
+QString notRead(ReadResult result, const QString& path) {
     switch (result) {
         case ReadResult::Read:
         case ReadResult::Missing:

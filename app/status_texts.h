@@ -7,16 +7,16 @@
 #include "platform/atomic_file.h"
 
 namespace texts {
-QString Probing(const QString& address);                 // panel 0 while a probe runs
-QString Online(const QString& address);                  // panel 0 after an echo reply
-QString Offline(const QString& address);                 // panel 0 after any other outcome
-QString Sound(bool on);                                  // panel 1
-QString AutoScan(bool on, const QString& intervalText);  // panel 2
-QString Countdown(int minutes, int seconds);             // panel 3
-QString HintNoOnline();
-QString HintOnline();
+QString probing(const QString& address);                 // panel 0 while a probe runs
+QString online(const QString& address);                  // panel 0 after an echo reply
+QString offline(const QString& address);                 // panel 0 after any other outcome
+QString sound(bool on);                                  // panel 1
+QString autoScan(bool on, const QString& intervalText);  // panel 2
+QString countdown(int minutes, int seconds);             // panel 3
+QString hintNoOnline();
+QString hintOnline();
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.
-QString LogLine(const QDateTime& when, const QLocale& locale, const QString& address);
+QString logLine(const QDateTime& when, const QLocale& locale, const QString& address);
 // The line that tells why a file was not read at start; empty when it was read or is missing.
-QString NotRead(ReadResult result, const QString& path);
+QString notRead(ReadResult result, const QString& path);
 }  // namespace texts

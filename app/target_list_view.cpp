@@ -174,7 +174,7 @@ void TargetListView::sortRows(int column, bool descending) {
             QByteArray key = item->data(column, kBytesRole).toByteArray();
             if (key.isNull()) {
                 const QString text = subItem(item, static_cast<Column>(column));
-                auto bytes = cp932::Encode(text);
+                auto bytes = cp932::encode(text);
                 key = bytes ? QByteArray::fromStdString(*bytes) : text.toUtf8();
             }
             item->setData(column, kSortKeyRole, key);

@@ -9,7 +9,7 @@
 
 #include "settings/settings_file.h"
 
-QRect ReachableGeometry(const QRect& wanted, const QList<QRect>& screens) {
+QRect reachableGeometry(const QRect& wanted, const QList<QRect>& screens) {
     if (screens.isEmpty()) return wanted;
     // The title bar must be on some screen, or the user cannot take hold of the window.
     constexpr int kGrip = 40;
@@ -65,7 +65,7 @@ private:
 
 }  // namespace
 
-void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
+void centreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
     auto* memory =
         dialog->findChild<FrameMemory*>(QStringLiteral("FrameMemory"), Qt::FindDirectChildrenOnly);
     if (!memory) memory = new FrameMemory(dialog);
@@ -76,29 +76,29 @@ void CentreOver(QWidget* dialog, const QWidget* window, const QRect& area) {
     dialog->move(r.topLeft());
 }
 
-void CentreOver(QWidget* dialog, const QWidget* window) {
-    CentreOver(dialog, window, window->frameGeometry());
+void centreOver(QWidget* dialog, const QWidget* window) {
+    centreOver(dialog, window, window->frameGeometry());
 }
 
-void PlaceWindow(QMainWindow& window, const WindowSettings& s) {
+void placeWindow(QMainWindow& window, const WindowSettings& s) {
     QList<QRect> screens;
     for (QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
-    const QRect r = ReachableGeometry(
+    const QRect r = reachableGeometry(
         QRect(s.left, s.top, std::max(1, s.width), std::max(1, s.height)), screens);
     window.move(r.topLeft());
     window.resize(r.size());
 }
 
-QRect NormalPlace(const QMainWindow& window, QPoint frameOffset) {
+QRect normalPlace(const QMainWindow& window, QPoint frameOffset) {
     const bool away = window.isMaximized() || window.isMinimized() || window.isHidden();
     return away ? window.normalGeometry().translated(-frameOffset)
                 : QRect(window.pos(), window.size());
 }
 
-void RecordPlace(const QMainWindow& window, QPoint frameOffset, const QRect& trayPlace,
+void recordPlace(const QMainWindow& window, QPoint frameOffset, const QRect& trayPlace,
                  WindowSettings& s) {
     const bool inTray = window.isHidden() && trayPlace.isValid();
-    const QRect r = inTray ? trayPlace : NormalPlace(window, frameOffset);
+    const QRect r = inTray ? trayPlace : normalPlace(window, frameOffset);
     s.left = r.left();
     s.top = r.top();
     s.width = r.width();

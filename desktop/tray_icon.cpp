@@ -44,7 +44,7 @@ void TrayIcon::setVisible(bool v) {
 }
 
 void TrayIcon::setHint(const QString& t) {
-    if (t == hint_ || cp932::ByteLength(t) >= 64) return;
+    if (t == hint_ || cp932::byteLength(t) >= 64) return;
     hint_ = t;
     toolTip_ = t;
     if (visible_) area_.setToolTip(toolTip_);

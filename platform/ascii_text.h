@@ -3,7 +3,7 @@
 // to case, every other byte (code page 932 or UTF-8) as it is.
 #include <string_view>
 
-inline bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+inline bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     for (size_t i = 0; i < a.size(); ++i)

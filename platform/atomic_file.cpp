@@ -78,7 +78,7 @@ void RemoveLeftovers(const std::string& dir, const std::string& base) {
 
 }  // namespace
 
-FileRead ReadRegularFile(const std::string& path, size_t limit) {
+FileRead readRegularFile(const std::string& path, size_t limit) {
     FileRead out;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
@@ -139,22 +139,22 @@ FileRead ReadRegularFile(const std::string& path, size_t limit) {
     return out;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    FileRead r = ReadRegularFile(path, std::numeric_limits<size_t>::max());
+std::optional<std::string> readWholeFile(const std::string& path) {
+    FileRead r = readRegularFile(path, std::numeric_limits<size_t>::max());
     if (r.result != ReadResult::Read) return std::nullopt;
     return std::move(r.data);
 }
 
-std::string FreeBackupName(const std::string& path) {
+std::string freeBackupName(const std::string& path) {
     std::string name = path + ".bak";
     struct stat st {};
     for (int n = 1; ::lstat(name.c_str(), &st) == 0; ++n) name = path + ".bak." + std::to_string(n);
     return name;
 }
 
-std::optional<std::string> MoveAsideToBackup(const std::string& path) {
+std::optional<std::string> moveAsideToBackup(const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = FreeBackupName(path);
+        const std::string name = freeBackupName(path);
         // RENAME_NOREPLACE: a backup that appeared in the meantime is never replaced.
         if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0)
             return name;
@@ -171,7 +171,7 @@ std::optional<std::string> MoveAsideToBackup(const std::string& path) {
     return std::nullopt;
 }
 
-bool WriteFileAtomically(const std::string& requested, std::string_view data) {
+bool writeFileAtomically(const std::string& requested, std::string_view data) {
     const std::string path = WriteTarget(requested);
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -198,11 +198,11 @@ bool WriteFileAtomically(const std::string& requested, std::string_view data) {
     return true;
 }
 
-bool WriteTextFileAtomically(const std::string& path, std::string_view text) {
-    return WriteFileAtomically(path, TextFileBytes(text));
+bool writeTextFileAtomically(const std::string& path, std::string_view text) {
+    return writeFileAtomically(path, textFileBytes(text));
 }
 
-std::string TextFileBytes(std::string_view text) {
+std::string textFileBytes(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
     char previous = 0;

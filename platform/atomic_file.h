@@ -24,19 +24,19 @@ struct FileRead {
 // Reads a regular file of at most `limit` bytes. The open never blocks (a FIFO in the file's
 // place would hold the program before any window), and nothing that is not a regular file is
 // read: /dev/zero behind a link would fill the memory.
-FileRead ReadRegularFile(const std::string& path, size_t limit);
+FileRead readRegularFile(const std::string& path, size_t limit);
 // The whole regular file; nothing for any other outcome.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+std::optional<std::string> readWholeFile(const std::string& path);
 
 // Moves the file aside to the first free name of path.bak, path.bak.1, path.bak.2, … without
 // replacing any, so an older backup survives too. A rename needs only the folder, whatever the
 // file's size or mode. The name it now has, or nothing when it could not be moved.
-std::optional<std::string> MoveAsideToBackup(const std::string& path);
+std::optional<std::string> moveAsideToBackup(const std::string& path);
 // The first free backup name for `path`, as above.
-std::string FreeBackupName(const std::string& path);
-bool WriteFileAtomically(const std::string& path, std::string_view data);
+std::string freeBackupName(const std::string& path);
+bool writeFileAtomically(const std::string& path, std::string_view data);
 // Writes like a text-mode stream of the desktop the file kinds come from: an LF, also one inside
 // a value, reaches the disk as CR LF, unless a CR already stands before it.
-bool WriteTextFileAtomically(const std::string& path, std::string_view text);
-// The bytes WriteTextFileAtomically puts on the disk for `text`.
-std::string TextFileBytes(std::string_view text);
+bool writeTextFileAtomically(const std::string& path, std::string_view text);
+// The bytes writeTextFileAtomically puts on the disk for `text`.
+std::string textFileBytes(std::string_view text);

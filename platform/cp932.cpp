@@ -54,7 +54,7 @@ void Convert(iconv_t cd, std::string_view in, std::string& out, OnBad bad) {
 
 namespace cp932 {
 
-std::optional<std::string> Encode(const QString& text) {
+std::optional<std::string> encode(const QString& text) {
     QByteArray utf8 = text.toUtf8();
     std::string out;
     bool ok = true;
@@ -64,7 +64,7 @@ std::optional<std::string> Encode(const QString& text) {
     return out;
 }
 
-QString Decode(std::string_view bytes) {
+QString decode(std::string_view bytes) {
     std::string out;
     Convert(FromCp932(), bytes, out, [&](char*& src, size_t& left) {
         out += "\xEF\xBF\xBD";
@@ -75,17 +75,17 @@ QString Decode(std::string_view bytes) {
     return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
 }
 
-bool CanEncode(const QString& text) {
-    return Encode(text).has_value();
+bool canEncode(const QString& text) {
+    return encode(text).has_value();
 }
 
-int ByteLength(const QString& text) {
-    if (auto bytes = Encode(text)) return static_cast<int>(bytes->size());
+int byteLength(const QString& text) {
+    if (auto bytes = encode(text)) return static_cast<int>(bytes->size());
     // Some character has no form: count the others exactly and each such character as one byte.
     int n = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        auto bytes = Encode(text.mid(i, len));
+        auto bytes = encode(text.mid(i, len));
         n += bytes ? static_cast<int>(bytes->size()) : 1;
         i += len - 1;
     }

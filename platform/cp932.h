@@ -10,10 +10,10 @@
 
 namespace cp932 {
 // Null when some character has no code page 932 form.
-std::optional<std::string> Encode(const QString& text);
+std::optional<std::string> encode(const QString& text);
 // Bytes that are not valid code page 932 come out as U+FFFD.
-QString Decode(std::string_view bytes);
-bool CanEncode(const QString& text);
+QString decode(std::string_view bytes);
+bool canEncode(const QString& text);
 // Byte length of the code page 932 form; characters without one count as one byte each.
-int ByteLength(const QString& text);
+int byteLength(const QString& text);
 }  // namespace cp932

@@ -3,14 +3,14 @@
 #include <QDialog>
 #include <QPushButton>
 
-void MakeFixedDialog(QDialog* dialog, const char* name, QSize clientSize) {
+void makeFixedDialog(QDialog* dialog, const char* name, QSize clientSize) {
     dialog->setObjectName(name);
     dialog->setFixedSize(clientSize);
     dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint);
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
     b->setGeometry(geometry);

@@ -9,6 +9,6 @@ class QPushButton;
 class QWidget;
 
 // A dialog with a fixed border: a title and a close box, no resizing.
-void MakeFixedDialog(QDialog* dialog, const char* name, QSize clientSize);
+void makeFixedDialog(QDialog* dialog, const char* name, QSize clientSize);
 // A push button placed at `geometry` that is never the default button.
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, QRect geometry);
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry);

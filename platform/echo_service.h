@@ -61,11 +61,11 @@ public:
 
 // The classic inet_addr conversion (short forms, octal and hex parts); the all-ones value when the
 // text is no address.
-inline uint32_t ClassicInetAddr(const std::string& text) {
+inline uint32_t classicInetAddr(const std::string& text) {
     return ::inet_addr(text.c_str());
 }
 
-inline std::string DottedAddress(uint32_t address) {
+inline std::string dottedAddress(uint32_t address) {
     in_addr a{};
     a.s_addr = address;
     char buf[INET_ADDRSTRLEN] = {};

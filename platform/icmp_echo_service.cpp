@@ -28,7 +28,7 @@ std::atomic<uint16_t> g_sequence{0};
 
 }  // namespace
 
-void ConfigureIcmpSocket(int fd, int type) {
+void configureIcmpSocket(int fd, int type) {
     int on = 1;
     ::setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
     // The kernel's receive time on every packet: replies are judged by when they arrived, not by
@@ -52,7 +52,7 @@ namespace {
 
 int OpenSocket(int type) {
     int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd >= 0) ConfigureIcmpSocket(fd, type);
+    if (fd >= 0) configureIcmpSocket(fd, type);
     return fd;
 }
 
@@ -147,12 +147,12 @@ bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& answered, times
         if (!ee || len < 8 || buf[0] != ICMP_ECHO) return true;
         if (static_cast<uint16_t>(buf[6] << 8 | buf[7]) != request_.sequence) return true;
         if (ee->ee_origin == SO_EE_ORIGIN_ICMP) {
-            r.status = icmp_packet::StatusOfError(ee->ee_type, ee->ee_code);
+            r.status = icmp_packet::statusOfError(ee->ee_type, ee->ee_code);
             const sockaddr* off = SO_EE_OFFENDER(ee);
             if (off->sa_family == AF_INET)
                 r.address = reinterpret_cast<const sockaddr_in*>(off)->sin_addr.s_addr;
         } else {
-            r.status = icmp_packet::StatusOfErrno(static_cast<int>(ee->ee_errno));
+            r.status = icmp_packet::statusOfErrno(static_cast<int>(ee->ee_errno));
         }
         if (ttl >= 0) r.ttl = static_cast<uint8_t>(ttl);
         out = r;
@@ -164,8 +164,8 @@ bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& answered, times
 }
 
 bool IcmpEchoHandle::Judge(const uint8_t* buf, size_t len, uint32_t from, int ttl, EchoReply& out) {
-    const icmp_packet::Answer a = raw_ ? icmp_packet::ParseRaw(buf, len, request_)
-                                       : icmp_packet::ParseDatagram(buf, len, request_);
+    const icmp_packet::Answer a = raw_ ? icmp_packet::parseRaw(buf, len, request_)
+                                       : icmp_packet::parseDatagram(buf, len, request_);
     if (a.match == icmp_packet::Match::None) return false;
     EchoReply r;
     r.status = a.status;
@@ -239,7 +239,7 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
     request_.data = &data;
     request_.sequence = ++g_sequence;
     const std::vector<uint8_t> packet =
-        icmp_packet::EchoRequest(request_.id, request_.sequence, data);
+        icmp_packet::echoRequest(request_.id, request_.sequence, data);
 
     Drain(fd_);
     // The kernel stamps what it receives on the real-time clock; the send is timed on the same.
@@ -247,7 +247,7 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
     ::clock_gettime(CLOCK_REALTIME, &sent);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
     if (const int err = SendPacket(destination, ttl, packet); err != 0) {
-        out.status = icmp_packet::StatusOfErrno(err);
+        out.status = icmp_packet::statusOfErrno(err);
         return out;
     }
     for (;;) {

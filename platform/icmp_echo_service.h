@@ -5,7 +5,7 @@
 
 // Sets what every ICMP socket of the program needs: the TTL and the kernel's receive time of each
 // packet, and on a raw socket a filter that lets only replies and errors in.
-void ConfigureIcmpSocket(int fd, int type);
+void configureIcmpSocket(int fd, int type);
 
 class IcmpEchoService : public IEchoService {
 public:

@@ -11,7 +11,7 @@
 
 namespace icmp_packet {
 
-uint16_t Checksum(const uint8_t* p, size_t n) {
+uint16_t checksum(const uint8_t* p, size_t n) {
     uint32_t sum = 0;
     for (; n > 1; p += 2, n -= 2) sum += static_cast<uint32_t>(p[0] << 8 | p[1]);
     if (n) sum += static_cast<uint32_t>(p[0] << 8);
@@ -19,7 +19,7 @@ uint16_t Checksum(const uint8_t* p, size_t n) {
     return static_cast<uint16_t>(~sum);
 }
 
-int StatusOfError(int type, int code) {
+int statusOfError(int type, int code) {
     using namespace ipstatus;
     switch (type) {
         case ICMP_DEST_UNREACH:
@@ -52,7 +52,7 @@ int StatusOfError(int type, int code) {
 }
 
 // A send that fails never reached the wire; the kernel's reason maps onto the nearest status.
-int StatusOfErrno(int err) {
+int statusOfErrno(int err) {
     switch (err) {
         case ENETUNREACH:
             return ipstatus::kDestNetUnreachable;
@@ -65,7 +65,7 @@ int StatusOfErrno(int err) {
     }
 }
 
-std::vector<uint8_t> EchoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data) {
+std::vector<uint8_t> echoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data) {
     std::vector<uint8_t> packet(8 + data.size());
     packet[0] = ICMP_ECHO;
     packet[4] = static_cast<uint8_t>(id >> 8);
@@ -73,7 +73,7 @@ std::vector<uint8_t> EchoRequest(uint16_t id, uint16_t sequence, const std::vect
     packet[6] = static_cast<uint8_t>(sequence >> 8);
     packet[7] = static_cast<uint8_t>(sequence);
     std::copy(data.begin(), data.end(), packet.begin() + 8);
-    const uint16_t sum = Checksum(packet.data(), packet.size());
+    const uint16_t sum = checksum(packet.data(), packet.size());
     packet[2] = static_cast<uint8_t>(sum >> 8);
     packet[3] = static_cast<uint8_t>(sum);
     return packet;
@@ -91,13 +91,13 @@ uint16_t Field16(const uint8_t* p) {
 
 }  // namespace
 
-Answer ParseDatagram(const uint8_t* p, size_t n, const Request& r) {
+Answer parseDatagram(const uint8_t* p, size_t n, const Request& r) {
     if (n < 8 || p[0] != ICMP_ECHOREPLY) return {};
     if (Field16(p + 6) != r.sequence || !SameData(p + 8, n - 8, r.data)) return {};
     return {Match::Reply, ipstatus::kSuccess, 0};
 }
 
-Answer ParseRaw(const uint8_t* p, size_t n, const Request& r) {
+Answer parseRaw(const uint8_t* p, size_t n, const Request& r) {
     if (n < 20) return {};
     const size_t ihl = static_cast<size_t>(p[0] & 0x0F) * 4;
     if (ihl < 20 || n < ihl + 8) return {};
@@ -124,7 +124,7 @@ Answer ParseRaw(const uint8_t* p, size_t n, const Request& r) {
     std::memcpy(&innerDestination, inner + 16, 4);
     const uint8_t* quoted = inner + innerIhl;
     if (innerDestination != r.destination || quoted[0] != ICMP_ECHO || !ours(quoted)) return {};
-    return {Match::Error, StatusOfError(type, message[1]), p[8]};
+    return {Match::Error, statusOfError(type, message[1]), p[8]};
 }
 
 }  // namespace icmp_packet

@@ -8,14 +8,14 @@
 
 namespace icmp_packet {
 
-uint16_t Checksum(const uint8_t* p, size_t n);
+uint16_t checksum(const uint8_t* p, size_t n);
 // Type 8, code 0, the identifier and sequence number in network order, then `data`.
-std::vector<uint8_t> EchoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data);
+std::vector<uint8_t> echoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data);
 
 // The status of an echo that drew an ICMP error of this type and code.
-int StatusOfError(int type, int code);
+int statusOfError(int type, int code);
 // The status of a send the kernel refused with this errno.
-int StatusOfErrno(int err);
+int statusOfErrno(int err);
 
 // The request a received packet must answer.
 struct Request {
@@ -35,9 +35,9 @@ struct Answer {
 // A packet from a raw socket, with its IP header: every ICMP packet of the host arrives there, so
 // an echo reply must carry our identifier, sequence number and data, and an error must quote our
 // request to our destination.
-Answer ParseRaw(const uint8_t* p, size_t n, const Request& r);
+Answer parseRaw(const uint8_t* p, size_t n, const Request& r);
 // A packet from a datagram ICMP socket, without IP header: the kernel has matched the identifier
 // (it owns it), the sequence number and data are ours to check.
-Answer ParseDatagram(const uint8_t* p, size_t n, const Request& r);
+Answer parseDatagram(const uint8_t* p, size_t n, const Request& r);
 
 }  // namespace icmp_packet

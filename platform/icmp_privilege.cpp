@@ -26,7 +26,7 @@ void DropAllCapabilities() {
 
 }  // namespace
 
-int OpenIcmpThenDropPrivileges() {
+int openIcmpThenDropPrivileges() {
     int raw = -1;
     int dgram = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (dgram >= 0) {

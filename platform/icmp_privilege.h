@@ -7,4 +7,4 @@
 // own process, and serves every probe of the run.
 
 // The raw socket, or -1 when the datagram kind works (or neither can be opened).
-int OpenIcmpThenDropPrivileges();
+int openIcmpThenDropPrivileges();

@@ -21,7 +21,7 @@
 
 namespace icmp_relay {
 
-bool AcceptableRequest(const uint8_t* packet, size_t size) {
+bool acceptableRequest(const uint8_t* packet, size_t size) {
     return size >= 8 && size <= kMaxRequest && packet[0] == ICMP_ECHO && packet[1] == 0;
 }
 
@@ -76,12 +76,12 @@ void SendRequest(const uint8_t* message, size_t size) {
         std::memcpy(&destination, message, sizeof destination);
         const int ttl = message[4];
         std::vector<uint8_t> packet(message + kRequestHeader, message + size);
-        if (!AcceptableRequest(packet.data(), packet.size())) {
+        if (!acceptableRequest(packet.data(), packet.size())) {
             err = packet.size() > kMaxRequest ? EMSGSIZE : EINVAL;
         } else {
             Remember(static_cast<uint16_t>(packet[4] << 8 | packet[5]));
             packet[2] = packet[3] = 0;
-            const uint16_t sum = icmp_packet::Checksum(packet.data(), packet.size());
+            const uint16_t sum = icmp_packet::checksum(packet.data(), packet.size());
             packet[2] = static_cast<uint8_t>(sum >> 8);
             packet[3] = static_cast<uint8_t>(sum);
             ::setsockopt(kRaw, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
@@ -162,8 +162,8 @@ bool ForwardReceived() {
 
 }  // namespace
 
-int Start(int rawSocket) {
-    ConfigureIcmpSocket(rawSocket, SOCK_RAW);
+int start(int rawSocket) {
+    configureIcmpSocket(rawSocket, SOCK_RAW);
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
         ::close(rawSocket);

@@ -13,7 +13,7 @@ namespace icmp_relay {
 
 // Forks the helper, which takes `rawSocket`; the caller's copy is closed. The program's end of
 // the socket pair, or -1 when no helper could be started.
-int Start(int rawSocket);
+int start(int rawSocket);
 
 // The messages over the socket pair (SOCK_SEQPACKET: one message per send).
 // Program to helper: the destination (network order), the TTL, then the ICMP echo request.
@@ -32,6 +32,6 @@ constexpr size_t kMaxRequest = 8 + 1024;
 
 // The helper's check of a request: an ICMP echo request (type 8, code 0) of at most kMaxRequest
 // bytes. The checksum is set afresh by the helper.
-bool AcceptableRequest(const uint8_t* packet, size_t size);
+bool acceptableRequest(const uint8_t* packet, size_t size);
 
 }  // namespace icmp_relay

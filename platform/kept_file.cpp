@@ -5,7 +5,7 @@
 #include <cerrno>
 
 FileRead KeptFile::load() {
-    FileRead r = ReadRegularFile(path_, kSizeLimit);
+    FileRead r = readRegularFile(path_, kSizeLimit);
     start_ = r.result;
     return r;
 }
@@ -22,7 +22,7 @@ bool KeptFile::prepareReplacement() {
             break;
     }
     if (!backup_.empty()) return true;
-    std::optional<std::string> moved = MoveAsideToBackup(path_);
+    std::optional<std::string> moved = moveAsideToBackup(path_);
     if (!moved) {
         struct stat st {};
         return ::lstat(path_.c_str(), &st) != 0 && errno == ENOENT;  // gone: nothing to keep

@@ -60,7 +60,7 @@ bool IsComment(std::string_view line) {
 bool IsKeyLine(std::string_view line, std::string_view key, std::string_view* value) {
     if (IsComment(line)) return false;
     size_t eq = line.find('=');
-    if (eq == std::string_view::npos || !SameIgnoringAsciiCase(Trim(line.substr(0, eq)), key))
+    if (eq == std::string_view::npos || !sameIgnoringAsciiCase(Trim(line.substr(0, eq)), key))
         return false;
     if (value) *value = Trim(line.substr(eq + 1));
     return true;
@@ -71,13 +71,13 @@ QString DecodeValue(std::string_view bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     if (!utf8.hasError()) return text;
-    return cp932::Decode(bytes);
+    return cp932::decode(bytes);
 }
 
 }  // namespace
 
 QString IniProfileFile::readString(const QString& section, const QString& key, const QString& def) {
-    return valueIn(ReadWholeFile(QFile::encodeName(path_).toStdString()).value_or(std::string()),
+    return valueIn(readWholeFile(QFile::encodeName(path_).toStdString()).value_or(std::string()),
                    section, key, def);
 }
 
@@ -90,7 +90,7 @@ QString IniProfileFile::valueIn(const std::string& data, const QString& section,
     for (const std::string& line : file.lines) {
         std::string_view name, value;
         if (SectionOf(line, &name)) {
-            inSection = SameIgnoringAsciiCase(name, sectionBytes);
+            inSection = sameIgnoringAsciiCase(name, sectionBytes);
             continue;
         }
         if (inSection && IsKeyLine(line, keyBytes, &value)) return DecodeValue(value).left(2047);
@@ -102,7 +102,7 @@ bool IniProfileFile::writeStrings(const QString& section,
                                   const std::vector<std::pair<QString, QString>>& values) {
     // What is there is merged into; a file that is there but cannot be read in full is not
     // written over, or everything else it held would be lost.
-    FileRead old = ReadRegularFile(QFile::encodeName(path_).toStdString(), std::size_t{64} << 20);
+    FileRead old = readRegularFile(QFile::encodeName(path_).toStdString(), std::size_t{64} << 20);
     if (old.result != ReadResult::Read && old.result != ReadResult::Missing) return false;
     Lines file = LinesOf(&old.data);
     std::vector<std::string>& lines = file.lines;
@@ -115,7 +115,7 @@ bool IniProfileFile::writeStrings(const QString& section,
             end = i;
             break;
         }
-        if (SameIgnoringAsciiCase(name, sectionBytes)) begin = i;
+        if (sameIgnoringAsciiCase(name, sectionBytes)) begin = i;
     }
     if (begin == lines.size()) {
         // A last line without its line end gets one before the new section.
@@ -148,5 +148,5 @@ bool IniProfileFile::writeStrings(const QString& section,
         bytes += lines[i];
         if (i + 1 < lines.size() || file.finalEol) bytes += '\n';
     }
-    return WriteFileAtomically(QFile::encodeName(path_).toStdString(), bytes);
+    return writeFileAtomically(QFile::encodeName(path_).toStdString(), bytes);
 }

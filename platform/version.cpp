@@ -1,9 +1,9 @@
 #include "platform/version.h"
 
-int PlatformId() {
+int platformId() {
     return 2;
 }
 
-std::string OsFamilyFromPlatformId(int id) {
+std::string osFamilyFromPlatformId(int id) {
     return id == 2 ? "NT" : "98";
 }

@@ -40,7 +40,7 @@ void EchoProbe::ping(const std::string& address) {
     const std::string target = trim(address);
     // An over-long text can be neither an address nor a host name.
     const bool tooLong = target.size() > kMaxAddressLength;
-    uint32_t destination = tooLong ? kNoAddress : ClassicInetAddr(target);
+    uint32_t destination = tooLong ? kNoAddress : classicInetAddr(target);
     bool resolved = destination != kNoAddress;
     const uint8_t ttlValue = ttl;
     const int timeout = timeoutMs;
@@ -66,7 +66,7 @@ void EchoProbe::ping(const std::string& address) {
             if (onReply) onReply(this, -1, "0.0.0.0", 0, 0);
         } else {
             EchoReply r = handle->sendEcho(destination, data, ttlValue, timeout, waiter);
-            if (onReply) onReply(this, r.status, DottedAddress(r.address), r.rttMs, r.ttl);
+            if (onReply) onReply(this, r.status, dottedAddress(r.address), r.rttMs, r.ttl);
         }
         pause(onUi);
     }

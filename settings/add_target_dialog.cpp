@@ -19,7 +19,7 @@ class Cp932Validator : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int&) const override {
-        return cp932::CanEncode(input) ? Acceptable : Invalid;
+        return cp932::canEncode(input) ? Acceptable : Invalid;
     }
 };
 
@@ -34,10 +34,10 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, const char
 }  // namespace
 
 AddTargetDialog::AddTargetDialog(QWidget* parent) : QDialog(parent) {
-    MakeFixedDialog(this, "Form3", QSize(343, 183));
-    okButton_ = MakeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(168, 152, 75, 25));
+    makeFixedDialog(this, "Form3", QSize(343, 183));
+    okButton_ = makeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(168, 152, 75, 25));
     cancelButton_ =
-        MakeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(248, 152, 75, 25));
+        makeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(248, 152, 75, 25));
     connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 

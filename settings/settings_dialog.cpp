@@ -13,11 +13,11 @@
 SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
                                QWidget* parent)
     : QDialog(parent), sound_(sound), chooser_(chooser), soundFolder_(std::move(soundFolder)) {
-    MakeFixedDialog(this, "Form4", QSize(349, 169));
+    makeFixedDialog(this, "Form4", QSize(349, 169));
     setWindowTitle(QStringLiteral("設定"));
-    okButton_ = MakeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(160, 136, 75, 25));
+    okButton_ = makeButton(this, "Button1", QStringLiteral("ＯＫ"), QRect(160, 136, 75, 25));
     cancelButton_ =
-        MakeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(240, 136, 75, 25));
+        makeButton(this, "Button2", QStringLiteral("キャンセル"), QRect(240, 136, 75, 25));
     connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -38,8 +38,8 @@ SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString sou
     soundBox_->setObjectName("CheckBox1");
     soundBox_->setGeometry(16, 88, 169, 17);
     chooseButton_ =
-        MakeButton(group, "Button3", QStringLiteral("音選択..."), QRect(192, 80, 75, 25));
-    playButton_ = MakeButton(group, "BitBtn1", QString(), QRect(272, 80, 41, 25));
+        makeButton(group, "Button3", QStringLiteral("音選択..."), QRect(192, 80, 75, 25));
+    playButton_ = makeButton(group, "BitBtn1", QString(), QRect(272, 80, 41, 25));
     playButton_->setIcon(QIcon(QStringLiteral(":/icons/play.svg")));
     playButton_->setToolTip(QStringLiteral("音を鳴らす"));
     playButton_->setAccessibleName(playButton_->toolTip());

@@ -65,7 +65,7 @@ WindowSettings SettingsFile::load() {
     const FileRead file =
         readPath_ == writePath_
             ? written_.load()
-            : ReadRegularFile(QFile::encodeName(readPath_).toStdString(), KeptFile::kSizeLimit);
+            : readRegularFile(QFile::encodeName(readPath_).toStdString(), KeptFile::kSizeLimit);
     startResult_ = file.result;
     struct {
         const std::string& data;

@@ -11,12 +11,12 @@
 namespace {
 
 QString Text(const std::string* value) {
-    return value ? cp932::Decode(*value) : QString();
+    return value ? cp932::decode(*value) : QString();
 }
 
 std::string Bytes(const QString& text, const std::optional<std::string>& original) {
-    if (original && cp932::Decode(*original) == text) return *original;
-    if (auto b = cp932::Encode(text)) return *b;
+    if (original && cp932::decode(*original) == text) return *original;
+    if (auto b = cp932::encode(text)) return *b;
     return text.toUtf8().toStdString();  // no code page 932 form: better its UTF-8 than nothing
 }
 
@@ -25,7 +25,7 @@ int FieldIndex(const TMlb2& t, const std::string& name) {
     for (int i = 1; i <= t.FieldCount(); ++i)
         if (*t.GetFieldName(i) == name) return i;
     for (int i = 1; i <= t.FieldCount(); ++i)
-        if (SameIgnoringAsciiCase(*t.GetFieldName(i), name)) return i;
+        if (sameIgnoringAsciiCase(*t.GetFieldName(i), name)) return i;
     return 0;
 }
 
@@ -89,8 +89,8 @@ bool TargetListFile::save(const std::vector<Target>& targets) {
     }
     if (!kept_.backup().empty()) backupPath_ = QFile::decodeName(kept_.backup().c_str());
     if (unsavedStart_ && backupPath_.isEmpty()) {
-        const std::string backup = FreeBackupName(Native(path_));
-        if (!WriteFileAtomically(backup, *unsavedStart_)) {
+        const std::string backup = freeBackupName(Native(path_));
+        if (!writeFileAtomically(backup, *unsavedStart_)) {
             failedPath_ = QFile::decodeName(backup.c_str());
             return false;
         }

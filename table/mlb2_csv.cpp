@@ -43,7 +43,7 @@ void AppendEscaped(std::string& out, const std::string& v, char separator) {
 }  // namespace
 
 bool TMlb2::LoadCSV(const std::string& path) {
-    std::optional<std::string> raw = ReadWholeFile(path);
+    std::optional<std::string> raw = readWholeFile(path);
     if (!raw) return false;
     std::string data;
     data.reserve(raw->size());
@@ -129,5 +129,5 @@ bool TMlb2::SaveCSV(const std::string& path) {
         }
         out += "\n";
     }
-    return WriteTextFileAtomically(path, out);
+    return writeTextFileAtomically(path, out);
 }

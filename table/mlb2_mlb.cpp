@@ -81,7 +81,7 @@ void PutString(std::string& out, const std::string& s) {
 }  // namespace
 
 bool TMlb2::LoadMLB(const std::string& path) {
-    std::optional<std::string> data = ReadWholeFile(path);
+    std::optional<std::string> data = readWholeFile(path);
     if (!data) return false;
     Reader r(*data);
     std::string_view magic;
@@ -146,5 +146,5 @@ bool TMlb2::SaveMLB(const std::string& path) {
         PutU32At(out, sizeAt, static_cast<uint32_t>(out.size() - sizeAt - 4));
     }
     PutU32At(out, totalAt, static_cast<uint32_t>(out.size() - totalAt - 4));
-    return WriteFileAtomically(path, out);
+    return writeFileAtomically(path, out);
 }

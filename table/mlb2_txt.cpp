@@ -71,7 +71,7 @@ std::string DoubleQuotes(const std::string& value, char quote) {
 }  // namespace
 
 bool TMlb2::LoadTXT(const std::string& path) {
-    std::optional<std::string> data = ReadWholeFile(path);
+    std::optional<std::string> data = readWholeFile(path);
     if (!data) return false;
     ParseTXT(*data, NameFromPath(path));
     return true;
@@ -129,7 +129,7 @@ void TMlb2::ParseTXT(std::string_view data, std::string tableName) {
 }
 
 bool TMlb2::SaveTXT(const std::string& path) {
-    return WriteFileAtomically(path, TXTBytes());
+    return writeFileAtomically(path, TXTBytes());
 }
 
 std::string TMlb2::TXTBytes() {
@@ -165,5 +165,5 @@ std::string TMlb2::TXTBytes() {
             }
         }
     }
-    return TextFileBytes(out);
+    return textFileBytes(out);
 }

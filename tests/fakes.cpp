@@ -10,7 +10,7 @@ public:
     EchoReply sendEcho(uint32_t destination, const std::vector<uint8_t>&, uint8_t ttl,
                        int timeoutMs, IEventPump* waiter) override {
         ++s_.sends;
-        const std::string dotted = DottedAddress(destination);
+        const std::string dotted = dottedAddress(destination);
         FakeEchoService::Outcome o;
         bool known;
         {
@@ -33,7 +33,7 @@ public:
             return r;
         }
         r.status = o.status;
-        r.address = ClassicInetAddr(o.from.empty() ? dotted : o.from);
+        r.address = classicInetAddr(o.from.empty() ? dotted : o.from);
         r.rttMs = o.delayMs;
         r.ttl = ttl;
         return r;
@@ -57,5 +57,5 @@ std::optional<uint32_t> FakeEchoService::resolve(const std::string& name) {
     std::lock_guard<std::mutex> l(mutex_);
     auto it = names_.find(name);
     if (it == names_.end()) return std::nullopt;
-    return ClassicInetAddr(it->second);
+    return classicInetAddr(it->second);
 }

@@ -256,7 +256,7 @@ TEST(QtTexts, TheLocalesCatalogueElseJapanese) {
     if (!QFileInfo::exists(folder + "/qtbase_ja.qm")) GTEST_SKIP() << "qt6-translations-l10n";
     auto name = [&](const char* locale) {
         QTranslator texts;
-        LoadQtTexts(texts, QLocale(QString::fromLatin1(locale)), folder);
+        loadQtTexts(texts, QLocale(QString::fromLatin1(locale)), folder);
         return QFileInfo(texts.filePath()).fileName();
     };
     EXPECT_EQ(name("ja_JP"), "qtbase_ja.qm");
@@ -264,7 +264,7 @@ TEST(QtTexts, TheLocalesCatalogueElseJapanese) {
     EXPECT_EQ(name("C"), "qtbase_ja.qm");
     EXPECT_EQ(name("eo"), "qtbase_ja.qm");  // Esperanto: no catalogue
     QTranslator none;
-    EXPECT_FALSE(LoadQtTexts(none, QLocale("ja_JP"), "/nonexistent"));
+    EXPECT_FALSE(loadQtTexts(none, QLocale("ja_JP"), "/nonexistent"));
 }
 
 }  // namespace

@@ -56,12 +56,12 @@ TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
 TEST_F(Scan, OfflinePanelAndTrayResetWhenNobodyAnswers) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.2\";\"\"\r\n");
     Tray()->setAnimating(true);
-    Tray()->setHint(texts::HintOnline());
+    Tray()->setHint(texts::hintOnline());
     form->runAllScan();
     EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.2）オフライン"));
     EXPECT_FALSE(Tray()->isAnimating());
     EXPECT_EQ(Tray()->iconIndex(), 0);
-    EXPECT_EQ(Tray()->hint(), texts::HintNoOnline());
+    EXPECT_EQ(Tray()->hint(), texts::hintNoOnline());
     EXPECT_TRUE(LogLines(*form).isEmpty());
     EXPECT_TRUE(sound.played.isEmpty());
 }
@@ -163,7 +163,7 @@ TEST_F(Scan, SoundOffStillLogsAndAnimates) {
 TEST_F(Scan, HintIsSetOnlyByTheFirstOnlineReply) {
     Start(kList);
     form->runAllScan();
-    EXPECT_EQ(Tray()->hint(), texts::HintOnline());
+    EXPECT_EQ(Tray()->hint(), texts::hintOnline());
     Tray()->setHint(QStringLiteral("marker"));
     form->runAllScan();  // animating already: the hint is left alone
     EXPECT_EQ(Tray()->hint(), QStringLiteral("marker"));
@@ -299,13 +299,13 @@ TEST_F(Scan, IntervalsOfOneZeroAndNoNumber) {
 
 TEST(StatusTexts, LogLineFormat) {
     QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));
-    EXPECT_EQ(texts::LogLine(when, QLocale(QLocale::Japanese), "10.0.0.1"),
+    EXPECT_EQ(texts::logLine(when, QLocale(QLocale::Japanese), "10.0.0.1"),
               QStringLiteral("2026年03月04日 水曜日 05:06:07  ｜オンライン  ｜10.0.0.1"));
-    EXPECT_EQ(texts::LogLine(when, QLocale(QLocale::English), "x"),
+    EXPECT_EQ(texts::logLine(when, QLocale(QLocale::English), "x"),
               QStringLiteral("2026年03月04日 Wednesday 05:06:07  ｜オンライン  ｜x"));
     EXPECT_EQ(AutoScanCountdown::secondsOf(100000000), 2147483647);
     // An afternoon reads on the 24-hour clock.
-    EXPECT_TRUE(texts::LogLine(QDateTime(QDate(2026, 3, 4), QTime(17, 6, 7)),
+    EXPECT_TRUE(texts::logLine(QDateTime(QDate(2026, 3, 4), QTime(17, 6, 7)),
                                QLocale(QLocale::Japanese), "x")
                     .contains(QStringLiteral(" 17:06:07  ｜")));
 }

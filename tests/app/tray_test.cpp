@@ -131,11 +131,11 @@ TEST_F(Window, GeometryAndStateSurviveARestart) {
 
     // Stored places nobody could reach are brought onto the screen; reachable ones are kept.
     const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-    EXPECT_EQ(ReachableGeometry(QRect(-30000, 10, 610, 490), screens), QRect(0, 10, 610, 490));
-    EXPECT_EQ(ReachableGeometry(QRect(0, 0, 2147483647, 490), screens), QRect(0, 0, 1920, 490));
-    EXPECT_EQ(ReachableGeometry(QRect(2500, -5, 610, 490), screens), QRect(2500, 0, 610, 490));
-    EXPECT_EQ(ReachableGeometry(QRect(-100, 300, 610, 490), screens), QRect(-100, 300, 610, 490));
-    EXPECT_EQ(ReachableGeometry(QRect(3000, 100, 610, 490), screens), QRect(3000, 100, 610, 490));
+    EXPECT_EQ(reachableGeometry(QRect(-30000, 10, 610, 490), screens), QRect(0, 10, 610, 490));
+    EXPECT_EQ(reachableGeometry(QRect(0, 0, 2147483647, 490), screens), QRect(0, 0, 1920, 490));
+    EXPECT_EQ(reachableGeometry(QRect(2500, -5, 610, 490), screens), QRect(2500, 0, 610, 490));
+    EXPECT_EQ(reachableGeometry(QRect(-100, 300, 610, 490), screens), QRect(-100, 300, 610, 490));
+    EXPECT_EQ(reachableGeometry(QRect(3000, 100, 610, 490), screens), QRect(3000, 100, 610, 490));
     Start({}, "[Form]\nLeft=-30000\nTop=0\nWidth=2147483647\nHeight=490\n");
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_TRUE(screen.contains(form->frameGeometry().topLeft()));
@@ -226,7 +226,7 @@ TEST_F(Window, EveryYesEndsTheEventLoop) {
         Start();
         ::unlink(IniPath().c_str());
         List()->appendRow({"10.9.9.9", "edited", {}, {}});
-        EndProgramWithWindow(*qobject_cast<QApplication*>(QCoreApplication::instance()), *form);
+        endProgramWithWindow(*qobject_cast<QApplication*>(QCoreApplication::instance()), *form);
         QTimer::singleShot(0, form.get(), [this, way = way] { way(*form); });
         QTimer safety;
         safety.setSingleShot(true);

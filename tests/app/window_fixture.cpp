@@ -7,7 +7,7 @@
 
 void Window::Start(const std::string& iplistUtf8, const std::string& ini) {
     if (!iplistUtf8.empty())
-        WriteFileBytes(ListPath(), *cp932::Encode(QString::fromStdString(iplistUtf8)));
+        WriteFileBytes(ListPath(), *cp932::encode(QString::fromStdString(iplistUtf8)));
     if (!ini.empty()) WriteFileBytes(IniPath(), ini);
     Rebuild();
 }
@@ -19,7 +19,7 @@ void Window::Rebuild() {
     form.reset();
     settings = std::make_unique<SettingsFile>(QString::fromStdString(dir.path("pingrove")));
     services.reset(new Services{*echoService, pump, *soundService, messages, tray, *settings,
-                                QString::fromStdString(ListPath()), PlatformId()});
+                                QString::fromStdString(ListPath()), platformId()});
     form = std::make_unique<MainWindow>(*services);
     form3 = std::make_unique<AddTargetDialog>(form.get());
     form4 = std::make_unique<SettingsDialog>(sound, chooser, QStringLiteral("/usr/share/sounds"),

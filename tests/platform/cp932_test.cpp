@@ -6,7 +6,7 @@
 namespace {
 
 std::string Bytes(const QString& s) {
-    return cp932::Encode(s).value_or("<none>");
+    return cp932::encode(s).value_or("<none>");
 }
 
 TEST(Cp932, InputMethodVariantsMapToWindowsCodePoints) {
@@ -19,26 +19,26 @@ TEST(Cp932, InputMethodVariantsMapToWindowsCodePoints) {
 }
 
 TEST(Cp932, CharactersWithoutAFormAreRefused) {
-    EXPECT_FALSE(cp932::CanEncode(QStringLiteral("😀")));
-    EXPECT_FALSE(cp932::CanEncode(QStringLiteral("한")));
-    EXPECT_TRUE(cp932::CanEncode(QStringLiteral("自分のパソコン")));
-    EXPECT_EQ(cp932::ByteLength(QStringLiteral("ピングローブ\n自動偵察オンラインなし")), 35);
+    EXPECT_FALSE(cp932::canEncode(QStringLiteral("😀")));
+    EXPECT_FALSE(cp932::canEncode(QStringLiteral("한")));
+    EXPECT_TRUE(cp932::canEncode(QStringLiteral("自分のパソコン")));
+    EXPECT_EQ(cp932::byteLength(QStringLiteral("ピングローブ\n自動偵察オンラインなし")), 35);
 }
 
 TEST(Cp932, DecodesAndReplacesInvalidBytes) {
-    EXPECT_EQ(cp932::Decode("\x83\x8B\x81\x5B\x83\x5E"), QStringLiteral("ルータ"));
-    EXPECT_EQ(cp932::Decode("\xB1"), QStringLiteral("ｱ"));
-    EXPECT_EQ(cp932::Decode("a\x81"), QStringLiteral("a\uFFFD"));  // cut-off lead byte
-    EXPECT_EQ(cp932::Decode(std::string("\x81\x20x", 3)).right(1), QStringLiteral("x"));
-    EXPECT_EQ(cp932::Decode(""), QString());
+    EXPECT_EQ(cp932::decode("\x83\x8B\x81\x5B\x83\x5E"), QStringLiteral("ルータ"));
+    EXPECT_EQ(cp932::decode("\xB1"), QStringLiteral("ｱ"));
+    EXPECT_EQ(cp932::decode("a\x81"), QStringLiteral("a\uFFFD"));  // cut-off lead byte
+    EXPECT_EQ(cp932::decode(std::string("\x81\x20x", 3)).right(1), QStringLiteral("x"));
+    EXPECT_EQ(cp932::decode(""), QString());
 }
 
 TEST(Version, PlatformIdGivesTheFamily) {
-    EXPECT_EQ(OsFamilyFromPlatformId(1), "98");
-    EXPECT_EQ(OsFamilyFromPlatformId(2), "NT");
-    EXPECT_EQ(OsFamilyFromPlatformId(0), "98");
-    EXPECT_EQ(OsFamilyFromPlatformId(3), "98");
-    EXPECT_EQ(OsFamilyFromPlatformId(PlatformId()), "NT");
+    EXPECT_EQ(osFamilyFromPlatformId(1), "98");
+    EXPECT_EQ(osFamilyFromPlatformId(2), "NT");
+    EXPECT_EQ(osFamilyFromPlatformId(0), "98");
+    EXPECT_EQ(osFamilyFromPlatformId(3), "98");
+    EXPECT_EQ(osFamilyFromPlatformId(platformId()), "NT");
 }
 
 }  // namespace

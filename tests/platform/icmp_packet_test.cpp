@@ -28,21 +28,21 @@ std::vector<uint8_t> WithIpHeader(std::vector<uint8_t> message, const char* to) 
 }
 
 std::vector<uint8_t> EchoReply(uint16_t id, uint16_t seq, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> m = EchoRequest(id, seq, data);
+    std::vector<uint8_t> m = echoRequest(id, seq, data);
     m[0] = ICMP_ECHOREPLY;
     return m;
 }
 
 TEST(IcmpPacket, RequestLayoutAndChecksum) {
-    std::vector<uint8_t> p = EchoRequest(0x1234, 0xABCD, kData);
+    std::vector<uint8_t> p = echoRequest(0x1234, 0xABCD, kData);
     ASSERT_EQ(p.size(), 72u);
     EXPECT_EQ(p[0], ICMP_ECHO);
     EXPECT_EQ(p[1], 0);
     EXPECT_EQ((std::vector<uint8_t>{p[4], p[5], p[6], p[7]}),
               (std::vector<uint8_t>{0x12, 0x34, 0xAB, 0xCD}));
-    EXPECT_EQ(Checksum(p.data(), p.size()), 0);  // a correct checksum sums to zero
+    EXPECT_EQ(checksum(p.data(), p.size()), 0);  // a correct checksum sums to zero
     const uint8_t odd[] = {0x01, 0x02, 0x03};    // an odd last byte counts as the high half
-    EXPECT_EQ(Checksum(odd, 3), static_cast<uint16_t>(~(0x0102 + 0x0300)));
+    EXPECT_EQ(checksum(odd, 3), static_cast<uint16_t>(~(0x0102 + 0x0300)));
 }
 
 // Only the answer to this very request counts: identifier, sequence number and data on a raw
@@ -52,7 +52,7 @@ TEST(IcmpPacket, OnlyTheAnswerToThisRequestMatches) {
     const Request r{0x1234, 7, inet_addr("198.18.1.10"), &kData};
     auto raw = [&](std::vector<uint8_t> m) {
         auto p = WithIpHeader(std::move(m), "198.18.0.2");
-        return ParseRaw(p.data(), p.size(), r);
+        return parseRaw(p.data(), p.size(), r);
     };
     Answer a = raw(EchoReply(0x1234, 7, kData));
     EXPECT_EQ(a.match, Match::Reply);
@@ -61,12 +61,12 @@ TEST(IcmpPacket, OnlyTheAnswerToThisRequestMatches) {
     EXPECT_EQ(raw(EchoReply(0x1235, 7, kData)).match, Match::None);  // a foreign identifier
     EXPECT_EQ(raw(EchoReply(0x1234, 6, kData)).match, Match::None);  // the previous probe
     EXPECT_EQ(raw(EchoReply(0x1234, 7, std::vector<uint8_t>(64, 0))).match, Match::None);
-    EXPECT_EQ(raw(EchoRequest(0x1234, 7, kData)).match, Match::None);  // our own request
+    EXPECT_EQ(raw(echoRequest(0x1234, 7, kData)).match, Match::None);  // our own request
 
     // A router's "host unreachable" quoting our request, and one quoting somebody else's.
     auto error = [&](uint16_t id, const char* quotedTo) {
         std::vector<uint8_t> m = {ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, 0, 0, 0, 0, 0, 0};
-        auto quoted = WithIpHeader(EchoRequest(id, 7, kData), quotedTo);
+        auto quoted = WithIpHeader(echoRequest(id, 7, kData), quotedTo);
         m.insert(m.end(), quoted.begin(), quoted.begin() + 28);
         return raw(m);
     };
@@ -76,14 +76,14 @@ TEST(IcmpPacket, OnlyTheAnswerToThisRequestMatches) {
     EXPECT_EQ(error(0x9999, "198.18.1.10").match, Match::None);
     EXPECT_EQ(error(0x1234, "198.18.1.11").match, Match::None);
 
-    auto datagram = [&](std::vector<uint8_t> m) { return ParseDatagram(m.data(), m.size(), r); };
+    auto datagram = [&](std::vector<uint8_t> m) { return parseDatagram(m.data(), m.size(), r); };
     EXPECT_EQ(datagram(EchoReply(0x4444, 7, kData)).match, Match::Reply);
     EXPECT_EQ(datagram(EchoReply(0x4444, 8, kData)).match, Match::None);
     EXPECT_EQ(datagram(EchoReply(0x4444, 7, {})).match, Match::None);
     // Truncated packets of every length are refused, never read past their end.
     auto whole = WithIpHeader(EchoReply(0x1234, 7, kData), "198.18.0.2");
     for (size_t n = 0; n < whole.size(); ++n)
-        EXPECT_EQ(ParseRaw(whole.data(), n, r).match, Match::None) << n;
+        EXPECT_EQ(parseRaw(whole.data(), n, r).match, Match::None) << n;
 }
 
 TEST(IcmpPacket, StatusOfEachErrorAndRefusedSend) {
@@ -106,11 +106,11 @@ TEST(IcmpPacket, StatusOfEachErrorAndRefusedSend) {
         {ICMP_REDIRECT, 0, kGeneralFailure},
     };
     for (const auto& e : errors)
-        EXPECT_EQ(StatusOfError(e.type, e.code), e.status) << e.type << "/" << e.code;
-    EXPECT_EQ(StatusOfErrno(ENETUNREACH), kDestNetUnreachable);
-    EXPECT_EQ(StatusOfErrno(EHOSTUNREACH), kDestHostUnreachable);
-    EXPECT_EQ(StatusOfErrno(EMSGSIZE), kPacketTooBig);
-    EXPECT_EQ(StatusOfErrno(EPERM), kGeneralFailure);
+        EXPECT_EQ(statusOfError(e.type, e.code), e.status) << e.type << "/" << e.code;
+    EXPECT_EQ(statusOfErrno(ENETUNREACH), kDestNetUnreachable);
+    EXPECT_EQ(statusOfErrno(EHOSTUNREACH), kDestHostUnreachable);
+    EXPECT_EQ(statusOfErrno(EMSGSIZE), kPacketTooBig);
+    EXPECT_EQ(statusOfErrno(EPERM), kGeneralFailure);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ enum class Kind { Datagram, Raw, Relay };
 // The relay of a program that got its raw socket through a file capability.
 int StartRelay() {
     const int raw = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    return raw < 0 ? -1 : icmp_relay::Start(raw);
+    return raw < 0 ? -1 : icmp_relay::start(raw);
 }
 
 class Network : public ::testing::TestWithParam<Kind> {
@@ -308,13 +308,13 @@ TEST(Relay, SendsNothingButEchoRequests) {
             if (reply[0] == 'S') return std::memcpy(&err, reply + 1, 4), static_cast<int>(err);
         }
     };
-    std::vector<uint8_t> echo = icmp_packet::EchoRequest(7, 1, std::vector<uint8_t>(64, 0xA7));
+    std::vector<uint8_t> echo = icmp_packet::echoRequest(7, 1, std::vector<uint8_t>(64, 0xA7));
     EXPECT_EQ(sendThrough(echo), 0);
     std::vector<uint8_t> timestamp = echo;
     timestamp[0] = 13;  // another ICMP type
     EXPECT_EQ(sendThrough(timestamp), EINVAL);
     EXPECT_EQ(sendThrough(std::vector<uint8_t>(4, 8)), EINVAL);  // too short for ICMP
-    EXPECT_EQ(sendThrough(icmp_packet::EchoRequest(7, 2, std::vector<uint8_t>(2000, 0))), EMSGSIZE);
+    EXPECT_EQ(sendThrough(icmp_packet::echoRequest(7, 2, std::vector<uint8_t>(2000, 0))), EMSGSIZE);
     ::close(relay);
 }
 
