@@ -13,6 +13,11 @@ for tool in Xvfb xdotool openbox; do
 done
 work=$(mktemp -d /tmp/pingrove-files-XXXXXX)
 . "$(dirname "$(readlink -f "$0")")/../script_support.sh"
+# A sanitizer build keeps its options through the clean environment the program is given.
+sanitizer_env=()
+for v in ASAN_OPTIONS LSAN_OPTIONS TSAN_OPTIONS UBSAN_OPTIONS; do
+  [ -n "${!v:-}" ] && sanitizer_env+=("$v=${!v}")
+done
 fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
 as=()
 if [ "$(id -u)" -eq 0 ]; then
@@ -40,7 +45,7 @@ chmod 777 "$work/bin" "$work/cwd" "$work/home"
 list='"IP";"Name"\r\n"127.0.0.1";"loop"\r\n'
 
 start() {
-  (cd "$work/cwd" && exec "${as[@]}" env -i DISPLAY=$display HOME="$work/home" PATH=/usr/bin:/bin \
+  (cd "$work/cwd" && exec "${as[@]}" env -i "${sanitizer_env[@]}" DISPLAY=$display HOME="$work/home" PATH=/usr/bin:/bin \
      LANG=C.UTF-8 "$work/bin/pingrove" > "$work/out.log" 2>&1) & runner=$!; pids+=($runner)
   waitfor 10 'pgrep -f "^$work/bin/pingrove" >/dev/null' || fail "$1: the program did not start"
   app=$(pgrep -f "^$work/bin/pingrove" | head -1); pids+=($app)

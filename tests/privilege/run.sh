@@ -19,6 +19,11 @@ ns=pgcap$$
 work=$(mktemp -d /tmp/pingrove-cap-XXXXXX)
 display=:$((500 + RANDOM % 400))
 . "$(dirname "$(readlink -f "$0")")/../script_support.sh"
+# A sanitizer build keeps its options through the clean environment the program is given.
+sanitizer_env=()
+for v in ASAN_OPTIONS LSAN_OPTIONS TSAN_OPTIONS UBSAN_OPTIONS; do
+  [ -n "${!v:-}" ] && sanitizer_env+=("$v=${!v}")
+done
 extra_cleanup() { ip netns del $ns 2>/dev/null; }
 fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
 ip netns add $ns || { echo "SKIP: cannot create a network namespace"; exit 77; }
@@ -45,7 +50,7 @@ Xvfb $display -ac -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($
 waitfor 10 "DISPLAY=$display xdotool getmouselocation" || fail "Xvfb did not start"
 before=$(icmp InEchoReps)
 cd "$work/cwd"
-ip netns exec $ns runuser -u nobody -- env -i DISPLAY=$display HOME="$work" \
+ip netns exec $ns runuser -u nobody -- env -i "${sanitizer_env[@]}" DISPLAY=$display HOME="$work" \
   XDG_CONFIG_HOME="$work/config" PATH=/usr/bin:/bin QT_PLUGIN_PATH="$work/plugins" \
   QT_QPA_GENERIC_PLUGINS=pingrovesocketreport PINGROVE_PLUGIN_REPORT="$work/report/sockets" \
   "$work/bin/pingrove" > "$work/out.log" 2>&1 &
