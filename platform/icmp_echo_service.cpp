@@ -48,6 +48,55 @@ void configureIcmpSocket(int fd, int type) {
     }
 }
 
+bool receiveIcmp(int fd, int flags, uint8_t* buf, size_t size, ReceivedIcmp& out) {
+    alignas(cmsghdr) char control[512];
+    sockaddr_in from{};
+    iovec iov{buf, size};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(fd, &msg, flags | MSG_DONTWAIT);
+    if (n < 0) return false;
+    out = ReceivedIcmp{};
+    out.size = static_cast<size_t>(n);
+    out.from = from.sin_addr.s_addr;
+    bool stamped = false;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+            std::memcpy(&out.received, CMSG_DATA(c), sizeof out.received);
+            stamped = true;
+        }
+        if (c->cmsg_level != IPPROTO_IP) continue;
+        if (c->cmsg_type == IP_TTL) std::memcpy(&out.ttl, CMSG_DATA(c), sizeof out.ttl);
+        if (c->cmsg_type == IP_RECVERR) {
+            const auto* ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
+            out.hasError = true;
+            out.error = *ee;
+            const sockaddr* off = SO_EE_OFFENDER(ee);
+            if (off->sa_family == AF_INET)
+                out.offender = reinterpret_cast<const sockaddr_in*>(off)->sin_addr.s_addr;
+        }
+    }
+    if (!stamped) ::clock_gettime(CLOCK_REALTIME, &out.received);
+    return true;
+}
+
+int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet) {
+    const int ttlValue = ttl;
+    ::setsockopt(fd, IPPROTO_IP, IP_TTL, &ttlValue, sizeof ttlValue);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = destination;
+    return ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                    sizeof to) < 0
+               ? errno
+               : 0;
+}
+
 namespace {
 
 int OpenSocket(int type) {
@@ -113,53 +162,27 @@ private:
 bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& answered, timespec& received) {
     if (relay_) return !(flags & MSG_ERRQUEUE) && ReceiveRelayed(out, answered, received);
     uint8_t buf[65536 + 128];
-    alignas(cmsghdr) char control[512];
-    sockaddr_in from{};
-    iovec iov{buf, sizeof buf};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    ssize_t n = ::recvmsg(fd_, &msg, flags | MSG_DONTWAIT);
-    if (n < 0) return false;
+    ReceivedIcmp packet;
+    if (!receiveIcmp(fd_, flags, buf, sizeof buf, packet)) return false;
+    received = packet.received;
     answered = false;
-    int ttl = -1;
-    bool stamped = false;
-    const sock_extended_err* ee = nullptr;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-            std::memcpy(&received, CMSG_DATA(c), sizeof received);
-            stamped = true;
-        }
-        if (c->cmsg_level != IPPROTO_IP) continue;
-        if (c->cmsg_type == IP_TTL) std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-        if (c->cmsg_type == IP_RECVERR)
-            ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
-    }
-    if (!stamped) ::clock_gettime(CLOCK_REALTIME, &received);
-    const size_t len = static_cast<size_t>(n);
-    EchoReply r;
-    if (flags & MSG_ERRQUEUE) {
-        // The error queue hands back our own request with the reason attached.
-        if (!ee || len < 8 || buf[0] != ICMP_ECHO) return true;
-        if (static_cast<uint16_t>(buf[6] << 8 | buf[7]) != request_.sequence) return true;
-        if (ee->ee_origin == SO_EE_ORIGIN_ICMP) {
-            r.status = icmp_packet::statusOfError(ee->ee_type, ee->ee_code);
-            const sockaddr* off = SO_EE_OFFENDER(ee);
-            if (off->sa_family == AF_INET)
-                r.address = reinterpret_cast<const sockaddr_in*>(off)->sin_addr.s_addr;
-        } else {
-            r.status = icmp_packet::statusOfErrno(static_cast<int>(ee->ee_errno));
-        }
-        if (ttl >= 0) r.ttl = static_cast<uint8_t>(ttl);
-        out = r;
-        answered = true;
+    if (!(flags & MSG_ERRQUEUE)) {
+        answered = Judge(buf, packet.size, packet.from, packet.ttl, out);
         return true;
     }
-    answered = Judge(buf, len, from.sin_addr.s_addr, ttl, out);
+    // The error queue hands back our own request with the reason attached.
+    if (!packet.hasError || packet.size < 8 || buf[0] != ICMP_ECHO) return true;
+    if (static_cast<uint16_t>(buf[6] << 8 | buf[7]) != request_.sequence) return true;
+    EchoReply r;
+    if (packet.error.ee_origin == SO_EE_ORIGIN_ICMP) {
+        r.status = icmp_packet::statusOfError(packet.error.ee_type, packet.error.ee_code);
+        r.address = packet.offender;
+    } else {
+        r.status = icmp_packet::statusOfErrno(static_cast<int>(packet.error.ee_errno));
+    }
+    if (packet.ttl >= 0) r.ttl = static_cast<uint8_t>(packet.ttl);
+    out = r;
+    answered = true;
     return true;
 }
 
@@ -193,17 +216,7 @@ bool IcmpEchoHandle::ReceiveRelayed(EchoReply& out, bool& answered, timespec& re
 
 int IcmpEchoHandle::SendPacket(uint32_t destination, uint8_t ttl,
                                const std::vector<uint8_t>& packet) {
-    if (!relay_) {
-        int ttlValue = ttl;
-        ::setsockopt(fd_, IPPROTO_IP, IP_TTL, &ttlValue, sizeof ttlValue);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = destination;
-        return ::sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                        sizeof to) < 0
-                   ? errno
-                   : 0;
-    }
+    if (!relay_) return sendIcmp(fd_, destination, ttl, packet);
     std::vector<uint8_t> request(icmp_relay::kRequestHeader);
     std::memcpy(request.data(), &destination, sizeof destination);
     request[4] = ttl;

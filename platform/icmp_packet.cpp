@@ -73,10 +73,32 @@ std::vector<uint8_t> echoRequest(uint16_t id, uint16_t sequence, const std::vect
     packet[6] = static_cast<uint8_t>(sequence >> 8);
     packet[7] = static_cast<uint8_t>(sequence);
     std::copy(data.begin(), data.end(), packet.begin() + 8);
+    setChecksum(packet);
+    return packet;
+}
+
+void setChecksum(std::vector<uint8_t>& packet) {
+    if (packet.size() < 4) return;
+    packet[2] = packet[3] = 0;
     const uint16_t sum = checksum(packet.data(), packet.size());
     packet[2] = static_cast<uint8_t>(sum >> 8);
     packet[3] = static_cast<uint8_t>(sum);
-    return packet;
+}
+
+std::optional<uint16_t> concernedIdentifier(const uint8_t* p, size_t n) {
+    auto idAt = [](const uint8_t* icmp) { return static_cast<uint16_t>(icmp[4] << 8 | icmp[5]); };
+    if (n < 20) return std::nullopt;
+    const size_t ihl = static_cast<size_t>(p[0] & 0x0F) * 4;
+    if (n < ihl + 8) return std::nullopt;
+    const uint8_t* icmp = p + ihl;
+    if (icmp[0] == ICMP_ECHOREPLY) return idAt(icmp);
+    // An error quotes the IP header of the request and the first 8 bytes of its ICMP part.
+    const uint8_t* inner = icmp + 8;
+    if (n < ihl + 8 + 20) return std::nullopt;
+    const size_t innerIhl = static_cast<size_t>(inner[0] & 0x0F) * 4;
+    if (n < ihl + 8 + innerIhl + 8 || inner[9] != IPPROTO_ICMP) return std::nullopt;
+    if (inner[innerIhl] != ICMP_ECHO) return std::nullopt;
+    return idAt(inner + innerIhl);
 }
 
 namespace {

@@ -4,11 +4,14 @@
 // sockets and no clock, so every rule is testable with hand-built packets and without root.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace icmp_packet {
 
 uint16_t checksum(const uint8_t* p, size_t n);
+// Sets the checksum of an ICMP packet (bytes 2 and 3) for its content.
+void setChecksum(std::vector<uint8_t>& packet);
 // Type 8, code 0, the identifier and sequence number in network order, then `data`.
 std::vector<uint8_t> echoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data);
 
@@ -36,6 +39,9 @@ struct Answer {
 // an echo reply must carry our identifier, sequence number and data, and an error must quote our
 // request to our destination.
 Answer parseRaw(const uint8_t* p, size_t n, const Request& r);
+// The echo identifier that a packet from a raw socket (with its IP header) concerns: that of an
+// echo reply, or that of the echo request an ICMP error quotes. Nothing for any other packet.
+std::optional<uint16_t> concernedIdentifier(const uint8_t* p, size_t n);
 // A packet from a datagram ICMP socket, without IP header: the kernel has matched the identifier
 // (it owns it), the sequence number and data are ours to check.
 Answer parseDatagram(const uint8_t* p, size_t n, const Request& r);
