@@ -1,5 +1,7 @@
 #include "app/status_texts.h"
 
+#include "platform/kept_file.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -58,9 +60,10 @@ QString notRead(ReadResult result, const QString& path) {
                 .arg(path);
         case ReadResult::TooBig:
             return QStringLiteral(
-                       "%1 は大きすぎて読み込めません（上限 64 MB）。終了時に元の"
+                       "%1 は大きすぎて読み込めません（上限 %2 MB）。終了時に元の"
                        "ファイルを別の名前で残してから保存します。")
-                .arg(path);
+                .arg(path)
+                .arg(KeptFile::kSizeLimit >> 20);
     }
     return QString();
 }

@@ -78,65 +78,54 @@ void RemoveLeftovers(const std::string& dir, const std::string& base) {
 
 }  // namespace
 
+namespace {
+
+// The outcome alone, with no data.
+FileRead Outcome(ReadResult result) {
+    FileRead r;
+    r.result = result;
+    return r;
+}
+
+// A descriptor closed whichever way the read ends.
+struct OpenFile {
+    int fd;
+    ~OpenFile() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+}  // namespace
+
 FileRead readRegularFile(const std::string& path, size_t limit) {
-    FileRead out;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        out.result =
-            errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unreadable;
-        return out;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        out.result = ReadResult::NotRegular;
-        return out;
-    }
+    if (::stat(path.c_str(), &st) != 0)
+        return Outcome(errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing
+                                                           : ReadResult::Unreadable);
+    if (!S_ISREG(st.st_mode)) return Outcome(ReadResult::NotRegular);
     // O_NONBLOCK: should a FIFO have taken the file's place since, the open does not wait for a
     // writer; the fstat below then turns it away.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        out.result = errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
-        return out;
-    }
-    out.result = ReadResult::Unreadable;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (!S_ISREG(st.st_mode)) out.result = ReadResult::NotRegular;
-        ::close(fd);
-        return out;
-    }
-    if (static_cast<uint64_t>(st.st_size) > limit) {
-        out.result = ReadResult::TooBig;
-        ::close(fd);
-        return out;
-    }
+    const OpenFile file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+    if (file.fd < 0) return Outcome(errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable);
+    if (::fstat(file.fd, &st) != 0) return Outcome(ReadResult::Unreadable);
+    if (!S_ISREG(st.st_mode)) return Outcome(ReadResult::NotRegular);
+    if (static_cast<uint64_t>(st.st_size) > limit) return Outcome(ReadResult::TooBig);
+    FileRead out = Outcome(ReadResult::Read);
     try {
         out.data.reserve(static_cast<size_t>(st.st_size));
         char buf[65536];
         for (;;) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
+            const ssize_t n = ::read(file.fd, buf, sizeof buf);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                out.data.clear();
-                ::close(fd);
-                return out;
-            }
-            if (n == 0) break;
-            if (out.data.size() + static_cast<size_t>(n) > limit) {  // it grew meanwhile
-                out.data.clear();
-                out.result = ReadResult::TooBig;
-                ::close(fd);
-                return out;
-            }
+            if (n < 0) return Outcome(ReadResult::Unreadable);
+            if (n == 0) return out;
+            if (out.data.size() + static_cast<size_t>(n) > limit)  // it grew meanwhile
+                return Outcome(ReadResult::TooBig);
             out.data.append(buf, static_cast<size_t>(n));
         }
     } catch (const std::bad_alloc&) {
-        out.data = std::string();
-        out.result = ReadResult::TooBig;
-        ::close(fd);
-        return out;
+        return Outcome(ReadResult::TooBig);
     }
-    ::close(fd);
-    out.result = ReadResult::Read;
-    return out;
 }
 
 std::optional<std::string> readWholeFile(const std::string& path) {

@@ -8,6 +8,7 @@
 #include "platform/ascii_text.h"
 #include "platform/atomic_file.h"
 #include "platform/cp932.h"
+#include "platform/kept_file.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ bool IniProfileFile::writeStrings(const QString& section,
                                   const std::vector<std::pair<QString, QString>>& values) {
     // What is there is merged into; a file that is there but cannot be read in full is not
     // written over, or everything else it held would be lost.
-    FileRead old = readRegularFile(QFile::encodeName(path_).toStdString(), std::size_t{64} << 20);
+    FileRead old = readRegularFile(QFile::encodeName(path_).toStdString(), KeptFile::kSizeLimit);
     if (old.result != ReadResult::Read && old.result != ReadResult::Missing) return false;
     Lines file = LinesOf(&old.data);
     std::vector<std::string>& lines = file.lines;

@@ -67,16 +67,11 @@ WindowSettings SettingsFile::load() {
             ? written_.load()
             : readRegularFile(QFile::encodeName(readPath_).toStdString(), KeptFile::kSizeLimit);
     startResult_ = file.result;
-    struct {
-        const std::string& data;
-        QString readString(const QString& section, const QString& key, const QString& def) const {
-            return IniProfileFile::valueIn(data, section, key, def);
-        }
-    } f{file.data};
     WindowSettings s;
-    auto integer = [&](const QString& key, int def) {
-        return parseInteger(f.readString(kSection, key, QString()), def);
+    auto text = [&](const QString& key, const QString& def) {
+        return IniProfileFile::valueIn(file.data, kSection, key, def);
     };
+    auto integer = [&](const QString& key, int def) { return parseInteger(text(key, {}), def); };
     s.left = integer("Left", s.left);
     s.top = integer("Top", s.top);
     s.width = integer("Width", s.width);
@@ -85,11 +80,10 @@ WindowSettings SettingsFile::load() {
     for (int i = 0; i < kColumnCount; ++i)
         s.columnWidths[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.columnWidths[i]);
     Options& o = s.options;
-    o.intervalText = f.readString(kSection, QStringLiteral("MIN"), o.intervalText);
-    o.soundOn = parseBool(f.readString(kSection, QStringLiteral("CBX1"), QString()), o.soundOn);
-    o.autoScanOn =
-        parseBool(f.readString(kSection, QStringLiteral("CBX2"), QString()), o.autoScanOn);
-    o.soundFile = f.readString(kSection, QStringLiteral("DF"), o.soundFile);
+    o.intervalText = text(QStringLiteral("MIN"), o.intervalText);
+    o.soundOn = parseBool(text(QStringLiteral("CBX1"), {}), o.soundOn);
+    o.autoScanOn = parseBool(text(QStringLiteral("CBX2"), {}), o.autoScanOn);
+    o.soundFile = text(QStringLiteral("DF"), o.soundFile);
     return s;
 }
 
