@@ -2,8 +2,6 @@
 // click sorting in the other direction.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-
 #include "app/target_list_view.h"
 
 namespace {
@@ -32,11 +30,3 @@ void SortByName(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(SortByName)->Arg(10000)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

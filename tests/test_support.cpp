@@ -1,6 +1,8 @@
 #include "test_support.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,4 +45,17 @@ bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool WithFileSizeLimit(unsigned long bytes, const std::function<bool()>& body) {
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool result = body();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_DFL);
+    return result;
 }

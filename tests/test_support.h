@@ -23,3 +23,7 @@ private:
 // Runs `body` in a child process as an ordinary user ("nobody" when we are root, who may read and
 // write everything) with `dir` opened to it. The body's result; false when the child died.
 bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body);
+
+// Runs `body` with the process's file-size limit at `bytes` (SIGXFSZ ignored), as a full disk
+// would stop a write, and gives its result.
+bool WithFileSizeLimit(unsigned long bytes, const std::function<bool()>& body);

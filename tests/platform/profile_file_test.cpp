@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,15 +84,8 @@ TEST(ProfileFile, AWriteThatRunsOutOfSpaceKeepsTheOldFile) {
     const std::string path = dir.path("full.INI");
     const std::string old = "[Form]\nLeft=1\n; " + std::string(3000, 'c') + "\n";
     WriteFileBytes(path, old);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = IniProfileFile(Q(path)).writeString("Form", "Left", "2");
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, SIG_DFL);
+    const bool written = WithFileSizeLimit(
+        1024, [&] { return IniProfileFile(Q(path)).writeString("Form", "Left", "2"); });
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadFileBytes(path), old);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);

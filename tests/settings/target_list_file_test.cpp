@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -99,15 +98,7 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     WriteFileBytes(path, raw);
     TargetListFile k(QString::fromStdString(path));
     const std::vector<Target> loaded = k.load();
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 16;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = k.save(loaded);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, SIG_DFL);
+    const bool written = WithFileSizeLimit(16, [&] { return k.save(loaded); });
     EXPECT_FALSE(written);
     EXPECT_EQ(k.failedPath(), QString::fromStdString(path + ".bak.2"));
     EXPECT_EQ(ReadFileBytes(path), raw);
