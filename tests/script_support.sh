@@ -1,7 +1,8 @@
 # Shared by the test scripts that drive the real program (source it after setting `work`, the
 # script's temporary folder): background processes in `pids` are killed and `work` is removed at
 # exit, `waitfor SECONDS 'CONDITION'` evaluates the condition until it holds, and `xsearch ARGS`
-# is `xdotool search ARGS` that survives a window vanishing while it looks.
+# is `xdotool search ARGS` that survives a window vanishing while it looks. `require_tools`,
+# `fail`, `start_x` and `sanitizer_env` serve the scripts that start the program under Xvfb.
 pids=()
 extra_cleanup() { :; }
 # Newest first (the program before its display), and each one gone before the script ends: a
@@ -36,3 +37,31 @@ xsearch() {
   done
   return 1
 }
+
+# Skips the test (status 77) unless every named command is installed.
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+}
+
+# Fails the test with a reason and what the program printed ($work/out.log); a script may
+# define its own instead.
+fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
+
+# A virtual X display of its own (extra arguments go to Xvfb) with openbox: DISPLAY is set.
+start_x() {
+  DISPLAY=:$((500 + RANDOM % 400))
+  export DISPLAY
+  Xvfb "$DISPLAY" "$@" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+  waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
+  openbox >/dev/null 2>&1 & pids+=($!)
+}
+
+# A sanitizer build keeps its options through the clean environment (env -i) a script may give
+# the program: "${sanitizer_env[@]}" goes right after env -i.
+sanitizer_env=()
+for v in ASAN_OPTIONS LSAN_OPTIONS TSAN_OPTIONS UBSAN_OPTIONS; do
+  [ -n "${!v:-}" ] && sanitizer_env+=("$v=${!v}")
+done

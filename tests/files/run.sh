@@ -8,22 +8,12 @@
 # Usage: run.sh PATH/TO/pingrove. Exit 77 (skipped) without the tools.
 set -u
 exe=$(readlink -f "$1")
-for tool in Xvfb xdotool openbox; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 work=$(mktemp -d /tmp/pingrove-files-XXXXXX)
 . "$(dirname "$(readlink -f "$0")")/../script_support.sh"
-# A sanitizer build keeps its options through the clean environment the program is given.
-sanitizer_env=()
-for v in ASAN_OPTIONS LSAN_OPTIONS TSAN_OPTIONS UBSAN_OPTIONS; do
-  [ -n "${!v:-}" ] && sanitizer_env+=("$v=${!v}")
-done
-fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
+require_tools Xvfb xdotool openbox
 as=()
 if [ "$(id -u)" -eq 0 ]; then
-  for tool in runuser ip; do
-    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-  done
+  require_tools runuser ip
   id nobody >/dev/null 2>&1 || { echo "SKIP: no user nobody"; exit 77; }
   # A namespace of its own, where every group may ping: nothing leaves the machine.
   ns=pgfiles$$
@@ -33,11 +23,7 @@ if [ "$(id -u)" -eq 0 ]; then
   ip netns exec $ns sysctl -qw net.ipv4.ping_group_range="0 2147483647"
   as=(ip netns exec $ns runuser -u nobody --)
 fi
-display=:$((500 + RANDOM % 400))
-Xvfb $display -ac -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display
-waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
-openbox >/dev/null 2>&1 & pids+=($!)
+start_x -ac  # "nobody" may connect
 chmod 755 "$work"
 mkdir -p "$work/bin" "$work/cwd" "$work/home"
 cp "$exe" "$work/bin/pingrove"
@@ -45,7 +31,7 @@ chmod 777 "$work/bin" "$work/cwd" "$work/home"
 list='"IP";"Name"\r\n"127.0.0.1";"loop"\r\n'
 
 start() {
-  (cd "$work/cwd" && exec "${as[@]}" env -i "${sanitizer_env[@]}" DISPLAY=$display HOME="$work/home" PATH=/usr/bin:/bin \
+  (cd "$work/cwd" && exec "${as[@]}" env -i "${sanitizer_env[@]}" DISPLAY=$DISPLAY HOME="$work/home" PATH=/usr/bin:/bin \
      LANG=C.UTF-8 "$work/bin/pingrove" > "$work/out.log" 2>&1) & runner=$!; pids+=($runner)
   waitfor 10 'pgrep -f "^$work/bin/pingrove" >/dev/null' || fail "$1: the program did not start"
   app=$(pgrep -f "^$work/bin/pingrove" | head -1); pids+=($app)

@@ -19,13 +19,7 @@ ns=pgcap$$
 work=$(mktemp -d /tmp/pingrove-cap-XXXXXX)
 display=:$((500 + RANDOM % 400))
 . "$(dirname "$(readlink -f "$0")")/../script_support.sh"
-# A sanitizer build keeps its options through the clean environment the program is given.
-sanitizer_env=()
-for v in ASAN_OPTIONS LSAN_OPTIONS TSAN_OPTIONS UBSAN_OPTIONS; do
-  [ -n "${!v:-}" ] && sanitizer_env+=("$v=${!v}")
-done
 extra_cleanup() { ip netns del $ns 2>/dev/null; }
-fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
 ip netns add $ns || { echo "SKIP: cannot create a network namespace"; exit 77; }
 ip -n $ns link set lo up
 ip netns exec $ns sysctl -qw net.ipv4.ping_group_range="1 0"

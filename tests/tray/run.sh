@@ -5,14 +5,11 @@
 # display. Usage: run.sh PATH/TO/pingrove. Exit 77 (skipped) without the tools.
 set -u
 exe=$(readlink -f "$1")
-for tool in Xvfb xdotool openbox xprop dbus-launch gdbus; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-/usr/bin/python3 -c 'from gi.repository import Gio' 2>/dev/null || { echo "SKIP: python3-gi"; exit 77; }
 here=$(dirname "$(readlink -f "$0")")
 work=$(mktemp -d /tmp/pingrove-sni-XXXXXX)
 . "$here/../script_support.sh"
-fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$work/out.log"; exit 1; }
+require_tools Xvfb xdotool openbox xprop dbus-launch gdbus
+/usr/bin/python3 -c 'from gi.repository import Gio' 2>/dev/null || { echo "SKIP: python3-gi"; exit 77; }
 
 # Without any display: one line, status 1; --help and --version need none.
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" > "$work/nodisplay.log" 2>&1
@@ -21,12 +18,9 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" > "$work/nodisplay.l
 env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --version | grep -q '^pingrove [0-9]' || fail "--version"
 env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --help | grep -q 'Usage' || fail "--help"
 
-display=:$((500 + RANDOM % 400))
-Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
+export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
-openbox >/dev/null 2>&1 & pids+=($!)
+start_x
 eval "$(dbus-launch --sh-syntax)" && pids+=($DBUS_SESSION_BUS_PID)
 
 watcher() {
