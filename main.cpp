@@ -6,6 +6,7 @@ int main(int argc, char** argv) {
     // Before anything else: the only moment the program may hold a capability. A raw socket, when
     // only that kind will do, goes to a helper process before any library code can run here.
     const int rawIcmpSocket = openIcmpThenDropPrivileges();
-    const int icmpRelay = rawIcmpSocket >= 0 ? icmp_relay::start(rawIcmpSocket) : -1;
+    const icmp_relay::Helper icmpRelay =
+        rawIcmpSocket >= 0 ? icmp_relay::start(rawIcmpSocket) : icmp_relay::Helper{};
     return runProgram(argc, argv, icmpRelay);
 }

@@ -123,7 +123,7 @@ void preferX11OnWayland() {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
 }
 
-int runProgram(int argc, char** argv, int icmpRelay) {
+int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
     const bool japanese = command_line::japaneseLocale(
         std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
     if (const auto text = command_line::answer({argv, argv + argc}, japanese)) {
@@ -162,7 +162,7 @@ int runProgram(int argc, char** argv, int icmpRelay) {
                         QStringLiteral("/sounds"));
     if (!QFileInfo(soundDir).isDir() && QFileInfo(installedSounds).isDir())
         soundDir = installedSounds;
-    IcmpEchoService echo(icmpRelay);
+    IcmpEchoService echo(icmpRelay.socket, icmpRelay.pid);
     QtEventPump pump;
     QtSound sound({soundDir, QDir::currentPath()});
     QtNotificationArea tray;

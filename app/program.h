@@ -2,13 +2,15 @@
 // The program entry: the single-instance rule, the four windows, the event loop. Always 0.
 #include <QString>
 
+#include "platform/icmp_relay.h"
+
 class QApplication;
 class QLocale;
 class QTranslator;
 class MainWindow;
 
-// `icmpRelay`: the ICMP relay holding the raw socket (platform/icmp_relay.h), or -1.
-int runProgram(int argc, char** argv, int icmpRelay);
+// `icmpRelay`: the ICMP relay holding the raw socket, or none (socket -1).
+int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay);
 
 // The event loop ends when the main window's close is accepted, also for a window hidden in the
 // tray (Qt quits by itself only when a visible window closes); a session end asks as a close

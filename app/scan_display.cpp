@@ -9,6 +9,7 @@
 #include "app/status_texts.h"
 #include "app/target_list_view.h"
 #include "desktop/tray_icon.h"
+#include "platform/echo_service.h"
 #include "platform/sound.h"
 
 ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probePanel,
@@ -28,6 +29,10 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
             [this](int row) { TargetRow(list_.row(row)).raiseScanCount(); });
     connect(&scans, &ScanRunner::rowProbing, this, &ScanDisplay::rowProbing);
     connect(&scans, &ScanRunner::replied, this, &ScanDisplay::replied);
+    connect(&scans, &ScanRunner::echoStopped, this, [this](const QString& why) {
+        probePanel_.setText(texts::echoStopped(why));
+        probePanel_.setToolTip(texts::echoStopped(why));
+    });
     connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
         if (onlineFound) return;
         tray_.setAnimating(false);
@@ -50,7 +55,7 @@ void ScanDisplay::rowProbing(int row, const QString& address) {
 }
 
 void ScanDisplay::replied(int status, const QString& ip, const QString& address) {
-    if (status != 0) {
+    if (status != ipstatus::kSuccess) {
         if (QTreeWidgetItem* row = list_.findRow(address)) TargetRow(row).setIcon(RowIcon::Offline);
         probePanel_.setText(texts::offline(address));
         return;

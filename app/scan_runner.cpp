@@ -6,7 +6,7 @@
 #include "platform/event_pump.h"
 
 ScanRunner::ScanRunner(IEchoService& echo, IEventPump& pump, QObject* parent)
-    : QObject(parent), pump_(pump), probe_(echo, pump) {
+    : QObject(parent), echo_(echo), pump_(pump), probe_(echo, pump) {
     setObjectName("ScanRunner");
     probe_.timeoutMs = 1000;
     probe_.attempts = 1;
@@ -35,7 +35,14 @@ void ScanRunner::onProbeReply(int status, const std::string& ipAddress) {
 
 void ScanRunner::deliver(const Reply& r) {
     emit replied(r.status, r.ip, r.address);
-    if (r.status == 0) onlineFound_ = true;
+    if (r.status == ipstatus::kSuccess) onlineFound_ = true;
+    if (echoStopTold_) return;
+    if (const std::string why = echo_.brokenReason(); !why.empty()) {
+        echoStopTold_ = true;
+        // The rows left would only fail one by one; the message stays where the user sees it.
+        if (allScanRunning_) stopRequested_ = true;
+        emit echoStopped(QString::fromStdString(why));
+    }
 }
 
 void ScanRunner::deliverWorkerReplies() {

@@ -49,6 +49,9 @@ signals:
     void replied(int status, const QString& ip, const QString& address);
     void allScanFinished(bool onlineFound);
     void selectScanFinished();
+    // Once per run, after the reply that found it: echo requests cannot be sent any more (the
+    // ICMP helper died), and why. A running all scan stops; later probes fail at once.
+    void echoStopped(const QString& why);
 
 private:
     struct Reply {
@@ -64,8 +67,10 @@ private:
     void finishSelectScan();
     void finishAllScan();
 
+    IEchoService& echo_;
     IEventPump& pump_;
     EchoProbe probe_;
+    bool echoStopTold_ = false;
     // What the probe is at: the row's address text, for the reply (set before the worker starts).
     std::string probedAddress_;
     std::unique_ptr<PingWorker> worker_;

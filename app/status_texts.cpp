@@ -45,6 +45,11 @@ QString logLine(const QDateTime& when, const QLocale& locale, const QString& add
            address;
 }
 
+QString echoStopped(const QString& why) {
+    return QStringLiteral("ping を送れなくなりました（%1）。ピングローブを起動し直してください。")
+        .arg(why);
+}
+
 QString notRead(ReadResult result, const QString& path) {
     switch (result) {
         case ReadResult::Read:

@@ -10,6 +10,7 @@ namespace texts {
 QString probing(const QString& address);                 // panel 0 while a probe runs
 QString online(const QString& address);                  // panel 0 after an echo reply
 QString offline(const QString& address);                 // panel 0 after any other outcome
+QString echoStopped(const QString& why);                 // panel 0 once pinging stopped working
 QString sound(bool on);                                  // panel 1
 QString autoScan(bool on, const QString& intervalText);  // panel 2
 QString countdown(int minutes, int seconds);             // panel 3

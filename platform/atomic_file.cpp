@@ -60,15 +60,21 @@ std::string WriteTarget(const std::string& path) {
     return slash == std::string::npos ? t : path.substr(0, slash + 1) + t;
 }
 
-// Temporary files of an earlier write that was killed before its rename: ".name.XXXXXX",
-// regular files of our own.
+// A temporary file's name: ".name." + six random characters + this suffix. The suffix is one no
+// user would pick, so a ".iplist.txt.backup" of the user's is never taken for a leftover.
+constexpr std::string_view kTemporarySuffix = ".pingrove-tmp";
+
+// Temporary files of an earlier write that was killed before its rename, regular files of our own.
 void RemoveLeftovers(const std::string& dir, const std::string& base) {
     DIR* d = ::opendir(dir.c_str());
     if (!d) return;
     const std::string prefix = "." + base + ".";
     while (dirent* e = ::readdir(d)) {
         std::string_view name(e->d_name);
-        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) continue;
+        if (name.size() != prefix.size() + 6 + kTemporarySuffix.size() ||
+            name.substr(0, prefix.size()) != prefix ||
+            name.substr(prefix.size() + 6) != kTemporarySuffix)
+            continue;
         struct stat st {};
         if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) ::unlinkat(::dirfd(d), e->d_name, 0);
@@ -167,9 +173,9 @@ bool writeFileAtomically(const std::string& requested, std::string_view data) {
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     if (base.empty()) return false;
     RemoveLeftovers(dir, base);
-    std::string tmp = dir + "/." + base + ".XXXXXX";
+    std::string tmp = dir + "/." + base + ".XXXXXX" + std::string(kTemporarySuffix);
     mode_t mode = NewFileMode(path);
-    int fd = ::mkstemp(tmp.data());
+    int fd = ::mkstemps(tmp.data(), static_cast<int>(kTemporarySuffix.size()));
     if (fd < 0) return false;
     bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;

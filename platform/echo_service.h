@@ -57,6 +57,9 @@ public:
     virtual std::unique_ptr<IEchoHandle> open() = 0;
     // Host-name look-up (IPv4): the first address, network byte order.
     virtual std::optional<uint32_t> resolve(const std::string& name) = 0;
+    // Empty while echo requests can be sent; once the facility stopped working for good (the
+    // helper that holds the socket died), why, in Japanese. Every send then fails at once.
+    virtual std::string brokenReason() const { return {}; }
 };
 
 // The classic inet_addr conversion (short forms, octal and hex parts); the all-ones value when the

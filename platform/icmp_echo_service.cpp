@@ -7,7 +7,9 @@
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,6 +99,33 @@ int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_
                : 0;
 }
 
+void RelayLink::markBroken(const std::string& what) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (broken_.load(std::memory_order_relaxed)) return;
+    why_ = what;
+    if (helper_ > 0) {
+        // It closed its end only by ending; should it linger, it is of no use any more.
+        ::kill(helper_, SIGKILL);
+        int status = 0;
+        pid_t reaped;
+        while ((reaped = ::waitpid(helper_, &status, 0)) < 0 && errno == EINTR) {
+        }
+        if (reaped == helper_ && WIFSIGNALED(status))
+            why_ = "補助プロセス pingrove-icmp がシグナル " + std::to_string(WTERMSIG(status)) +
+                   " で終了しました";
+        else if (reaped == helper_ && WIFEXITED(status) && WEXITSTATUS(status) != 0)
+            why_ = "補助プロセス pingrove-icmp が終了コード " +
+                   std::to_string(WEXITSTATUS(status)) + " で終了しました";
+        helper_ = -1;
+    }
+    broken_.store(true, std::memory_order_release);
+}
+
+std::string RelayLink::whyBroken() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return why_;
+}
+
 namespace {
 
 int OpenSocket(int type) {
@@ -105,23 +134,37 @@ int OpenSocket(int type) {
     return fd;
 }
 
-// Whatever waits in the queue before our request is sent cannot answer it.
-void Drain(int fd) {
+// What a read of the relay's socket pair that got nothing means: the helper is gone at
+// end-of-file (0) or on any error but "nothing yet".
+bool RelayGone(RelayLink& relay, ssize_t n) {
+    if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR))) return false;
+    relay.markBroken(n == 0 ? "補助プロセス pingrove-icmp が終了しました"
+                            : std::string("補助プロセス pingrove-icmp との接続が切れました（") +
+                                  std::strerror(errno) + "）");
+    return true;
+}
+
+// Whatever waits in the queue before our request is sent cannot answer it. Bounded: a flood that
+// arrives as fast as it is read must not hold the send for ever.
+void Drain(int fd, RelayLink* relay) {
     char buf[2048];
-    while (::recv(fd, buf, sizeof buf, MSG_DONTWAIT) >= 0) {
-    }
-    while (::recv(fd, buf, sizeof buf, MSG_DONTWAIT | MSG_ERRQUEUE) >= 0) {
+    for (int flags : {0, static_cast<int>(MSG_ERRQUEUE)}) {
+        if (relay && flags) break;  // a socket pair has no error queue
+        for (int i = 0; i < 4096; ++i) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, flags | MSG_DONTWAIT);
+            if (n > 0 || (n < 0 && errno == EINTR)) continue;
+            if (relay) RelayGone(*relay, n);
+            break;
+        }
     }
 }
 
 class IcmpEchoHandle : public IEchoHandle {
 public:
-    explicit IcmpEchoHandle(int relay) {
-        if (relay >= 0) {
-            fd_ = relay;
+    explicit IcmpEchoHandle(std::shared_ptr<RelayLink> relay) : relay_(std::move(relay)) {
+        if (relay_) {
+            fd_ = relay_->socket();
             raw_ = true;
-            relay_ = true;
-            owned_ = false;
         } else {
             // EACCES on the datagram kind means ping_group_range leaves the user out; EPERM on
             // the raw kind means neither root nor CAP_NET_RAW. Either failure leaves fd_ at -1,
@@ -135,7 +178,7 @@ public:
         request_.id = static_cast<uint16_t>(::getpid() ^ reinterpret_cast<uintptr_t>(this));
     }
     ~IcmpEchoHandle() override {
-        if (fd_ >= 0 && owned_) ::close(fd_);
+        if (fd_ >= 0 && !relay_) ::close(fd_);
     }
 
     EchoReply sendEcho(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
@@ -144,30 +187,29 @@ public:
 private:
     // Reads one queued packet without waiting. False when nothing was queued; `answered` tells
     // whether it was the outcome of our request, `received` when the kernel took it in.
-    bool ReceiveOne(int flags, EchoReply& out, bool& answered, timespec& received);
+    bool receiveOne(int flags, EchoReply& out, bool& answered, timespec& received);
     // The same for a packet the relay forwarded.
-    bool ReceiveRelayed(EchoReply& out, bool& answered, timespec& received);
+    bool receiveRelayed(EchoReply& out, bool& answered, timespec& received);
     // Sends the request itself or through the relay; the send's errno, 0 when it went out.
-    int SendPacket(uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet);
+    int sendPacket(uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet);
     // Judges a received packet: whether it answers our request, and how.
-    bool Judge(const uint8_t* buf, size_t len, uint32_t from, int ttl, EchoReply& out);
+    bool judge(const uint8_t* buf, size_t len, uint32_t from, int ttl, EchoReply& out);
 
+    std::shared_ptr<RelayLink> relay_;
     int fd_ = -1;
     bool raw_ = false;
-    bool relay_ = false;
-    bool owned_ = true;
     icmp_packet::Request request_;
 };
 
-bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& answered, timespec& received) {
-    if (relay_) return !(flags & MSG_ERRQUEUE) && ReceiveRelayed(out, answered, received);
+bool IcmpEchoHandle::receiveOne(int flags, EchoReply& out, bool& answered, timespec& received) {
+    if (relay_) return !(flags & MSG_ERRQUEUE) && receiveRelayed(out, answered, received);
     uint8_t buf[65536 + 128];
     ReceivedIcmp packet;
     if (!receiveIcmp(fd_, flags, buf, sizeof buf, packet)) return false;
     received = packet.received;
     answered = false;
     if (!(flags & MSG_ERRQUEUE)) {
-        answered = Judge(buf, packet.size, packet.from, packet.ttl, out);
+        answered = judge(buf, packet.size, packet.from, packet.ttl, out);
         return true;
     }
     // The error queue hands back our own request with the reason attached.
@@ -186,7 +228,7 @@ bool IcmpEchoHandle::ReceiveOne(int flags, EchoReply& out, bool& answered, times
     return true;
 }
 
-bool IcmpEchoHandle::Judge(const uint8_t* buf, size_t len, uint32_t from, int ttl, EchoReply& out) {
+bool IcmpEchoHandle::judge(const uint8_t* buf, size_t len, uint32_t from, int ttl, EchoReply& out) {
     const icmp_packet::Answer a = raw_ ? icmp_packet::parseRaw(buf, len, request_)
                                        : icmp_packet::parseDatagram(buf, len, request_);
     if (a.match == icmp_packet::Match::None) return false;
@@ -199,10 +241,14 @@ bool IcmpEchoHandle::Judge(const uint8_t* buf, size_t len, uint32_t from, int tt
     return true;
 }
 
-bool IcmpEchoHandle::ReceiveRelayed(EchoReply& out, bool& answered, timespec& received) {
+bool IcmpEchoHandle::receiveRelayed(EchoReply& out, bool& answered, timespec& received) {
     static thread_local uint8_t message[1 + sizeof(icmp_relay::PacketHeader) + 65536 + 128];
+    if (relay_->broken()) return false;
     const ssize_t n = ::recv(fd_, message, sizeof message, MSG_DONTWAIT);
-    if (n <= 0) return false;
+    if (n <= 0) {
+        RelayGone(*relay_, n);
+        return false;
+    }
     answered = false;
     const size_t header = 1 + sizeof(icmp_relay::PacketHeader);
     if (message[0] != icmp_relay::kPacket || static_cast<size_t>(n) < header) return true;
@@ -210,30 +256,40 @@ bool IcmpEchoHandle::ReceiveRelayed(EchoReply& out, bool& answered, timespec& re
     std::memcpy(&h, message + 1, sizeof h);
     received.tv_sec = static_cast<time_t>(h.seconds);
     received.tv_nsec = static_cast<long>(h.nanoseconds);
-    answered = Judge(message + header, static_cast<size_t>(n) - header, h.from, h.ttl, out);
+    answered = judge(message + header, static_cast<size_t>(n) - header, h.from, h.ttl, out);
     return true;
 }
 
-int IcmpEchoHandle::SendPacket(uint32_t destination, uint8_t ttl,
+int IcmpEchoHandle::sendPacket(uint32_t destination, uint8_t ttl,
                                const std::vector<uint8_t>& packet) {
     if (!relay_) return sendIcmp(fd_, destination, ttl, packet);
+    if (relay_->broken()) return EPIPE;
     std::vector<uint8_t> request(icmp_relay::kRequestHeader);
     std::memcpy(request.data(), &destination, sizeof destination);
     request[4] = ttl;
     request.insert(request.end(), packet.begin(), packet.end());
-    if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) < 0) return errno;
-    // The helper answers the send before it forwards anything received after it; packets queued
-    // before are older than our request and cannot answer it.
+    if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
+        const int err = errno;
+        if (err != EAGAIN && err != EINTR && err != ENOBUFS) RelayGone(*relay_, -1);
+        return err;
+    }
+    // The helper answers the send, with the identifier it gave the request, before it forwards
+    // anything received after it; packets queued before are older and cannot answer it.
     const auto deadline = Clock::now() + std::chrono::seconds(2);
     uint8_t reply[1 + 65536 + 128 + sizeof(icmp_relay::PacketHeader)];
     while (IEventPump::pollReadable(fd_, deadline)) {
         const ssize_t n = ::recv(fd_, reply, sizeof reply, MSG_DONTWAIT);
-        if (n == 0) return EPIPE;  // the helper is gone
-        if (n < 0) continue;
-        if (reply[0] != icmp_relay::kSent || n < 1 + static_cast<ssize_t>(sizeof(int32_t)))
+        if (n <= 0) {
+            if (RelayGone(*relay_, n)) return EPIPE;
+            continue;
+        }
+        if (reply[0] != icmp_relay::kSent || n < static_cast<ssize_t>(icmp_relay::kSentSize))
             continue;
         int32_t err;
+        uint16_t id;
         std::memcpy(&err, reply + 1, sizeof err);
+        std::memcpy(&id, reply + 1 + sizeof err, sizeof id);
+        request_.id = ntohs(id);
         return err;
     }
     return ETIMEDOUT;
@@ -254,12 +310,12 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
     const std::vector<uint8_t> packet =
         icmp_packet::echoRequest(request_.id, request_.sequence, data);
 
-    Drain(fd_);
+    Drain(fd_, relay_.get());
     // The kernel stamps what it receives on the real-time clock; the send is timed on the same.
     timespec sent{};
     ::clock_gettime(CLOCK_REALTIME, &sent);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
-    if (const int err = SendPacket(destination, ttl, packet); err != 0) {
+    if (const int err = sendPacket(destination, ttl, packet); err != 0) {
         out.status = icmp_packet::statusOfErrno(err);
         return out;
     }
@@ -268,14 +324,18 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
         // returned (a modal dialog may have held the event loop for seconds).
         bool answered = false;
         timespec received{};
-        while (!answered && ReceiveOne(MSG_ERRQUEUE, out, answered, received)) {
+        while (!answered && receiveOne(MSG_ERRQUEUE, out, answered, received)) {
         }
-        while (!answered && ReceiveOne(0, out, answered, received)) {
+        while (!answered && receiveOne(0, out, answered, received)) {
         }
         if (answered) {
             const int64_t rtt = std::max<int64_t>(0, MillisecondsBetween(sent, received));
             if (rtt > timeoutMs) break;  // it came, but after the time-out
             out.rttMs = static_cast<int>(rtt);
+            return out;
+        }
+        if (relay_ && relay_->broken()) {
+            out = EchoReply{};  // the helper died with the request under way
             return out;
         }
         if (Clock::now() >= deadline) break;
@@ -292,10 +352,15 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
 
 }  // namespace
 
-IcmpEchoService::IcmpEchoService(int relay) : relay_(relay) {}
+IcmpEchoService::IcmpEchoService(int relay, pid_t helper)
+    : relay_(relay >= 0 ? std::make_shared<RelayLink>(relay, helper) : nullptr) {}
+
+std::string IcmpEchoService::brokenReason() const {
+    return relay_ && relay_->broken() ? relay_->whyBroken() : std::string();
+}
 
 bool IcmpEchoService::isAvailable(std::string* why) {
-    if (relay_ >= 0) return true;
+    if (relay_) return true;
     for (int type : {SOCK_DGRAM, SOCK_RAW}) {
         int fd = OpenSocket(type);
         if (fd >= 0) {

@@ -5,6 +5,12 @@
 
 #include <linux/errqueue.h>
 
+#include <sys/types.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
 #include "platform/echo_service.h"
 
 // Sets what every ICMP socket of the program needs: the TTL and the kernel's receive time of each
@@ -26,17 +32,41 @@ bool receiveIcmp(int fd, int flags, uint8_t* buf, size_t size, ReceivedIcmp& out
 // Sends `packet` to `destination` with that TTL; the send's errno, 0 when it went out.
 int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet);
 
+// The program's end of the ICMP relay (icmp_relay.h) as the echo handles share it. When the helper
+// is gone (killed, out of memory) the socket pair reads end-of-file for ever: the first handle to
+// see that or any other error on it marks the relay broken and reaps the helper, and every send
+// after fails at once. No new helper is started: the raw socket died with it, and the capability
+// to open another was dropped at start-up.
+class RelayLink {
+public:
+    RelayLink(int socket, pid_t helper) : socket_(socket), helper_(helper) {}
+    int socket() const { return socket_; }
+    bool broken() const { return broken_.load(std::memory_order_acquire); }
+    // Marks the relay broken for good (once; later calls change nothing). `what` says what the
+    // program saw; the helper's end, once reaped, is added to it.
+    void markBroken(const std::string& what);
+    std::string whyBroken() const;
+
+private:
+    int socket_;
+    pid_t helper_;
+    std::atomic<bool> broken_{false};
+    mutable std::mutex mutex_;
+    std::string why_;
+};
+
 class IcmpEchoService : public IEchoService {
 public:
     IcmpEchoService() = default;
     // `relay`: the program's end of the ICMP relay (icmp_relay.h), started when only a raw socket
     // would do; every handle then sends through it, and nothing opens a socket of its own. Not
-    // owned.
-    explicit IcmpEchoService(int relay);
+    // owned; `helper` is the helper's process, reaped when the relay breaks (-1: none to reap).
+    explicit IcmpEchoService(int relay, pid_t helper = -1);
     bool isAvailable(std::string* why) override;
     std::unique_ptr<IEchoHandle> open() override;
     std::optional<uint32_t> resolve(const std::string& name) override;
+    std::string brokenReason() const override;
 
 private:
-    int relay_ = -1;
+    std::shared_ptr<RelayLink> relay_;
 };

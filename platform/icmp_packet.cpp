@@ -85,20 +85,26 @@ void setChecksum(std::vector<uint8_t>& packet) {
     packet[3] = static_cast<uint8_t>(sum);
 }
 
-std::optional<uint16_t> concernedIdentifier(const uint8_t* p, size_t n) {
+std::optional<Concerned> concernedRequest(const uint8_t* p, size_t n) {
     auto idAt = [](const uint8_t* icmp) { return static_cast<uint16_t>(icmp[4] << 8 | icmp[5]); };
+    auto addressAt = [](const uint8_t* a) {
+        uint32_t v;
+        std::memcpy(&v, a, sizeof v);
+        return v;
+    };
     if (n < 20) return std::nullopt;
     const size_t ihl = static_cast<size_t>(p[0] & 0x0F) * 4;
-    if (n < ihl + 8) return std::nullopt;
+    if (ihl < 20 || n < ihl + 8) return std::nullopt;
     const uint8_t* icmp = p + ihl;
-    if (icmp[0] == ICMP_ECHOREPLY) return idAt(icmp);
+    if (icmp[0] == ICMP_ECHOREPLY) return Concerned{idAt(icmp), addressAt(p + 12)};
     // An error quotes the IP header of the request and the first 8 bytes of its ICMP part.
     const uint8_t* inner = icmp + 8;
     if (n < ihl + 8 + 20) return std::nullopt;
     const size_t innerIhl = static_cast<size_t>(inner[0] & 0x0F) * 4;
-    if (n < ihl + 8 + innerIhl + 8 || inner[9] != IPPROTO_ICMP) return std::nullopt;
+    if (innerIhl < 20 || n < ihl + 8 + innerIhl + 8 || inner[9] != IPPROTO_ICMP)
+        return std::nullopt;
     if (inner[innerIhl] != ICMP_ECHO) return std::nullopt;
-    return idAt(inner + innerIhl);
+    return Concerned{idAt(inner + innerIhl), addressAt(inner + 16)};
 }
 
 namespace {

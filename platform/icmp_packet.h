@@ -39,9 +39,15 @@ struct Answer {
 // an echo reply must carry our identifier, sequence number and data, and an error must quote our
 // request to our destination.
 Answer parseRaw(const uint8_t* p, size_t n, const Request& r);
-// The echo identifier that a packet from a raw socket (with its IP header) concerns: that of an
-// echo reply, or that of the echo request an ICMP error quotes. Nothing for any other packet.
-std::optional<uint16_t> concernedIdentifier(const uint8_t* p, size_t n);
+// The echo request that a packet from a raw socket (with its IP header) concerns: for an echo
+// reply its identifier and the host that sent it (which must be the one that was asked), for an
+// ICMP error (sent by any router on the way) the identifier and destination of the request it
+// quotes. Nothing for any other packet.
+struct Concerned {
+    uint16_t id = 0;
+    uint32_t destination = 0;  // network order
+};
+std::optional<Concerned> concernedRequest(const uint8_t* p, size_t n);
 // A packet from a datagram ICMP socket, without IP header: the kernel has matched the identifier
 // (it owns it), the sequence number and data are ours to check.
 Answer parseDatagram(const uint8_t* p, size_t n, const Request& r);

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -25,6 +26,28 @@ bool acceptableRequest(const uint8_t* packet, size_t size) {
     return size >= 8 && size <= kMaxRequest && packet[0] == ICMP_ECHO && packet[1] == 0;
 }
 
+int64_t RequestBook::sendTime(int64_t now) const {
+    return lastSend_ ? std::max(now, *lastSend_ + kRequestSpacingNs) : now;
+}
+
+uint16_t RequestBook::handOut(uint32_t destination, int64_t now) {
+    const uint16_t id = nextId_++;
+    if (count_ == std::size(recent_)) {
+        std::move(recent_ + 1, recent_ + count_, recent_);
+        --count_;
+    }
+    recent_[count_++] = {id, destination};
+    lastSend_ = now;
+    return id;
+}
+
+bool RequestBook::concerns(const uint8_t* packet, size_t size) const {
+    const std::optional<icmp_packet::Concerned> c = icmp_packet::concernedRequest(packet, size);
+    return c && std::any_of(recent_, recent_ + count_, [&](const Sent& s) {
+               return s.id == c->id && s.destination == c->destination;
+           });
+}
+
 namespace {
 
 constexpr int kRaw = 3;  // the descriptors the helper keeps
@@ -35,6 +58,20 @@ void reply(const void* message, size_t size) {
     }
 }
 
+int64_t MonotonicNs() {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// Where each run's identifiers begin: unforeseeable, like the kernel's for a datagram socket.
+uint16_t FirstIdentifier() {
+    uint16_t id = static_cast<uint16_t>(::getpid());
+    if (::getrandom(&id, sizeof id, GRND_NONBLOCK) != sizeof id)
+        id ^= static_cast<uint16_t>(MonotonicNs());
+    return id;
+}
+
 class Relay {
 public:
     [[noreturn]] void serve();
@@ -42,30 +79,17 @@ public:
 private:
     void sendRequest(const uint8_t* message, size_t size);
     bool forwardReceived();
-    void remember(uint16_t id);
-    bool known(uint16_t id) const {
-        return std::find(ids_, ids_ + idCount_, id) != ids_ + idCount_;
-    }
 
-    // The identifiers of the program's recent requests. Only packets that concern one go back: a
-    // raw socket receives every ICMP packet of the host, and other users' pings are none of the
-    // program's business (nor should a flood of them crowd out its own replies).
-    uint16_t ids_[8] = {};
-    size_t idCount_ = 0;
+    // Only packets that concern the requests sent go back: a raw socket receives every ICMP
+    // packet of the host, and other users' pings are none of the program's business (nor should
+    // a flood of them crowd out its own replies).
+    RequestBook book_{FirstIdentifier()};
     uint8_t message_[1 + sizeof(PacketHeader) + 65536 + 128] = {};
 };
 
-void Relay::remember(uint16_t id) {
-    if (known(id)) return;
-    if (idCount_ == std::size(ids_)) {
-        std::memmove(ids_, ids_ + 1, sizeof ids_ - sizeof ids_[0]);
-        --idCount_;
-    }
-    ids_[idCount_++] = id;
-}
-
 void Relay::sendRequest(const uint8_t* message, size_t size) {
     int err = EINVAL;
+    uint16_t id = 0;
     if (size >= kRequestHeader) {
         uint32_t destination;
         std::memcpy(&destination, message, sizeof destination);
@@ -73,14 +97,23 @@ void Relay::sendRequest(const uint8_t* message, size_t size) {
         if (!acceptableRequest(packet.data(), packet.size())) {
             err = packet.size() > kMaxRequest ? EMSGSIZE : EINVAL;
         } else {
-            remember(static_cast<uint16_t>(packet[4] << 8 | packet[5]));
+            const int64_t due = book_.sendTime(MonotonicNs());
+            const timespec at{static_cast<time_t>(due / 1'000'000'000),
+                              static_cast<long>(due % 1'000'000'000)};
+            while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+            }
+            id = book_.handOut(destination, due);
+            packet[4] = static_cast<uint8_t>(id >> 8);
+            packet[5] = static_cast<uint8_t>(id);
             icmp_packet::setChecksum(packet);
             err = sendIcmp(kRaw, destination, message[4], packet);
         }
     }
-    char sent[1 + sizeof(int32_t)] = {kSent};
+    char sent[kSentSize] = {kSent};
     const int32_t e = err;
+    const uint16_t networkId = htons(id);
     std::memcpy(sent + 1, &e, sizeof e);
+    std::memcpy(sent + 1 + sizeof e, &networkId, sizeof networkId);
     reply(sent, sizeof sent);
 }
 
@@ -90,8 +123,7 @@ bool Relay::forwardReceived() {
     ReceivedIcmp packet;
     if (!receiveIcmp(kRaw, 0, data, sizeof message_ - 1 - sizeof(PacketHeader), packet))
         return false;
-    const std::optional<uint16_t> id = icmp_packet::concernedIdentifier(data, packet.size);
-    if (!id || !known(*id)) return true;
+    if (!book_.concerns(data, packet.size)) return true;
     PacketHeader h{};
     h.seconds = packet.received.tv_sec;
     h.nanoseconds = packet.received.tv_nsec;
@@ -126,12 +158,12 @@ void Relay::serve() {
 
 }  // namespace
 
-int start(int rawSocket) {
+Helper start(int rawSocket) {
     configureIcmpSocket(rawSocket, SOCK_RAW);
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
         ::close(rawSocket);
-        return -1;
+        return {};
     }
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
@@ -139,7 +171,7 @@ int start(int rawSocket) {
         ::close(rawSocket);
         ::close(pair[0]);
         ::close(pair[1]);
-        return -1;
+        return {};
     }
     if (pid == 0) {
         // The helper: nothing but its two descriptors and the standard ones; it ends with the
@@ -159,7 +191,7 @@ int start(int rawSocket) {
     }
     ::close(rawSocket);
     ::close(pair[1]);
-    return pair[0];
+    return {pair[0], pid};
 }
 
 }  // namespace icmp_relay

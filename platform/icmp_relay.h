@@ -5,20 +5,37 @@
 // socket goes to a small helper process, forked before Qt starts, that runs no library code and
 // does one thing: it sends ICMP echo requests that it has checked and hands back what the raw
 // socket receives. The program talks to it over a socket pair. Plain C++.
+//
+// The helper keeps the limits an ordinary user's ping keeps, whatever code in the program's
+// process asks of it: it chooses each request's identifier itself, hands back only the replies
+// and errors that concern requests it sent (a reply only from the host that was asked), and lets
+// at least 2 ms pass between two requests.
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 namespace icmp_relay {
 
-// Forks the helper, which takes `rawSocket`; the caller's copy is closed. The program's end of
-// the socket pair, or -1 when no helper could be started.
-int start(int rawSocket);
+// The program's end of the helper: the socket pair and the helper's process, to be reaped.
+struct Helper {
+    int socket = -1;
+    pid_t pid = -1;
+};
+
+// Forks the helper, which takes `rawSocket`; the caller's copy is closed. socket -1 when no
+// helper could be started.
+Helper start(int rawSocket);
 
 // The messages over the socket pair (SOCK_SEQPACKET: one message per send).
-// Program to helper: the destination (network order), the TTL, then the ICMP echo request.
+// Program to helper: the destination (network order), the TTL, then the ICMP echo request, whose
+// identifier the helper replaces with one of its own.
 constexpr size_t kRequestHeader = 5;
-// Helper to program: 'S' and the errno of the send (0 when sent), or 'P' and a received packet.
+// Helper to program: 'S', the errno of the send (0 when sent) and the identifier the request went
+// out with (network order), or 'P' and a received packet.
+constexpr size_t kSentSize = 1 + sizeof(int32_t) + sizeof(uint16_t);
 struct PacketHeader {
     int64_t seconds;  // the kernel's receive time, CLOCK_REALTIME
     int64_t nanoseconds;
@@ -33,5 +50,32 @@ constexpr size_t kMaxRequest = 8 + 1024;
 // The helper's check of a request: an ICMP echo request (type 8, code 0) of at most kMaxRequest
 // bytes. The checksum is set afresh by the helper.
 bool acceptableRequest(const uint8_t* packet, size_t size);
+
+// The least time between two requests, as iputils ping allows an ordinary user.
+constexpr int64_t kRequestSpacingNs = 2'000'000;
+
+// What the helper knows of the requests it sent, and the pace it keeps. The time is an argument
+// (nanoseconds on a monotonic clock), so every rule is testable without a socket.
+class RequestBook {
+public:
+    explicit RequestBook(uint16_t firstId) : nextId_(firstId) {}
+    // When a request that is due at `now` may go out: at least kRequestSpacingNs after the last.
+    int64_t sendTime(int64_t now) const;
+    // Notes a request to `destination` sent at `now`; the identifier it goes out with.
+    uint16_t handOut(uint32_t destination, int64_t now);
+    // Whether a packet from the raw socket (with its IP header) concerns one of the recent
+    // requests: a reply must come from the host the request went to; an error must quote it.
+    bool concerns(const uint8_t* packet, size_t size) const;
+
+private:
+    struct Sent {
+        uint16_t id;
+        uint32_t destination;
+    };
+    Sent recent_[8] = {};
+    size_t count_ = 0;
+    uint16_t nextId_;
+    std::optional<int64_t> lastSend_;
+};
 
 }  // namespace icmp_relay

@@ -1,9 +1,13 @@
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QPlainTextEdit>
 #include <QToolButton>
 
 #include "app/auto_scan_countdown.h"
 #include "app/scan_lock.h"
 #include "app/status_texts.h"
+#include "platform/icmp_echo_service.h"
 #include "window_fixture.h"
 
 namespace {
@@ -243,6 +247,32 @@ TEST_F(Scan, ClosingDuringASelectScanWaitsAndSaves) {
     EXPECT_FALSE(Scans()->selectScanRunning());
     EXPECT_EQ(Cell(2, 2), "1");
     EXPECT_EQ(ReadFileBytes(ListPath()), kList);
+}
+
+// The ICMP helper died: the probe fails at once, the panel says so once, the all scan stops at the
+// next row, a select scan fails too, and the window still closes and saves.
+TEST_F(Scan, AHelperThatDiedStopsTheScanWithOneMessageAndTheWindowStaysLive) {
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
+    ::close(pair[1]);
+    IcmpEchoService dead(pair[0]);
+    echoService = &dead;
+    Start(kList);
+    Scans()->probe().delayMs = 0;
+    form->runAllScan();
+    EXPECT_EQ(Image(0), 1);
+    EXPECT_TRUE(Panel(0).startsWith(QStringLiteral("ping を送れなくなりました（")))
+        << Panel(0).toStdString();
+    EXPECT_EQ(Cell(1, 3), "1");
+    EXPECT_EQ(Image(1), -1);
+    List()->focusSelectScroll(Row(2));
+    form->runSelectScan();
+    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
+    EXPECT_EQ(Image(2), 1);
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.3）オフライン"));  // told once only
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(ReadFileBytes(ListPath()), kList);
+    ::close(pair[0]);
 }
 
 TEST_F(Scan, CountdownReachesTheAutoScanOnTheNinehundredthTick) {

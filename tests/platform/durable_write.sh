@@ -13,7 +13,7 @@ QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_lea
 /usr/bin/python3 - "$log" <<'PY'
 import re, sys
 lines = open(sys.argv[1]).read().splitlines()
-rename = re.compile(r'rename(?:at2?)?\((?:AT_FDCWD<[^>]*>, |\d+<[^>]*>, )?"([^"]*/)(\.[^"/]+\.\w{6})", (?:AT_FDCWD<[^>]*>, |\d+<[^>]*>, )?"([^"]*)"')
+rename = re.compile(r'rename(?:at2?)?\((?:AT_FDCWD<[^>]*>, |\d+<[^>]*>, )?"([^"]*/)(\.[^"/]+\.\w{6}\.pingrove-tmp)", (?:AT_FDCWD<[^>]*>, |\d+<[^>]*>, )?"([^"]*)"')
 fsync = re.compile(r'f(?:data)?sync\(\d+<([^>]*)>\)')
 for i, line in enumerate(lines):
     m = rename.search(line)

@@ -8,6 +8,7 @@
 
 #include "platform/echo_service.h"
 #include "platform/icmp_packet.h"
+#include "platform/icmp_relay.h"
 
 namespace {
 
@@ -84,6 +85,42 @@ TEST(IcmpPacket, OnlyTheAnswerToThisRequestMatches) {
     auto whole = WithIpHeader(EchoReply(0x1234, 7, kData), "198.18.0.2");
     for (size_t n = 0; n < whole.size(); ++n)
         EXPECT_EQ(parseRaw(whole.data(), n, r).match, Match::None) << n;
+}
+
+// The helper that holds the raw socket keeps an ordinary user's limits, whatever it is asked: its
+// own identifiers, only the packets that concern its requests, 2 ms between requests.
+TEST(IcmpPacket, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
+    icmp_relay::RequestBook book(0xFFFF);
+    const int64_t ms = 1'000'000;
+    EXPECT_EQ(book.sendTime(5 * ms), 5 * ms);
+    EXPECT_EQ(book.handOut(inet_addr("198.18.1.10"), 5 * ms), 0xFFFF);
+    EXPECT_EQ(book.sendTime(5 * ms + 1), 7 * ms);  // held back until 2 ms have passed
+    EXPECT_EQ(book.sendTime(9 * ms), 9 * ms);
+    EXPECT_EQ(book.handOut(inet_addr("198.18.2.10"), 9 * ms), 0);  // the next identifier
+
+    auto reply = [&](uint16_t id, const char* from) {
+        auto p = WithIpHeader(EchoReply(id, 1, kData), "198.18.0.2");
+        const uint32_t a = inet_addr(from);
+        std::memcpy(&p[12], &a, 4);
+        return book.concerns(p.data(), p.size());
+    };
+    EXPECT_TRUE(reply(0xFFFF, "198.18.1.10"));
+    EXPECT_TRUE(reply(0, "198.18.2.10"));
+    EXPECT_FALSE(reply(0x1234, "198.18.1.10"));  // an identifier it never handed out
+    EXPECT_FALSE(reply(0xFFFF, "198.18.2.10"));  // a reply from a host that was not asked
+    auto error = [&](uint16_t id, const char* quotedTo) {
+        std::vector<uint8_t> m = {ICMP_TIME_EXCEEDED, 0, 0, 0, 0, 0, 0, 0};
+        auto quoted = WithIpHeader(echoRequest(id, 1, kData), quotedTo);
+        m.insert(m.end(), quoted.begin(), quoted.begin() + 28);
+        auto p = WithIpHeader(m, "198.18.0.2");  // from a router, any address
+        return book.concerns(p.data(), p.size());
+    };
+    EXPECT_TRUE(error(0, "198.18.2.10"));
+    EXPECT_FALSE(error(0, "198.18.1.10"));
+    EXPECT_FALSE(error(0x1234, "198.18.2.10"));
+    // Only the recent requests count: eight later ones push the first out.
+    for (int i = 0; i < 8; ++i) book.handOut(inet_addr("198.18.2.10"), (20 + 2 * i) * ms);
+    EXPECT_FALSE(reply(0xFFFF, "198.18.1.10"));
 }
 
 TEST(IcmpPacket, StatusOfEachErrorAndRefusedSend) {

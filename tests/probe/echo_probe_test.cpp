@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QTimer>
+
 #include <chrono>
 #include <thread>
 
@@ -227,6 +231,37 @@ TEST_F(Probe, OnAWorkerThreadTheHandlerRunsThereAndNoEventsRun) {
     worker.join();
     EXPECT_EQ(handlerThread, workerId);
     EXPECT_EQ(ticks, 0);
+}
+
+// The relay's helper died (killed, out of memory): its socket pair reads end-of-file for ever.
+// Every probe then fails at once instead of spinning, the service says why, and the helper is
+// reaped, not left a zombie.
+TEST(ProbeRelay, AHelperThatDiedFailsEveryProbeAtOnceAndIsReaped) {
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
+    const pid_t helper = ::fork();
+    if (helper == 0) ::_exit(0);
+    ::close(pair[1]);
+    IcmpEchoService echo(pair[0], helper);
+    QtEventPump pump;
+    for (bool onUi : {true, false}) {
+        EchoProbe p(echo, pump);
+        p.attempts = 2;
+        p.delayMs = 0;
+        std::vector<int> statuses;
+        p.onReply = [&](EchoProbe*, int s, const std::string&, int, uint8_t) {
+            statuses.push_back(s);
+        };
+        if (onUi) {
+            p.ping("127.0.0.1");
+        } else {
+            std::thread([&] { p.ping("127.0.0.1"); }).join();
+        }
+        EXPECT_EQ(statuses, std::vector<int>(2, ipstatus::kGeneralFailure)) << onUi;
+    }
+    EXPECT_FALSE(echo.brokenReason().empty());
+    EXPECT_EQ(::waitpid(helper, nullptr, WNOHANG), -1);  // reaped already
+    ::close(pair[0]);
 }
 
 // Real ICMP to the loopback address: needs an echo socket (root, CAP_NET_RAW or the sysctl).

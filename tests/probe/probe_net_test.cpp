@@ -98,9 +98,16 @@ struct Reply {
 enum class Kind { Datagram, Raw, Relay };
 
 // The relay of a program that got its raw socket through a file capability.
-int StartRelay() {
+icmp_relay::Helper StartRelay() {
     const int raw = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    return raw < 0 ? -1 : icmp_relay::start(raw);
+    return raw < 0 ? icmp_relay::Helper{} : icmp_relay::start(raw);
+}
+
+// Ends a helper the test started: it ends when its socket closes.
+void EndRelay(const icmp_relay::Helper& relay) {
+    if (relay.socket < 0) return;
+    ::close(relay.socket);
+    ::waitpid(relay.pid, nullptr, 0);
 }
 
 class Network : public ::testing::TestWithParam<Kind> {
@@ -110,7 +117,7 @@ protected:
         // The range is per namespace: all groups get the datagram kind, none leaves raw.
         SetPingGroupRange(GetParam() == Kind::Datagram ? "0 2147483647" : "1 0");
         if (GetParam() == Kind::Relay) {
-            ASSERT_GE(relay_, 0) << "no relay";
+            ASSERT_GE(relay_.socket, 0) << "no relay";
         }
         int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
         if (GetParam() == Kind::Datagram) {
@@ -137,11 +144,9 @@ protected:
         p.ping(address);
         return r;
     }
-    ~Network() override {
-        if (relay_ >= 0) ::close(relay_);  // the helper ends with it
-    }
-    int relay_ = GetParam() == Kind::Relay ? StartRelay() : -1;
-    IcmpEchoService echo{relay_};
+    ~Network() override { EndRelay(relay_); }
+    icmp_relay::Helper relay_ = GetParam() == Kind::Relay ? StartRelay() : icmp_relay::Helper{};
+    IcmpEchoService echo{relay_.socket};
     QtEventPump pump;
 };
 
@@ -291,7 +296,8 @@ TEST_P(Network, ConcurrentPingDoesNotConfuseTheReplies) {
 // requests and nothing else, whatever it is handed.
 TEST(Relay, SendsNothingButEchoRequests) {
     if (!InTestNetwork()) GTEST_SKIP() << "run through tests/netns_run.sh";
-    const int relay = StartRelay();
+    const icmp_relay::Helper helper = StartRelay();
+    const int relay = helper.socket;
     ASSERT_GE(relay, 0);
     auto sendThrough = [&](std::vector<uint8_t> packet) {
         const uint32_t to = ::inet_addr("127.0.0.1");
@@ -315,7 +321,7 @@ TEST(Relay, SendsNothingButEchoRequests) {
     EXPECT_EQ(sendThrough(timestamp), EINVAL);
     EXPECT_EQ(sendThrough(std::vector<uint8_t>(4, 8)), EINVAL);  // too short for ICMP
     EXPECT_EQ(sendThrough(icmp_packet::echoRequest(7, 2, std::vector<uint8_t>(2000, 0))), EMSGSIZE);
-    ::close(relay);
+    EndRelay(helper);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, Network,

@@ -105,18 +105,24 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
 }
 
 // The list given as the user's link stays a link: the save goes to the file it names. A killed
-// save's temporary file is cleared by the next one.
+// save's temporary file is cleared by the next one, and only that: the user's own dot files that
+// look alike stay.
 TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
     TempDir dir, elsewhere;
     const std::string target = elsewhere.path("real.txt");
     WriteFileBytes(target, "\"IP\";\"Name\"\r\n");
     ASSERT_EQ(::symlink(target.c_str(), dir.path("iplist.txt").c_str()), 0);
-    WriteFileBytes(elsewhere.path(".real.txt.a1B2c3"), "half a save");
+    WriteFileBytes(elsewhere.path(".real.txt.a1B2c3.pingrove-tmp"), "half a save");
+    WriteFileBytes(elsewhere.path(".real.txt.backup"), "the user's");
+    WriteFileBytes(elsewhere.path(".real.txt.2024-1"), "the user's");
     TargetListFile f(QString::fromStdString(dir.path("iplist.txt")));
     ASSERT_TRUE(f.save({{"10.0.0.9", "n", {}, {}}}));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.path("iplist.txt")));
     EXPECT_EQ(ReadFileBytes(target), "\"IP\";\"Name\"\r\n\"10.0.0.9\";\"n\"\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.path()), {}), 1);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.path(".real.txt.a1B2c3.pingrove-tmp")));
+    EXPECT_EQ(ReadFileBytes(elsewhere.path(".real.txt.backup")), "the user's");
+    EXPECT_EQ(ReadFileBytes(elsewhere.path(".real.txt.2024-1")), "the user's");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.path()), {}), 3);
 }
 
 }  // namespace
