@@ -39,6 +39,7 @@ if [ -n "$plugins" ]; then
   mkdir -p "$work/report" && chmod 777 "$work/report"
 fi
 chmod -R a+rX "$work"
+mkdir "$work/config" && chown nobody "$work/config"  # where the user's settings are saved
 
 Xvfb $display -ac -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 waitfor 10 "DISPLAY=$display xdotool getmouselocation" || fail "Xvfb did not start"
@@ -48,9 +49,10 @@ ip netns exec $ns runuser -u nobody -- env -i "${sanitizer_env[@]}" DISPLAY=$dis
   XDG_CONFIG_HOME="$work/config" PATH=/usr/bin:/bin QT_PLUGIN_PATH="$work/plugins" \
   QT_QPA_GENERIC_PLUGINS=pingrovesocketreport PINGROVE_PLUGIN_REPORT="$work/report/sockets" \
   "$work/bin/pingrove" > "$work/out.log" 2>&1 &
-pids+=($!)
-waitfor 15 'pgrep -u nobody -x pingrove' || fail "the program did not start"
-app=$(pgrep -u nobody -x pingrove | head -1); pids+=($app)
+runner=$!; pids+=($runner)
+# The program is the one this script started: runuser's child, found by that PID, never by name.
+waitfor 15 'pgrep -P $runner -x pingrove' || fail "the program did not start"
+app=$(pgrep -P $runner -x pingrove); pids+=($app)
 export DISPLAY=$display
 waitfor 30 'test -n "$(xsearch --all --onlyvisible --pid $app --name "v1\.05$")"' ||
   fail "main window did not appear (process $app: $(ps -o stat=,comm= -p $app); its windows:" \
@@ -70,3 +72,16 @@ fi
 xdotool mousemove --window "$win" 38 34 click 1  # the toolbar's 全偵察
 waitfor 10 '[ "$(icmp InEchoReps)" -gt "$before" ]' || fail "no echo reply reached 127.0.0.1's prober"
 echo "privilege drop passed: replies $before -> $(icmp InEchoReps)"
+
+# The helper killed, as the out-of-memory killer would: the next all scan fails at once and reaps
+# it, and SIGTERM still saves and ends the program with status 0.
+helper=$(pgrep -P $app -x pingrove-icmp) || fail "no ICMP helper beside the program"
+kill -9 "$helper"
+# Clicked until a scan starts: the first one may still be in its pause after the reply.
+waitfor 10 'xdotool mousemove --window "$win" 38 34 click 1; ! ps -p $helper' || fail "the dead helper was not reaped ($(ps -o stat= -p $helper))"
+kill -TERM "$app"
+waitfor 5 '! kill -0 $app' || fail "SIGTERM did not end the program once its helper had died"
+wait "$runner"; status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+[ -s "$work/config/pingrove/pingrove.INI" ] || fail "the settings were not saved"
+echo "a dead helper: reaped, and SIGTERM saved and ended with 0"
