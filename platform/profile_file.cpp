@@ -82,21 +82,38 @@ QString IniProfileFile::readString(const QString& section, const QString& key, c
                    section, key, def);
 }
 
-QString IniProfileFile::valueIn(const std::string& data, const QString& section, const QString& key,
+QString IniProfileFile::valueIn(std::string_view data, const QString& section, const QString& key,
                                 const QString& def) {
-    Lines file = LinesOf(&data);
+    const std::map<QString, QString> found = valuesIn(data, section, {key});
+    return found.empty() ? def : found.begin()->second;
+}
+
+std::map<QString, QString> IniProfileFile::valuesIn(std::string_view data, const QString& section,
+                                                    const std::vector<QString>& keys) {
     const std::string sectionBytes = section.toStdString();
-    const std::string keyBytes = key.toStdString();
+    std::vector<std::string> keyBytes;
+    for (const QString& k : keys) keyBytes.push_back(k.toStdString());
+    std::vector<bool> seen(keys.size(), false);
+    std::map<QString, QString> out;
     bool inSection = false;
-    for (const std::string& line : file.lines) {
+    // The lines are looked at where they lie: nothing is copied but the values asked for.
+    while (!data.empty() && out.size() < keys.size()) {
+        const size_t lf = data.find('\n');
+        const std::string_view line = data.substr(0, lf);
+        data.remove_prefix(lf == std::string_view::npos ? data.size() : lf + 1);
         std::string_view name, value;
         if (SectionOf(line, &name)) {
             inSection = sameIgnoringAsciiCase(name, sectionBytes);
             continue;
         }
-        if (inSection && IsKeyLine(line, keyBytes, &value)) return DecodeValue(value).left(2047);
+        if (!inSection) continue;
+        for (size_t i = 0; i < keyBytes.size(); ++i) {
+            if (seen[i] || !IsKeyLine(line, keyBytes[i], &value)) continue;
+            seen[i] = true;
+            out.emplace(keys[i], DecodeValue(value).left(2047));
+        }
     }
-    return def;
+    return out;
 }
 
 bool IniProfileFile::writeStrings(const QString& section,

@@ -4,7 +4,9 @@
 // it was. Each write replaces the whole file at once (a temporary file flushed to disk and renamed
 // over it), so the file holds either the old values or all the new ones.
 #include <QString>
+#include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,9 +33,14 @@ public:
     bool writeStrings(const QString& section,
                       const std::vector<std::pair<QString, QString>>& values) override;
     const QString& path() const { return path_; }
-    // One value out of a file's bytes already read, by the same rules as ReadString.
-    static QString valueIn(const std::string& data, const QString& section, const QString& key,
+    // One value out of a file's bytes already read, by the same rules as readString.
+    static QString valueIn(std::string_view data, const QString& section, const QString& key,
                            const QString& def);
+    // Several values in one pass over the bytes, so that reading all of a program's keys takes
+    // time in proportion to the file's size: each of `keys` found in `section` maps to its value,
+    // by the same rules as readString; keys not found are left out.
+    static std::map<QString, QString> valuesIn(std::string_view data, const QString& section,
+                                               const std::vector<QString>& keys);
 
 private:
     QString path_;

@@ -68,8 +68,13 @@ WindowSettings SettingsFile::load() {
             : readRegularFile(QFile::encodeName(readPath_).toStdString(), KeptFile::kSizeLimit);
     startResult_ = file.result;
     WindowSettings s;
+    std::vector<QString> keys = {"Left", "Top",  "Width", "Height", "WindowState",
+                                 "MIN",  "CBX1", "CBX2",  "DF"};
+    for (int i = 0; i < kColumnCount; ++i) keys.push_back(QStringLiteral("LCWidth%1").arg(i));
+    const std::map<QString, QString> values = IniProfileFile::valuesIn(file.data, kSection, keys);
     auto text = [&](const QString& key, const QString& def) {
-        return IniProfileFile::valueIn(file.data, kSection, key, def);
+        const auto v = values.find(key);
+        return v == values.end() ? def : v->second;
     };
     auto integer = [&](const QString& key, int def) { return parseInteger(text(key, {}), def); };
     s.left = integer("Left", s.left);
