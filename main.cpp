@@ -1,8 +1,11 @@
 #include "app/program.h"
 #include "platform/icmp_privilege.h"
 #include "platform/icmp_relay.h"
+#include "platform/termination_signals.h"
 
 int main(int argc, char** argv) {
+    // A signal to end that comes before the window can save waits until it can.
+    holdTerminationSignals();
     // Before anything else: the only moment the program may hold a capability. A raw socket, when
     // only that kind will do, goes to a helper process before any library code can run here.
     const int rawIcmpSocket = openIcmpThenDropPrivileges();

@@ -7,8 +7,12 @@
 
 QString KeptFiles::notReadMessage() const {
     QStringList lines;
-    for (const QString& line : {texts::notRead(settings_.startResult(), settings_.readPath()),
-                                texts::notRead(targetList_.startResult(), targetList_.path())})
+    const texts::ReadLimits settingsLimits{KeptFile::kSizeLimit, 0,
+                                           settings_.readPath() == settings_.writePath()};
+    const texts::ReadLimits listLimits{TargetListFile::kSizeLimit, TargetListFile::kRowLimit, true};
+    for (const QString& line :
+         {texts::notRead(settings_.startResult(), settings_.readPath(), settingsLimits),
+          texts::notRead(targetList_.startResult(), targetList_.path(), listLimits)})
         if (!line.isEmpty()) lines << line;
     return lines.join(QLatin1Char('\n'));
 }

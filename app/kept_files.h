@@ -14,6 +14,8 @@ public:
 
     WindowSettings loadSettings() { return settings_.load(); }
     std::vector<Target> loadTargets() { return targetList_.load(); }
+    // The window could not hold the targets loaded after all (the memory ran out).
+    void targetsNotHeld() { targetList_.notHeld(); }
     // One line per file that could not be read at start; empty when there is nothing to tell.
     QString notReadMessage() const;
     // Saves both files; raises std::runtime_error naming, a line each, every file that failed.

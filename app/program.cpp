@@ -143,6 +143,7 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
     QtMessageBox messages;
     FileInstanceLock lock(kProgramName);
     if (!lock.tryAcquire()) {
+        releaseTerminationSignals();  // nothing to save: a `kill` ends this start at once
         messages.inform(nullptr, ProductName(),
                         QStringLiteral("ピングローブは既に実行されています！"));
         return 0;
@@ -191,8 +192,10 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         app.setApplicationName(ProductName());
         app.exec();
     } catch (const std::bad_alloc&) {
+        releaseTerminationSignals();
         messages.showError(nullptr, ProductName(), QStringLiteral("メモリが足りません。"));
     } catch (const std::exception& e) {
+        releaseTerminationSignals();
         messages.showError(nullptr, ProductName(), QString::fromUtf8(e.what()));
     }
     lock.release();

@@ -50,7 +50,12 @@ QString echoStopped(const QString& why) {
         .arg(why);
 }
 
-QString notRead(ReadResult result, const QString& path) {
+QString notRead(ReadResult result, const QString& path, const ReadLimits& limits) {
+    // What becomes of the file: kept under another name at the first save, or, for a file that
+    // is not the program's to replace (one beside an installed program), left as it is.
+    const QString after =
+        limits.keptAside ? QStringLiteral("終了時に元のファイルを別の名前で残してから保存します。")
+                         : QStringLiteral("既定の設定で始め、このファイルはそのままにします。");
     switch (result) {
         case ReadResult::Read:
         case ReadResult::Missing:
@@ -59,16 +64,19 @@ QString notRead(ReadResult result, const QString& path) {
             return QStringLiteral("%1 は通常のファイルではないため、読み込まずにそのままにします。")
                 .arg(path);
         case ReadResult::Unreadable:
-            return QStringLiteral(
-                       "%1 を読み込めません。終了時に元のファイルを別の名前で残して"
-                       "から保存します。")
-                .arg(path);
+            return QStringLiteral("%1 を読み込めません。").arg(path) + after;
         case ReadResult::TooBig:
-            return QStringLiteral(
-                       "%1 は大きすぎて読み込めません（上限 %2 MB）。終了時に元の"
-                       "ファイルを別の名前で残してから保存します。")
-                .arg(path)
-                .arg(KeptFile::kSizeLimit >> 20);
+            return QStringLiteral("%1 は大きすぎて読み込めません（上限 %2 MB）。")
+                       .arg(path)
+                       .arg(limits.bytes >> 20) +
+                   after;
+        case ReadResult::TooManyRows:
+            return QStringLiteral("%1 は偵察先が多すぎて読み込めません（上限 %2 件）。")
+                       .arg(path)
+                       .arg(limits.rows) +
+                   after;
+        case ReadResult::OutOfMemory:
+            return QStringLiteral("%1 を読み込むにはメモリが足りません。").arg(path) + after;
     }
     return QString();
 }

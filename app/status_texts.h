@@ -18,6 +18,13 @@ QString hintNoOnline();
 QString hintOnline();
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.
 QString logLine(const QDateTime& when, const QLocale& locale, const QString& address);
+// What a file may hold, and whether one that could not be read is kept under another name at the
+// first save (the program's own file) or left alone (one it only reads).
+struct ReadLimits {
+    size_t bytes = 0;
+    size_t rows = 0;
+    bool keptAside = true;
+};
 // The line that tells why a file was not read at start; empty when it was read or is missing.
-QString notRead(ReadResult result, const QString& path);
+QString notRead(ReadResult result, const QString& path, const ReadLimits& limits);
 }  // namespace texts

@@ -33,6 +33,9 @@ public:
     explicit TargetListView(QWidget* parent = nullptr);
 
     QTreeWidgetItem* appendRow(const Target& target);
+    // The rows of a list read at start, all at once. False, with no row added, when the memory
+    // ran out on the way.
+    bool appendRows(const std::vector<Target>& targets);
     int rowCount() const { return topLevelItemCount(); }
     QTreeWidgetItem* row(int i) const { return topLevelItem(i); }
     // The first row, in list order, whose address text equals `address` exactly.
@@ -68,6 +71,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
 
 private:
+    static QTreeWidgetItem* newRow(const Target& target);
     QVector<QIcon> stateIcons_;
     int sortKeyColumn_ = 0;
 };

@@ -30,16 +30,28 @@ measure() {  # measure LABEL: iplist.txt is in $work
 }
 printf '"IP";"Name"\r\n' > "$work/iplist.txt"
 measure "empty list"
-python3 - "$work/iplist.txt" <<'PY'
+/usr/bin/python3 - "$work/iplist.txt" <<'PY'
 import sys
 open(sys.argv[1], "wb").write(b"a;" * 3000 + b"\r\n" * 6000)
 PY
 measure "crafted 18 KB (3000 fields)"
-python3 - "$work/iplist.txt" <<'PY'
+# At the list's limits (100,000 rows; 8 MB), with short names and with names that fill the bytes,
+# then lists over the rows and over the bytes that are refused: it must be turned away within seconds.
+list() {  # list ROWS NAME_BYTES
+  /usr/bin/python3 - "$work/iplist.txt" "$1" "$2" <<'PY'
 import sys
+n, size = int(sys.argv[2]), int(sys.argv[3])
 rows = [b'"IP";"Name"']
-rows += [b'"10.%d.%d.%d";"\x83\x7a\x83\x58\x83\x67%d"' % (i >> 16 & 255, i >> 8 & 255, i & 255, i)
-         for i in range(100000)]
+rows += [b'"10.%d.%d.%d";"%s"' % (i >> 16 & 255, i >> 8 & 255, i & 255,
+         (b"\x83\x7a\x83\x58\x83\x67%d" % i).ljust(size, b"n")) for i in range(n)]
 open(sys.argv[1], "wb").write(b"\r\n".join(rows) + b"\r\n")
 PY
+}
+list 100000 0
 measure "100,000 rows ($(($(stat -c %s "$work/iplist.txt") / 1024)) KB)"
+list 100000 60
+measure "100,000 rows ($(($(stat -c %s "$work/iplist.txt") / 1024)) KB)"
+list 250000 0
+measure "250,000 rows, refused ($(($(stat -c %s "$work/iplist.txt") / 1024)) KB)"
+list 2100000 0
+measure "2,100,000 rows, refused ($(($(stat -c %s "$work/iplist.txt") / 1048576)) MB)"

@@ -130,7 +130,7 @@ FileRead readRegularFile(const std::string& path, size_t limit) {
             out.data.append(buf, static_cast<size_t>(n));
         }
     } catch (const std::bad_alloc&) {
-        return Outcome(ReadResult::TooBig);
+        return Outcome(ReadResult::OutOfMemory);
     }
 }
 

@@ -15,7 +15,9 @@ enum class ReadResult {
     Missing,     // no such file
     NotRegular,  // a FIFO, device, folder or socket: never opened for reading, left as it is
     Unreadable,  // it exists but cannot be opened or read (no permission, an I/O error)
-    TooBig,      // larger than the limit, or too large to hold in memory
+    TooBig,      // larger than the limit in bytes
+    TooManyRows,  // more rows than the limit (a list the window could not hold)
+    OutOfMemory,  // the memory ran out while it was read or taken apart
 };
 struct FileRead {
     ReadResult result = ReadResult::Missing;

@@ -181,6 +181,9 @@ Helper start(int rawSocket) {
         ::prctl(PR_SET_NAME, "pingrove-icmp");
         ::signal(SIGINT, SIG_IGN);
         ::signal(SIGHUP, SIG_IGN);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);  // the program holds its signals; not so here
         // Out of the way first: either may already sit on 3 or 4.
         const int raw = ::fcntl(rawSocket, F_DUPFD, 10);
         const int peer = ::fcntl(pair[1], F_DUPFD, 10);

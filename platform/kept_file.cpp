@@ -5,7 +5,7 @@
 #include <cerrno>
 
 FileRead KeptFile::load() {
-    FileRead r = readRegularFile(path_, kSizeLimit);
+    FileRead r = readRegularFile(path_, sizeLimit_);
     start_ = r.result;
     return r;
 }
@@ -19,6 +19,8 @@ bool KeptFile::prepareReplacement() {
             return false;
         case ReadResult::Unreadable:
         case ReadResult::TooBig:
+        case ReadResult::TooManyRows:
+        case ReadResult::OutOfMemory:
             break;
     }
     if (!backup_.empty()) return true;

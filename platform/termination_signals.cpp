@@ -22,7 +22,24 @@ void OnSignal(int number) {
     errno = saved;
 }
 
+sigset_t TerminationSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kSignals) sigaddset(&set, s);
+    return set;
+}
+
 }  // namespace
+
+void holdTerminationSignals() {
+    const sigset_t set = TerminationSet();
+    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+void releaseTerminationSignals() {
+    const sigset_t set = TerminationSet();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) return;
@@ -39,6 +56,7 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int s : kSignals) ::sigaction(s, &action, nullptr);
+    releaseTerminationSignals();
 }
 
 TerminationSignals::~TerminationSignals() {

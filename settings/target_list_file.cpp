@@ -47,18 +47,45 @@ std::string Native(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+// The line ends outside quotes: every one after the header's ends a record, so a file with more
+// than the limit plus one has too many rows, and that is known before anything is built. A quote
+// opens or closes a quoted value; a doubled one inside opens and closes, which changes nothing.
+size_t RecordEnds(const std::string& data) {
+    size_t ends = 0;
+    bool quoted = false;
+    for (char c : data) {
+        if (c == '"') quoted = !quoted;
+        if (c == '\n' && !quoted) ++ends;
+    }
+    return ends;
+}
+
 }  // namespace
 
-TargetListFile::TargetListFile(QString path) : path_(std::move(path)), kept_(Native(path_)) {}
+TargetListFile::TargetListFile(QString path)
+    : path_(std::move(path)), kept_(Native(path_), kSizeLimit) {}
+
+void TargetListFile::notHeld() {
+    unsavedStart_.reset();
+    kept_.startNotHeld(ReadResult::OutOfMemory);
+}
 
 std::vector<Target> TargetListFile::load() {
     unsavedStart_.reset();
     std::vector<Target> out;
     FileRead start = kept_.load();
     if (start.result != ReadResult::Read) return out;
+    if (RecordEnds(start.data) > kRowLimit + 1) {
+        kept_.startNotHeld(ReadResult::TooManyRows);
+        return out;
+    }
     try {
         TMlb2 t;
         t.ParseTXT(start.data, TMlb2::NameFromPath(Native(path_)));
+        if (static_cast<size_t>(t.RecordCount()) > kRowLimit) {
+            kept_.startNotHeld(ReadResult::TooManyRows);
+            return out;
+        }
         const int ipField = FieldIndex(t, "IP");
         const int nameField = FieldIndex(t, "Name");
         t.MoveTo(1);
@@ -73,10 +100,9 @@ std::vector<Target> TargetListFile::load() {
         }
         if (TableOf(out).TXTBytes() != start.data) unsavedStart_ = std::move(start.data);
     } catch (const std::bad_alloc&) {
-        // Too much to hold: as a file over the limit, it is kept aside at the first save.
+        // Too much to hold: as a file that could not be read, it is kept aside at the first save.
         out = std::vector<Target>();
-        unsavedStart_.reset();
-        kept_.startTooBig();
+        notHeld();
     }
     return out;
 }

@@ -24,12 +24,21 @@ struct Target {
 
 class TargetListFile {
 public:
+    // What the window can hold: a list at these limits shows within about a second and a half
+    // and 300 MB (bench/startup_bench.sh). A larger one is refused at start and kept, like a file
+    // that cannot be read.
+    static constexpr size_t kRowLimit = 100'000;
+    static constexpr size_t kSizeLimit = 8u << 20;
+
     explicit TargetListFile(QString path);
     // Records in file order; a missing file, or one that cannot be read (startResult() tells),
     // gives no targets. The fields are found by their names, "IP" and "Name", or failing that by
     // the same names in any ASCII case.
     std::vector<Target> load();
     ReadResult startResult() const { return kept_.startResult(); }
+    // The rows could not be held after all (the memory ran out while the window built them):
+    // the file is kept at the first save like one that could not be read.
+    void notHeld();
     // Replaces the file as a whole; false when it (or the backup it first needs) cannot be
     // written, with failedPath() naming the file.
     bool save(const std::vector<Target>& targets);

@@ -1,8 +1,12 @@
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
 #include <QScreen>
 #include <QToolButton>
+#include <fstream>
 
 #include "app/application.h"
 #include "app/program.h"
@@ -171,6 +175,48 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
     EXPECT_EQ(ReadFileBytes(ListPath() + ".bak"), memo);
     ASSERT_EQ(messages.informs.size(), 1);
     EXPECT_TRUE(messages.informs[0].contains("iplist.txt.bak"));
+
+    // More rows than the window holds: it starts empty, names the real limit, and the list is
+    // kept under the next backup name at the close.
+    std::string many = "\"IP\";\"Name\"\r\n";
+    for (size_t i = 0; i <= TargetListFile::kRowLimit; ++i) many += "\"10.0.0.1\";\"\"\r\n";
+    WriteFileBytes(ListPath(), many);
+    Rebuild();
+    EXPECT_EQ(List()->rowCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return !messages.errors.isEmpty(); }));
+    EXPECT_TRUE(messages.errors.last().contains(
+        QStringLiteral("（上限 %1 件）").arg(TargetListFile::kRowLimit)))
+        << messages.errors.last().toStdString();
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(ReadFileBytes(ListPath() + ".bak.1"), many);
+}
+
+// The room for the rows is asked for before they are built: memory that runs out leaves the list
+// empty, never a crash. The address space of a child is limited to show it.
+TEST(ListView, RowsThatCannotBeHeldAreRefusedNotACrash) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer reserves more address space than the limit allows";
+#else
+    TargetListView view;
+    std::vector<Target> targets(TargetListFile::kRowLimit,
+                                Target{QStringLiteral("10.0.0.1"), QStringLiteral("name"), {}, {}});
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t bytes = static_cast<rlim_t>(pages) * 4096 + (32u << 20);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const bool refused = !view.appendRows(targets) && view.rowCount() == 0;
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(view.appendRows(targets));  // with the memory there, they are all added
+    EXPECT_EQ(static_cast<size_t>(view.rowCount()), targets.size());
+#endif
 }
 
 TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -262,6 +264,29 @@ TEST(ProbeRelay, AHelperThatDiedFailsEveryProbeAtOnceAndIsReaped) {
     EXPECT_FALSE(echo.brokenReason().empty());
     EXPECT_EQ(::waitpid(helper, nullptr, WNOHANG), -1);  // reaped already
     ::close(pair[0]);
+}
+
+// A signal that interrupts the blocking wait (EINTR) is no time-out: the wait goes on.
+TEST(ProbeRelay, ASignalDuringTheWaitIsNoTimeOut) {
+    struct sigaction quiet {
+    }, old{};
+    quiet.sa_handler = [](int) {};  // without SA_RESTART: the poll returns EINTR
+    ::sigaction(SIGUSR1, &quiet, &old);
+    int p[2];
+    ASSERT_EQ(::pipe(p), 0);
+    const pthread_t waiter = ::pthread_self();
+    std::thread other([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::pthread_kill(waiter, SIGUSR1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        (void)!::write(p[1], "x", 1);
+    });
+    EXPECT_TRUE(
+        IEventPump::pollReadable(p[0], IEventPump::Clock::now() + std::chrono::seconds(20)));
+    other.join();
+    ::sigaction(SIGUSR1, &old, nullptr);
+    ::close(p[0]);
+    ::close(p[1]);
 }
 
 // Real ICMP to the loopback address: needs an echo socket (root, CAP_NET_RAW or the sysctl).
