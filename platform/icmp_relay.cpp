@@ -1,6 +1,7 @@
 #include "platform/icmp_relay.h"
 
 #include <fcntl.h>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
@@ -41,6 +42,12 @@ uint16_t RequestBook::handOut(uint32_t destination, int64_t now) {
     return id;
 }
 
+std::vector<uint16_t> RequestBook::recentIds() const {
+    std::vector<uint16_t> ids;
+    for (size_t i = 0; i < count_; ++i) ids.push_back(recent_[i].id);
+    return ids;
+}
+
 bool RequestBook::concerns(const uint8_t* packet, size_t size) const {
     const std::optional<icmp_packet::Concerned> c = icmp_packet::concernedRequest(packet, size);
     return c && std::any_of(recent_, recent_ + count_, [&](const Sent& s) {
@@ -70,6 +77,26 @@ uint16_t FirstIdentifier() {
     if (::getrandom(&id, sizeof id, GRND_NONBLOCK) != sizeof id)
         id ^= static_cast<uint16_t>(MonotonicNs());
     return id;
+}
+
+// A raw socket queues every echo reply of the host. Under a flood of somebody else's pings (and a
+// busy machine that gives the helper little time) the queue would fill and the kernel would drop
+// the program's own replies with the rest; this filter lets the kernel drop the others first:
+// every ICMP error passes (its quote is looked at here), an echo reply only with one of `ids`.
+void FilterReplies(const std::vector<uint16_t>& ids) {
+    const auto n = static_cast<uint8_t>(ids.size());
+    std::vector<sock_filter> code = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // x = IP header length
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // the ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHOREPLY, 0, uint8_t(n + 2)),  // else: accept
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                                   // the identifier
+    };
+    for (uint8_t i = 0; i < n; ++i)
+        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ids[i], uint8_t(n - i), 0));
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, 0));       // drop
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, 0xFFFF));  // accept
+    const sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
+    ::setsockopt(kRaw, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
 }
 
 class Relay {
@@ -103,6 +130,7 @@ void Relay::sendRequest(const uint8_t* message, size_t size) {
             while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
             }
             id = book_.handOut(destination, due);
+            FilterReplies(book_.recentIds());
             packet[4] = static_cast<uint8_t>(id >> 8);
             packet[5] = static_cast<uint8_t>(id);
             icmp_packet::setChecksum(packet);
@@ -136,6 +164,7 @@ bool Relay::forwardReceived() {
 }
 
 void Relay::serve() {
+    FilterReplies({});
     uint8_t request[kRequestHeader + kMaxRequest + 1];
     pollfd fds[2] = {{kPeer, POLLIN, 0}, {kRaw, POLLIN, 0}};
     for (;;) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <ctime>
 #include <optional>
+#include <vector>
 
 namespace icmp_relay {
 
@@ -66,6 +67,8 @@ public:
     // Whether a packet from the raw socket (with its IP header) concerns one of the recent
     // requests: a reply must come from the host the request went to; an error must quote it.
     bool concerns(const uint8_t* packet, size_t size) const;
+    // The identifiers of the recent requests, oldest first.
+    std::vector<uint16_t> recentIds() const;
 
 private:
     struct Sent {
