@@ -10,14 +10,23 @@ namespace command_line {
 // Japanese texts where the messages' locale is Japanese (LC_ALL, else LC_MESSAGES, else LANG).
 bool japaneseLocale(const char* lcAll, const char* lcMessages, const char* lang);
 
-// The text for --help (-h) or --version, after which the program ends with status 0; nothing
-// when the program is to start. Other arguments are left to Qt.
-std::optional<std::string> answer(const std::vector<std::string>& args, bool japanese);
+// What the command line asks for instead of a start: the text, where it goes and the status.
+struct Answer {
+    std::string text;
+    bool toStderr = false;
+    int status = 0;
+};
+// --help (-h) and --version (-v) answer on standard output with status 0; an option the program
+// does not know (nor Qt, whose own options are left to it) or any other argument is refused with
+// one line and the usage on standard error, status 2, like any Debian program. Nothing when the
+// program is to start.
+std::optional<Answer> answer(const std::vector<std::string>& args, bool japanese);
 
 // Whether the environment names a display: X11, Wayland, or a platform chosen by the user.
 bool displayNamed(const char* display, const char* waylandDisplay, const char* qpaPlatform);
 
-// The one line for a start without a usable display (ends with a line feed).
-std::string noDisplay(bool japanese);
+// The one line for a start without a usable display (ends with a line feed). `named`: a display
+// was named but could not be opened.
+std::string noDisplay(bool japanese, bool named);
 
 }  // namespace command_line

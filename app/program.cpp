@@ -78,7 +78,7 @@ private:
     };
     static void hold(QtMsgType type, const QMessageLogContext& context, const QString& text) {
         if (type == QtFatalMsg) {
-            const std::string line = command_line::noDisplay(japanese_);
+            const std::string line = command_line::noDisplay(japanese_, true);
             if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {
             }
             ::_exit(1);
@@ -126,13 +126,13 @@ void preferX11OnWayland() {
 int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
     const bool japanese = command_line::japaneseLocale(
         std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
-    if (const auto text = command_line::answer({argv, argv + argc}, japanese)) {
-        std::fputs(text->c_str(), stdout);
-        return 0;
+    if (const auto answer = command_line::answer({argv, argv + argc}, japanese)) {
+        std::fputs(answer->text.c_str(), answer->toStderr ? stderr : stdout);
+        return answer->status;
     }
     if (!command_line::displayNamed(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
                                     std::getenv("QT_QPA_PLATFORM"))) {
-        std::fputs(command_line::noDisplay(japanese).c_str(), stderr);
+        std::fputs(command_line::noDisplay(japanese, false).c_str(), stderr);
         return 1;
     }
     preferX11OnWayland();

@@ -273,17 +273,33 @@ namespace {
 
 TEST(CommandLine, HelpAndVersionAnswerNoDisplayIsOneLine) {
     using namespace command_line;
-    EXPECT_EQ(answer({"pingrove", "--version"}, false), std::string("pingrove 1.05\n"));
-    EXPECT_NE(answer({"pingrove", "-platform", "xcb", "--help"}, false)->find("Usage: pingrove"),
-              std::string::npos);
-    EXPECT_NE(answer({"pingrove", "-h"}, true)->find("使い方"), std::string::npos);
-    EXPECT_FALSE(answer({"pingrove", "-platform", "xcb"}, false));  // Qt's own arguments
+    for (const char* v : {"--version", "-v"})
+        EXPECT_EQ(answer({"pingrove", v}, false)->text, std::string("pingrove 1.05\n"));
+    const auto help = answer({"pingrove", "-platform", "xcb", "--help"}, false);
+    EXPECT_NE(help->text.find("Usage: pingrove"), std::string::npos);
+    EXPECT_EQ(help->status, 0);
+    EXPECT_FALSE(help->toStderr);
+    EXPECT_NE(answer({"pingrove", "-h"}, true)->text.find("使い方"), std::string::npos);
+    EXPECT_FALSE(answer({"pingrove", "-platform", "xcb", "--style=Fusion", "-reverse"}, false));
+    // What neither the program nor Qt knows: one line and the usage on stderr, status 2.
+    for (const char* bad : {"--bogus", "-x", "iplist.txt"}) {
+        const auto refused = answer({"pingrove", "-platform", "xcb", bad}, false);
+        ASSERT_TRUE(refused) << bad;
+        EXPECT_EQ(refused->status, 2);
+        EXPECT_TRUE(refused->toStderr);
+        EXPECT_EQ(refused->text.find(bad), refused->text.find('\'') + 1) << refused->text;
+        EXPECT_NE(refused->text.find("Usage: pingrove"), std::string::npos);
+    }
     EXPECT_TRUE(japaneseLocale(nullptr, "", "ja_JP.UTF-8"));
     EXPECT_FALSE(japaneseLocale("C", "", "ja_JP.UTF-8"));  // LC_ALL wins
     EXPECT_FALSE(displayNamed(nullptr, "", nullptr));
     EXPECT_TRUE(displayNamed(nullptr, "wayland-0", nullptr));
-    const std::string line = noDisplay(true);
-    EXPECT_EQ(line.find('\n'), line.size() - 1);
+    for (bool named : {false, true}) {
+        const std::string line = noDisplay(true, named);
+        EXPECT_EQ(line.find('\n'), line.size() - 1);
+        // Only a start with no display named says that none was.
+        EXPECT_EQ(line.find("もありません") != std::string::npos, !named);
+    }
 }
 
 }  // namespace
