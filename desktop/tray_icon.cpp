@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "platform/cp932.h"
+#include "platform/window_map_state.h"
 
 TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent)
     : QObject(parent), area_(area), appIcon_(std::move(appIcon)), window_(window) {
@@ -91,6 +92,8 @@ void TrayIcon::update() {
 
 void TrayIcon::restore() {
     if (window_) {
+        // A window minimised once is marked to start iconic; shown from the tray it must not be.
+        if (window_->isHidden()) mapNormallyWhenShown(*window_);
         if (restoreMaximized_) {
             window_->showMaximized();
         } else {
@@ -144,6 +147,7 @@ void TrayIcon::areaGone() {
     // Back on the task bar, minimised, as an ordinary window. Shown first and minimised once it
     // is on screen: minimised while still hidden, X11 window managers map it with the hints of
     // its last normal showing, and it comes back normal.
+    mapNormallyWhenShown(*window_);
     window_->showNormal();
     if (QWindow* w = window_->windowHandle()) w->installEventFilter(this);
 }

@@ -1,0 +1,9 @@
+#pragma once
+// How an X11 window manager maps a window again. Qt marks a window "start iconic" (WM_HINTS) when
+// it is minimised and never takes the mark back; a window that was hidden after that (to the
+// notification area) is mapped iconic by the window manager the next time it is shown, and
+// xfwm4 and openbox do so, so it never comes back. Nothing happens on other platforms.
+class QWidget;
+
+// Marks `window` to be mapped in the normal state the next time it is shown.
+void mapNormallyWhenShown(QWidget& window);
