@@ -34,6 +34,7 @@ sni() {  # sni PATH METHOD ARGS...: a call to the registered item
   gdbus call --session --dest "$(item)" --object-path "$path" --method "$method" -- "$@"
 }
 iconic() { xprop -id "$win" WM_STATE | grep -q Iconic; }
+normal() { shown && xprop -id "$win" WM_STATE | grep -q Normal; }
 shown() { xsearch --onlyvisible --pid "$app" --name 'v1\.05$' | grep -qx "$win"; }
 otherwin() { xsearch --all --onlyvisible --pid "$app" --name . | grep -vx "$win" | head -1; }
 registrations() { [ -f "$work/items" ] && wc -l < "$work/items" || echo 0; }
@@ -95,3 +96,32 @@ waitfor 10 '! kill -0 $app' || fail "the program did not end after はい"
 wait $app; status=$?
 [ $status -eq 0 ] || fail "the program ended with status $status"
 echo "PASS: item, menu, Activate, host gone, no tray, exit from the menu"
+
+# xfwm4 maps a window with the start mark it last had. A start in the tray (what 終了 from the
+# tray writes) and a host that went away and came back while the window was hidden must both
+# leave a window that every restore brings back.
+command -v xfwm4 >/dev/null || { echo "SKIP: xfwm4 is not installed (the rest passed)"; exit 0; }
+xfwm4 --replace >/dev/null 2>&1 & pids+=($!)
+waitfor 10 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || fail "xfwm4 did not start"
+printf '[Form]\r\nWindowState=1\r\nCBX2=1\r\n' > "$work/bin/pingrove.INI"
+before=$(registrations)
+"$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
+waitfor 15 '[ "$(registrations)" -gt "$before" ]' || fail "a start in the tray registered no item"
+win=$(xsearch --all --pid $app --name 'v1\.05$' | head -1)
+sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
+waitfor 10 normal || { xprop -id "$win" WM_STATE WM_HINTS; fail "xfwm4: a start in the tray never came back"; }
+# Asked again until it goes: a request that comes while xfwm4 still maps the window is dropped.
+waitfor 10 'xdotool windowminimize "$win"; ! shown' || fail "xfwm4: the window did not go into the item"
+kill $host
+waitfor 10 iconic || fail "xfwm4: the window stayed lost when the host went away"
+watcher
+xdotool windowactivate --sync "$win" >/dev/null 2>&1 || xdotool windowmap "$win"
+waitfor 10 normal || fail "xfwm4: the window did not come back from the task bar"
+before=$(registrations)
+waitfor 10 'xdotool windowminimize "$win"; [ "$(registrations)" -gt "$before" ] && ! shown' ||
+  fail "xfwm4: no item again"
+sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
+waitfor 10 normal || { xprop -id "$win" WM_STATE WM_HINTS; fail "xfwm4: after the host came back the window never came back"; }
+kill -TERM $app
+waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
+echo "PASS: xfwm4, a start in the tray and a host that came back"
