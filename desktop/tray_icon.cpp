@@ -93,7 +93,7 @@ void TrayIcon::update() {
 void TrayIcon::restore() {
     if (window_) {
         // A window minimised once is marked to start iconic; shown from the tray it must not be.
-        if (window_->isHidden()) mapNormallyWhenShown(*window_);
+        if (window_->isHidden() || window_->isMinimized()) mapNormallyWhenShown(*window_);
         if (restoreMaximized_) {
             window_->showMaximized();
         } else {

@@ -6,6 +6,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -20,15 +22,25 @@ bool WatcherOnTheBus() {
     return bus && bus->isServiceRegistered(kWatcher).value();
 }
 
-bool StatusNotifierHostRegistered() {
-    if (!WatcherOnTheBus()) return false;
+QDBusMessage HostRegisteredQuery() {
     QDBusMessage get = QDBusMessage::createMethodCall(
         kWatcher, QStringLiteral("/StatusNotifierWatcher"),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 2000);
+    return get;
+}
+
+bool SaysHostRegistered(const QDBusMessage& reply) {
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
            reply.arguments().first().value<QDBusVariant>().variant().toBool();
+}
+
+// A watcher may outlive every host (KDE's lives in kded5, not in the panel): a host must be
+// registered with it, not just the watcher be there.
+bool StatusNotifierHostRegistered() {
+    if (!WatcherOnTheBus()) return false;
+    return SaysHostRegistered(
+        QDBusConnection::sessionBus().call(HostRegisteredQuery(), QDBus::Block, 1000));
 }
 
 // An XEmbed tray owns the selection _NET_SYSTEM_TRAY_S<screen> of the X server.
@@ -61,16 +73,28 @@ bool IsXEmbedIcon(QObject* o) {
 }  // namespace
 
 QtNotificationArea::QtNotificationArea(QObject* parent) : QObject(parent) {
-    // Only a StatusNotifierItem host reaches this: XEmbed presses stop in the event filter.
-    connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        report(r == QSystemTrayIcon::Trigger   ? Click::LeftUp
-               : r == QSystemTrayIcon::Context ? Click::RightUp
-                                               : Click::Other);
-    });
-    statusNotifier_ = StatusNotifierHostRegistered();
     QCoreApplication::instance()->installEventFilter(this);
     presence_.setInterval(2000);
     connect(&presence_, &QTimer::timeout, this, &QtNotificationArea::checkStillThere);
+}
+
+QtNotificationArea::~QtNotificationArea() = default;
+
+QSystemTrayIcon& QtNotificationArea::icon() {
+    if (tray_) return *tray_;
+    statusNotifier_ = StatusNotifierHostRegistered();
+    tray_ = std::make_unique<QSystemTrayIcon>();
+    // Only a StatusNotifierItem host reaches this: XEmbed presses stop in the event filter.
+    connect(tray_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason r) {
+                report(r == QSystemTrayIcon::Trigger   ? Click::LeftUp
+                       : r == QSystemTrayIcon::Context ? Click::RightUp
+                                                       : Click::Other);
+            });
+    tray_->setIcon(iconPicture_);
+    tray_->setToolTip(toolTip_);
+    if (menu_) tray_->setContextMenu(menu_);
+    return *tray_;
 }
 
 void QtNotificationArea::report(Click click) {
@@ -95,36 +119,53 @@ bool QtNotificationArea::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool QtNotificationArea::exists() {
-    return statusNotifier_ ? WatcherOnTheBus() : XEmbedTrayOwned();
+    if (!tray_) return StatusNotifierHostRegistered() || XEmbedTrayOwned();
+    return statusNotifier_ ? StatusNotifierHostRegistered() : XEmbedTrayOwned();
 }
 
 bool QtNotificationArea::add() {
     if (!exists()) return false;
-    tray_.show();
+    icon().show();
     presence_.start();
     return true;
 }
 
 bool QtNotificationArea::remove() {
     presence_.stop();
-    tray_.hide();
+    if (tray_) tray_->hide();
     return true;
 }
 
 void QtNotificationArea::checkStillThere() {
-    if (exists()) return;
+    if (!statusNotifier_) {
+        if (!XEmbedTrayOwned()) gone();
+        return;
+    }
+    // Asked without waiting: a watcher that hangs must not hold the window.
+    auto* pending = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(HostRegisteredQuery(), 2000), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        if (presence_.isActive() && !SaysHostRegistered(w->reply())) gone();
+    });
+}
+
+void QtNotificationArea::gone() {
     remove();
     if (onGone) onGone();
 }
 
 void QtNotificationArea::setIcon(const QIcon& icon) {
-    tray_.setIcon(icon);
+    iconPicture_ = icon;
+    if (tray_) tray_->setIcon(icon);
 }
 
 void QtNotificationArea::setToolTip(const QString& text) {
-    tray_.setToolTip(text);
+    toolTip_ = text;
+    if (tray_) tray_->setToolTip(text);
 }
 
 void QtNotificationArea::setMenu(QMenu* menu) {
-    if (tray_.contextMenu() != menu) tray_.setContextMenu(menu);
+    menu_ = menu;
+    if (tray_ && tray_->contextMenu() != menu) tray_->setContextMenu(menu);
 }

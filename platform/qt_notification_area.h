@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <memory>
 
 #include "platform/notification_area.h"
 
@@ -13,6 +14,7 @@ class QtNotificationArea : public QObject, public INotificationArea {
     Q_OBJECT
 public:
     explicit QtNotificationArea(QObject* parent = nullptr);
+    ~QtNotificationArea() override;
     bool exists() override;
     bool add() override;
     bool remove() override;
@@ -26,12 +28,18 @@ protected:
 private:
     void report(Click click);
     void checkStillThere();
+    void gone();
+    QSystemTrayIcon& icon();
 
-    QSystemTrayIcon tray_;
     // Qt settles on one protocol when its icon is made: StatusNotifierItem when a host is
-    // registered on the session bus then, else XEmbed. Whether a notification area exists is
-    // asked of that protocol alone.
+    // registered on the session bus then, else XEmbed. So the icon is made only when it is first
+    // shown, with a host there: a panel that started after the program is still found. Whether a
+    // notification area exists is then asked of that protocol alone.
+    std::unique_ptr<QSystemTrayIcon> tray_;
     bool statusNotifier_ = false;
+    QIcon iconPicture_;
+    QString toolTip_;
+    QMenu* menu_ = nullptr;
     // While the icon is shown, whether the notification area is still there: neither protocol
     // tells a program that its host has gone.
     QTimer presence_;

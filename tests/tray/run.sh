@@ -125,3 +125,25 @@ waitfor 10 normal || { xprop -id "$win" WM_STATE WM_HINTS; fail "xfwm4: after th
 kill -TERM $app
 waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
 echo "PASS: xfwm4, a start in the tray and a host that came back"
+
+# A panel that starts after the program is used at the next minimise; when its last host goes
+# and the watcher stays (KDE's lives in kded5), the hidden window comes back.
+kill $host
+waitfor 10 '! gdbus introspect --session --dest org.kde.StatusNotifierWatcher --object-path /' ||
+  fail "the watcher did not go"
+printf '[Form]\r\nCBX2=1\r\n' > "$work/bin/pingrove.INI"
+"$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
+waitfor 15 'test -n "$(xsearch --onlyvisible --pid $app --name "v1\.05$")"' || fail "no window"
+win=$(xsearch --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+waitfor 10 'xdotool windowminimize "$win"; iconic' || fail "without a host the window did not minimise"
+xdotool windowactivate --sync "$win" >/dev/null 2>&1 || xdotool windowmap "$win"
+waitfor 10 normal || fail "the window did not come back from the task bar"
+before=$(registrations)
+watcher
+waitfor 10 'xdotool windowminimize "$win"; [ "$(registrations)" -gt "$before" ] && ! shown' ||
+  fail "a panel that came after the program was not used"
+kill -USR1 $host
+waitfor 10 iconic || fail "the window stayed hidden when the last host went"
+kill -TERM $app
+waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
+echo "PASS: a late panel, and a watcher without a host"
