@@ -34,6 +34,7 @@
 #include "settings/add_target_dialog.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_file.h"
+#include "settings/target_list_file.h"
 
 namespace {
 
@@ -169,14 +170,16 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
     QtNotificationArea tray;
     QtFileChooser chooser;
     SettingsFile settings(QCoreApplication::applicationFilePath());
-    Services services{echo,
-                      pump,
-                      sound,
-                      messages,
-                      tray,
-                      settings,
-                      QDir::current().absoluteFilePath(QStringLiteral("iplist.txt")),
-                      platformId()};
+    Services services{
+        echo,
+        pump,
+        sound,
+        messages,
+        tray,
+        settings,
+        TargetListFile::locate(QDir::currentPath(), QDir::homePath(),
+                               qEnvironmentVariable("XDG_DATA_HOME"), settings.perUser()),
+        platformId()};
     try {
         MainWindow window(services);
         AddTargetDialog addDialog(&window);

@@ -39,6 +39,7 @@ SettingsFile::SettingsFile(const QString& executable) {
     if (!Installed(exe.absolutePath()) && FolderWritable(exe.absolutePath())) {
         readPath_ = writePath_ = beside;
     } else {
+        perUser_ = true;
         writePath_ = UserConfigPath(name);
         readPath_ = QFileInfo::exists(writePath_) ? writePath_ : beside;
     }

@@ -35,6 +35,9 @@ public:
     bool save(const WindowSettings& s);
     const QString& readPath() const { return readPath_; }
     const QString& writePath() const { return writePath_; }
+    // Whether the settings are kept per user (an installed program, or one in a folder the user
+    // cannot write) rather than beside the program.
+    bool perUser() const { return perUser_; }
     QString movedAsidePath() const;
 
     // The reading rules: decimal, or hexadecimal after "0x"/"0X" when longer than two
@@ -45,6 +48,7 @@ public:
 private:
     QString readPath_;
     QString writePath_;
+    bool perUser_ = false;
     KeptFile written_{std::string()};
     ReadResult startResult_ = ReadResult::Missing;
 };

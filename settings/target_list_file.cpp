@@ -1,6 +1,8 @@
 #include "settings/target_list_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <new>
 
 #include "platform/ascii_text.h"
@@ -65,6 +67,20 @@ size_t RecordEnds(const std::string& data) {
 TargetListFile::TargetListFile(QString path)
     : path_(std::move(path)), kept_(Native(path_), kSizeLimit) {}
 
+QString TargetListFile::locate(const QString& workingFolder, const QString& home,
+                               const QString& dataHome, bool perUser) {
+    const QString here = QDir(workingFolder).absoluteFilePath(QStringLiteral("iplist.txt"));
+    const auto same = [](const QString& a, const QString& b) {
+        const QString ca = QFileInfo(a).canonicalFilePath(), cb = QFileInfo(b).canonicalFilePath();
+        return ca.isEmpty() ? QDir::cleanPath(a) == QDir::cleanPath(b) : ca == cb;
+    };
+    if (!perUser || !same(workingFolder, home) || QFileInfo::exists(here)) return here;
+    const QString base = !dataHome.isEmpty() && QDir::isAbsolutePath(dataHome)
+                             ? dataHome
+                             : home + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/pingrove/iplist.txt");
+}
+
 void TargetListFile::notHeld() {
     unsavedStart_.reset();
     kept_.startNotHeld(ReadResult::OutOfMemory);
@@ -109,6 +125,7 @@ std::vector<Target> TargetListFile::load() {
 
 bool TargetListFile::save(const std::vector<Target>& targets) {
     failedPath_.clear();
+    QDir().mkpath(QFileInfo(path_).absolutePath());  // the per-user data folder, the first time
     if (!kept_.prepareReplacement()) {
         failedPath_ = path_;
         return false;

@@ -31,6 +31,12 @@ public:
     static constexpr size_t kSizeLimit = 8u << 20;
 
     explicit TargetListFile(QString path);
+    // Where the list lives: iplist.txt in the working folder. A program whose settings are kept
+    // per user (an installed one) started in the home folder, as a menu starts it, keeps the
+    // home folder clean: its list lives in $XDG_DATA_HOME/pingrove/ (else ~/.local/share/
+    // pingrove/), unless a ~/iplist.txt of an earlier version is there, which stays in use.
+    static QString locate(const QString& workingFolder, const QString& home,
+                          const QString& dataHome, bool perUser);
     // Records in file order; a missing file, or one that cannot be read (startResult() tells),
     // gives no targets. The fields are found by their names, "IP" and "Name", or failing that by
     // the same names in any ASCII case.

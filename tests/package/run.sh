@@ -32,7 +32,8 @@ for f in ./usr/bin/pingrove ./usr/share/pingrove/sounds/chimes.wav \
          ./usr/share/icons/hicolor/scalable/apps/pingrove.svg \
          ./usr/share/icons/hicolor/48x48/apps/pingrove.png \
          ./usr/share/metainfo/org.pingrove.Pingrove.metainfo.xml \
-         ./usr/share/man/man1/pingrove.1.gz ./usr/share/doc/pingrove/copyright; do
+         ./usr/share/man/man1/pingrove.1.gz ./usr/share/man/ja/man1/pingrove.1.gz \
+         ./usr/share/doc/pingrove/copyright; do
   grep -qx "$f" "$work/files" || fail "the package lacks $f"
 done
 

@@ -107,6 +107,26 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
 // The list given as the user's link stays a link: the save goes to the file it names. A killed
 // save's temporary file is cleared by the next one, and only that: the user's own dot files that
 // look alike stay.
+// Started from the menu (in the home folder), an installed program keeps its list out of the home
+// folder; started in any other folder, or as a program of a build tree, it uses that folder's; a
+// ~/iplist.txt an earlier version wrote stays in use.
+TEST(TargetListFile, TheListsPlaceKeepsTheHomeFolderClean) {
+    TempDir home, other;
+    const QString h = QString::fromStdString(home.path());
+    const QString data = QString::fromStdString(other.path("data"));
+    EXPECT_EQ(TargetListFile::locate(h, h, data, true), data + "/pingrove/iplist.txt");
+    EXPECT_EQ(TargetListFile::locate(h, h, "relative", true),
+              h + "/.local/share/pingrove/iplist.txt");
+    EXPECT_EQ(TargetListFile::locate(h, h, data, false), h + "/iplist.txt");
+    const QString o = QString::fromStdString(other.path());
+    EXPECT_EQ(TargetListFile::locate(o, h, data, true), o + "/iplist.txt");
+    WriteFileBytes(home.path("iplist.txt"), "\"IP\";\"Name\"\r\n");
+    EXPECT_EQ(TargetListFile::locate(h, h, data, true), h + "/iplist.txt");
+    // The data folder is made by the first save.
+    TargetListFile f(data + "/pingrove/iplist.txt");
+    EXPECT_TRUE(f.save({{"10.0.0.9", "n", {}, {}}}));
+}
+
 TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
     TempDir dir, elsewhere;
     const std::string target = elsewhere.path("real.txt");
@@ -218,8 +238,8 @@ TEST(OddFiles, RunningOutOfMemoryIsToldAndKeptNotACrash) {
                            static_cast<rlim_t>(pages) * 4096 + (8u << 20)};
         ::setrlimit(RLIMIT_AS, &limit);
         TargetListFile f(QString::fromStdString(path));
-        const bool ok = f.load().empty() && f.startResult() == ReadResult::OutOfMemory && f.save({}) &&
-                        f.backupPath() == QString::fromStdString(path + ".bak");
+        const bool ok = f.load().empty() && f.startResult() == ReadResult::OutOfMemory &&
+                        f.save({}) && f.backupPath() == QString::fromStdString(path + ".bak");
         _exit(ok ? 0 : 1);
     }
     int status = 0;
