@@ -1,9 +1,10 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Answers every ICMP echo request that reaches this network namespace after a set delay.
 
 Run it in a namespace whose kernel ignores echo requests (net.ipv4.icmp_echo_ignore_all=1):
     slow_responder.py DELAY_MS
 The kernel's own replies being off, this is the only answer, DELAY_MS after the request came in.
+It prints "ready" once its socket is open.
 """
 import heapq
 import select
@@ -25,6 +26,7 @@ def checksum(data):
 def main():
     delay = float(sys.argv[1]) / 1000.0
     sock = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
+    print("ready", flush=True)  # whoever started it waits for this line, not for a fixed time
     pending = []  # (due, sequence, destination, packet)
     n = 0
     while True:

@@ -55,13 +55,19 @@ done
 # the resolver's time-out (1 s) and fails. ip netns exec puts this resolv.conf in place.
 mkdir -p "/etc/netns/$c"
 printf 'nameserver 198.18.2.10\noptions timeout:1 attempts:1\n' > "/etc/netns/$c/resolv.conf"
-ip netns exec $s python3 -c '
+ready=$(mktemp -u /tmp/pingrove-netns-XXXXXX)
+mkfifo -m 600 "$ready"
+ip netns exec $s /usr/bin/python3 -c '
 import socket
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.bind(("0.0.0.0", 53))
+print("ready", flush=True)
 while True:
     s.recv(512)
-' & sink=$!
+' > "$ready" & sink=$!
+# The tests start once the name server sink listens, however long a busy machine takes.
+read -r -t 30 line < "$ready"; rm -f "$ready"
+[ "${line:-}" = ready ] || { echo "FAIL: the name server sink did not start"; exit 1; }
 export PINGROVE_NETNS_CLIENT=$c PINGROVE_NETNS_ROUTER=$r PINGROVE_NETNS_ANSWER=$a \
        PINGROVE_NETNS_SILENT=$s PINGROVE_NETNS_SLOW=$w
 ip netns exec $c "$@"

@@ -221,6 +221,7 @@ TEST_F(Formats, MlbReadsBigEndianFiles) {
         be[5] = mark;
         TMlb2 t = Load(File("be.mlb", be));
         EXPECT_EQ(t.TableName(), "T");
+        ASSERT_NE(t.GetFieldType(1), nullptr);  // a failed load fails here, it does not crash
         EXPECT_EQ(*t.GetFieldType(1), "FLOAT");
         EXPECT_EQ(t.GetCell(1, 1), "42");
     }
