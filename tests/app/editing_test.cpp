@@ -110,6 +110,30 @@ TEST_F(Window, DuplicateBeepsBlinksAndComesBack) {
     EXPECT_FALSE(In<QTimer>(form3.get(), "Timer1")->isActive());
     EXPECT_TRUE(In<QGroupBox>(form3.get(), "GroupBox1")->title().isEmpty());
     EXPECT_TRUE(Timer()->isActive());
+
+    // A duplicate, then Cancel while the message blinks: the next opening starts without it.
+    int openings = 0;
+    std::function<void(QWidget*)> cancelled = [&](QWidget* w) {
+        auto* d = qobject_cast<AddTargetDialog*>(w);
+        if (++openings == 1) {
+            Fill(d, {10, 0, 0, 1}, QStringLiteral("again"));
+            WhenModal(cancelled);
+            Click(d, "Button1");
+            return;
+        }
+        if (openings == 3) {
+            EXPECT_FALSE(In<QTimer>(d, "Timer1")->isActive());
+            EXPECT_TRUE(In<QGroupBox>(d, "GroupBox1")->title().isEmpty());
+        } else {
+            Blink(d);
+        }
+        Click(d, "Button2");
+    };
+    WhenModal(cancelled);
+    form->addTarget();
+    WhenModal(cancelled);
+    form->addTarget();
+    EXPECT_EQ(openings, 3);
 }
 
 TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
@@ -143,6 +167,9 @@ TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
     edit->selectAll();
     QTest::keyClicks(edit, "999");
     EXPECT_EQ(edit->text(), "999");
+    s->interpretText();
+    EXPECT_EQ(s->number(), 255);
+    edit->setText("99999999999999999999");  // more digits than an integer holds: still the top
     s->interpretText();
     EXPECT_EQ(s->number(), 255);
     SpinEdit* interval = In<SpinEdit>(form4.get(), "CSpinEdit1");

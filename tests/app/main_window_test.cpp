@@ -104,6 +104,13 @@ TEST_F(Window, SelectionEnablesTheRowCommands) {
     form->onContextMenu();
     EXPECT_TRUE(Child<QAction>("N6")->isEnabled());
     EXPECT_TRUE(Child<QAction>("N4")->isEnabled());
+    // A click below the last row selects nothing, and the row's commands go with the selection.
+    const QPoint below(5, List()->viewport()->height() - 2);
+    ASSERT_EQ(List()->itemAt(below), nullptr);
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, below);
+    EXPECT_EQ(List()->selectedRow(), nullptr);
+    EXPECT_FALSE(ContextMenuOffersTheRow());
+    List()->focusSelectScroll(Row(2));
     List()->clearSelection();
     EXPECT_FALSE(ContextMenuOffersTheRow());
     EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
@@ -290,8 +297,18 @@ TEST(CommandLine, HelpAndVersionAnswerNoDisplayIsOneLine) {
         EXPECT_EQ(refused->text.find(bad), refused->text.find('\'') + 1) << refused->text;
         EXPECT_NE(refused->text.find("Usage: pingrove"), std::string::npos);
     }
-    EXPECT_TRUE(japaneseLocale(nullptr, "", "ja_JP.UTF-8"));
-    EXPECT_FALSE(japaneseLocale("C", "", "ja_JP.UTF-8"));  // LC_ALL wins
+    // LC_ALL, else LC_MESSAGES, else LANG: the first one set decides.
+    const struct {
+        const char *all, *messages, *lang;
+        bool japanese;
+    } locales[] = {{nullptr, "", "ja_JP.UTF-8", true}, {"C", "", "ja_JP.UTF-8", false},
+                   {"", "ja_JP.UTF-8", "C", true},     {"", "C", "ja_JP.UTF-8", false},
+                   {"ja_JP.UTF-8", "C", "C", true},    {nullptr, nullptr, nullptr, false},
+                   {"", "", "en_US.UTF-8", false}};
+    for (const auto& l : locales)
+        EXPECT_EQ(japaneseLocale(l.all, l.messages, l.lang), l.japanese)
+            << (l.all ? l.all : "-") << " " << (l.messages ? l.messages : "-") << " "
+            << (l.lang ? l.lang : "-");
     EXPECT_FALSE(displayNamed(nullptr, "", nullptr));
     EXPECT_TRUE(displayNamed(nullptr, "wayland-0", nullptr));
     for (bool named : {false, true}) {

@@ -11,6 +11,7 @@
 #include "app/application.h"
 #include "app/program.h"
 #include "app/window_placement.h"
+#include "platform/termination_signals.h"
 #include "window_fixture.h"
 
 namespace {
@@ -57,6 +58,19 @@ TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {
     EXPECT_NE(ini.find("Left=200\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Top=150\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("WindowState=1\n"), std::string::npos) << ini;
+
+    // Back from the tray and moved: the place kept from the tray is history.
+    Rebuild();
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    tray.onClick(INotificationArea::Click::LeftUp);
+    ASSERT_TRUE(WaitFor([&] { return form->isVisible() && !form->isMinimized(); }));
+    form->move(260, 170);
+    QApplication::processEvents();
+    ASSERT_TRUE(form->close());
+    const std::string moved = ReadFileBytes(IniPath());
+    EXPECT_NE(moved.find("Left=260\n"), std::string::npos) << moved;
+    EXPECT_NE(moved.find("WindowState=0\n"), std::string::npos) << moved;
 }
 
 TEST_F(Window, MinimisingWithoutAutoScanIsAnOrdinaryMinimise) {
@@ -175,6 +189,7 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
     EXPECT_EQ(ReadFileBytes(ListPath() + ".bak"), memo);
     ASSERT_EQ(messages.informs.size(), 1);
     EXPECT_TRUE(messages.informs[0].contains("iplist.txt.bak"));
+    EXPECT_TRUE(messages.informs[0].startsWith(QStringLiteral("保存できない内容があったため")));
 
     // More rows than the window holds: it starts empty, names the real limit, and the list is
     // kept under the next backup name at the close.
@@ -189,6 +204,9 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
         << messages.errors.last().toStdString();
     ASSERT_TRUE(form->close());
     EXPECT_EQ(ReadFileBytes(ListPath() + ".bak.1"), many);
+    EXPECT_TRUE(
+        messages.informs.last().startsWith(QStringLiteral("読み込めなかった元の偵察先リスト")))
+        << messages.informs.last().toStdString();
 }
 
 // The room for the rows is asked for before they are built: memory that runs out leaves the list
@@ -267,13 +285,20 @@ TEST_F(Window, EveryYesEndsTheEventLoop) {
         {"session end without questions", [](MainWindow& f) { f.endSession(false); }},
         {"SIGTERM", [](MainWindow&) { ::raise(SIGTERM); }},
         {"SIGHUP", [](MainWindow&) { ::raise(SIGHUP); }},
+        {"SIGINT", [](MainWindow&) { ::raise(SIGINT); }},
+        // Sent in the first instants, before the window could save: held until it can.
+        {"SIGTERM before the window could save", nullptr},
     };
     for (const auto& [name, way] : ways) {
         Start();
         ::unlink(IniPath().c_str());
         List()->appendRow({"10.9.9.9", "edited", {}, {}});
+        if (!way) {
+            holdTerminationSignals();
+            ::raise(SIGTERM);
+        }
         endProgramWithWindow(*qobject_cast<QApplication*>(QCoreApplication::instance()), *form);
-        QTimer::singleShot(0, form.get(), [this, way = way] { way(*form); });
+        if (way) QTimer::singleShot(0, form.get(), [this, way = way] { way(*form); });
         QTimer safety;
         safety.setSingleShot(true);
         QObject::connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(1); });

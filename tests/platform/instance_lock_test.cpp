@@ -72,11 +72,12 @@ TEST_F(InstanceLock, AKilledHolderDoesNotBlockTheNextStart) {
     close(fds[1]);
 }
 
-// Without a runtime folder the lock lives in a private folder in the shared temporary folder;
-// a link or a foreign folder planted there is never followed, and the start goes on unlocked.
+// Without a usable runtime folder (none named, or one that cannot be written) the lock lives in a
+// private folder in the shared temporary folder; a link or a foreign folder planted there is
+// never followed, and the start goes on unlocked.
 TEST(InstanceLockFallback, PrivateFolderInTmpAndNoPlantedLinkIsFollowed) {
     TempDir tmp, elsewhere;
-    unsetenv("XDG_RUNTIME_DIR");
+    setenv("XDG_RUNTIME_DIR", elsewhere.path("gone").c_str(), 1);  // named, but not there
     setenv("TMPDIR", tmp.path().c_str(), 1);
     const std::string mine = tmp.path("pingrove-" + std::to_string(::geteuid()));
     {
@@ -88,6 +89,8 @@ TEST(InstanceLockFallback, PrivateFolderInTmpAndNoPlantedLinkIsFollowed) {
         EXPECT_EQ(st.st_mode & 0777, 0700u);
         EXPECT_FALSE(ChildCanAcquire());
     }
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(FileInstanceLock("pingrove").path(), mine + "/pingrove.lock");
     std::filesystem::remove_all(mine);
     ASSERT_EQ(::symlink(elsewhere.path().c_str(), mine.c_str()), 0);
     {

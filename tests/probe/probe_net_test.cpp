@@ -190,8 +190,8 @@ TEST_P(Network, AnswersAreJudgedByWhenTheyCameHoweverLongTheEventsRan) {
     HeldEventLoop held;
     Reply r = PingOnceWith(held, "198.18.3.10");
     EXPECT_EQ(r.status, 0);
-    EXPECT_GE(r.rtt, 50);    // no sooner than the host answers
-    EXPECT_LT(r.rtt, 1500);  // not the time the event loop was held
+    EXPECT_GE(r.rtt, 50);                            // no sooner than the host answers
+    EXPECT_LT(r.rtt, 1500);                          // not the time the event loop was held
     r = PingOnceWith(held, "198.18.3.10", 255, 30);  // came 20 ms after the time-out
     EXPECT_EQ(r.status, ipstatus::kRequestTimedOut) << "a late answer counted";
 }

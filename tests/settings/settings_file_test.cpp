@@ -127,6 +127,10 @@ TEST_F(Settings, InstalledOrUnwritableProgramsKeepTheirSettingsPerUser) {
     // Installed: per user even for root, who could write /usr/bin.
     const SettingsFile installed(QStringLiteral("/usr/bin/pingrove"));
     EXPECT_EQ(installed.writePath(), Q(config + "/pingrove/pingrove.INI"));
+    // A relative XDG_CONFIG_HOME is no base folder (the XDG rule): the default is used.
+    setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_EQ(SettingsFile(QStringLiteral("/usr/bin/pingrove")).writePath(),
+              QDir::homePath() + "/.config/pingrove/pingrove.INI");
     unsetenv("XDG_CONFIG_HOME");
     ::chmod(bin.c_str(), 0755);
 }

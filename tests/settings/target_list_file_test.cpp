@@ -130,12 +130,14 @@ TEST(TargetListFile, TheListsPlaceKeepsTheHomeFolderClean) {
 TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
     TempDir dir, elsewhere;
     const std::string target = elsewhere.path("real.txt");
-    WriteFileBytes(target, "\"IP\";\"Name\"\r\n");
+    WriteFileBytes(target, "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"m\"\r\n");
     ASSERT_EQ(::symlink(target.c_str(), dir.path("iplist.txt").c_str()), 0);
     WriteFileBytes(elsewhere.path(".real.txt.a1B2c3.pingrove-tmp"), "half a save");
     WriteFileBytes(elsewhere.path(".real.txt.backup"), "the user's");
     WriteFileBytes(elsewhere.path(".real.txt.2024-1"), "the user's");
     TargetListFile f(QString::fromStdString(dir.path("iplist.txt")));
+    EXPECT_EQ(f.load().size(), 1u);  // the user's link is read like the file it names
+    EXPECT_EQ(f.startResult(), ReadResult::Read);
     ASSERT_TRUE(f.save({{"10.0.0.9", "n", {}, {}}}));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.path("iplist.txt")));
     EXPECT_EQ(ReadFileBytes(target), "\"IP\";\"Name\"\r\n\"10.0.0.9\";\"n\"\r\n");
@@ -195,12 +197,18 @@ TEST(OddFiles, AreReportedKeptAndNeverWrittenOver) {
                          f.save({{"10.0.0.2", "b", {}, {}}}) == c.savable &&
                          f.backupPath() ==
                              (c.savable ? QString::fromStdString(path + ".bak.1") : QString());
+                    // The original is moved aside once: a second save replaces the new file.
+                    if (c.savable)
+                        ok = ok && f.save({}) && !std::filesystem::exists(path + ".bak.2");
                 } else {
                     SettingsFile f(QString::fromStdString(dir.path("pingrove")));
                     ok = f.load().left == 0 && f.startResult() == c.expected &&
                          f.save(WindowSettings{}) == c.savable &&
                          f.movedAsidePath() ==
                              (c.savable ? QString::fromStdString(path + ".bak.1") : QString());
+                    if (c.savable)
+                        ok = ok && f.save(WindowSettings{}) &&
+                             !std::filesystem::exists(path + ".bak.2");
                 }
                 return ok;
             });

@@ -16,6 +16,16 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" > "$work/nodisplay.l
 [ $? -eq 1 ] || fail "a start without a display did not end with status 1"
 [ "$(wc -l < "$work/nodisplay.log")" -eq 1 ] || fail "not one line: $(cat "$work/nodisplay.log")"
 env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --version | grep -q '^pingrove [0-9]' || fail "--version"
+# A display named but not there: the same, in the locale's language, and never status 0.
+for lang in C.UTF-8 ja_JP.UTF-8; do
+  env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANG=$lang LC_ALL= DISPLAY=:1999 "$exe" > "$work/nodisplay.log" 2>&1
+  [ $? -eq 1 ] || fail "a display that cannot be opened did not end with status 1 ($lang)"
+  [ "$(wc -l < "$work/nodisplay.log")" -eq 1 ] || fail "not one line: $(cat "$work/nodisplay.log")"
+done
+grep -q 'DISPLAY も WAYLAND_DISPLAY もありません' "$work/nodisplay.log" &&
+  fail "the Japanese line says no display was named: $(cat "$work/nodisplay.log")"
+env -u DISPLAY "$exe" --bogus > "$work/bogus.log" 2>&1
+[ $? -eq 2 ] || fail "an unknown option did not end with status 2"
 env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --help | grep -q 'Usage' || fail "--help"
 
 export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
