@@ -9,6 +9,10 @@
 # ends on 終了 → はい. Usage: run.sh SOURCE_DIR. Exit 77 (skipped) without the tools.
 set -u
 src=$(readlink -f "$1")
+# The build to package: the suite's own (no second build), unless PINGROVE_FULL=1 asks for the
+# release build that scripts/package makes by itself.
+build=${2:+$(readlink -f "$2")}
+[ "${PINGROVE_FULL:-0}" = 1 ] && build=
 for tool in cpack dpkg-deb lintian desktop-file-validate appstreamcli Xvfb xdotool openbox strace; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -16,7 +20,7 @@ work=$(mktemp -d /tmp/pingrove-package-XXXXXX)
 . "$(dirname "$(readlink -f "$0")")/../script_support.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 
-"$src/scripts/package" > "$work/package.log" 2>&1 || { tail -20 "$work/package.log"; fail "scripts/package failed"; }
+"$src/scripts/package" $build > "$work/package.log" 2>&1 || { tail -20 "$work/package.log"; fail "scripts/package failed"; }
 deb=$(ls "$src"/pingrove_*-1_amd64.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || fail "no pingrove_<version>-1_amd64.deb"
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
