@@ -1,6 +1,6 @@
 #include "app/program.h"
-#include "platform/icmp_privilege.h"
-#include "platform/icmp_relay.h"
+#include "icmp/icmp_privilege.h"
+#include "icmp/icmp_relay.h"
 #include "platform/termination_signals.h"
 
 int main(int argc, char** argv) {

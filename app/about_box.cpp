@@ -8,7 +8,7 @@
 #include "app/image_lists.h"
 #include "app/program_info.h"
 #include "app/window_placement.h"
-#include "platform/dialog_parts.h"
+#include "dialogs/dialog_parts.h"
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     makeFixedDialog(this, "AboutBox", QSize(241, 191));

@@ -26,8 +26,8 @@
 #include "platform/message_box.h"
 #include "platform/sound.h"
 #include "platform/version.h"
-#include "settings/add_target_dialog.h"
-#include "settings/settings_dialog.h"
+#include "dialogs/add_target_dialog.h"
+#include "dialogs/settings_dialog.h"
 
 MainWindow::MainWindow(Services& services, QWidget* parent)
     : QMainWindow(parent),

@@ -13,8 +13,8 @@
 #include "app/target_list_view.h"
 #include "app/window_placement.h"
 #include "platform/sound.h"
-#include "settings/add_target_dialog.h"
-#include "settings/settings_dialog.h"
+#include "dialogs/add_target_dialog.h"
+#include "dialogs/settings_dialog.h"
 
 // ---- the list
 

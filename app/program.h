@@ -2,7 +2,7 @@
 // The program entry: the single-instance rule, the four windows, the event loop. Always 0.
 #include <QString>
 
-#include "platform/icmp_relay.h"
+#include "icmp/icmp_relay.h"
 
 class QApplication;
 class QLocale;

@@ -9,7 +9,7 @@
 #include "app/status_texts.h"
 #include "app/target_list_view.h"
 #include "desktop/tray_icon.h"
-#include "platform/echo_service.h"
+#include "icmp/echo_service.h"
 #include "platform/sound.h"
 
 ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probePanel,

@@ -1,6 +1,6 @@
 #include "app/status_texts.h"
 
-#include "platform/kept_file.h"
+#include "files/kept_file.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include <QLocale>
 #include <QString>
 
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace texts {
 QString probing(const QString& address);                 // panel 0 while a probe runs

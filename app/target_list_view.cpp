@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "app/image_lists.h"
-#include "platform/cp932.h"
+#include "settings/cp932.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/icmp_echo_service.h"
+#include "icmp/icmp_echo_service.h"
 #include "platform/qt_event_pump.h"
 #include "probe/echo_probe.h"
 #include "ui_gap_meter.h"

@@ -12,7 +12,7 @@
 #include "app/main_window.h"
 #include "app/scan_runner.h"
 #include "app/target_list_view.h"
-#include "platform/icmp_echo_service.h"
+#include "icmp/icmp_echo_service.h"
 #include "platform/message_box.h"
 #include "platform/notification_area.h"
 #include "platform/qt_event_pump.h"

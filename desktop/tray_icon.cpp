@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "platform/cp932.h"
+#include "settings/cp932.h"
 #include "platform/window_map_state.h"
 
 TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent)

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/echo_service.h"
+#include "icmp/echo_service.h"
 #include "platform/event_pump.h"
 
 class IcmpUnavailable : public std::runtime_error {

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "platform/profile_file.h"
+#include "settings/profile_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <array>
 
-#include "platform/kept_file.h"
+#include "files/kept_file.h"
 #include "settings/list_columns.h"
 #include "settings/options.h"
 

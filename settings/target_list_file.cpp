@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <new>
 
-#include "platform/ascii_text.h"
-#include "platform/atomic_file.h"
-#include "platform/cp932.h"
+#include "settings/ascii_text.h"
+#include "files/atomic_file.h"
+#include "settings/cp932.h"
 #include "table/mlb2.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <string>
 #include <vector>
-#include "platform/kept_file.h"
+#include "files/kept_file.h"
 
 struct Target {
     QString ip;

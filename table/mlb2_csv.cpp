@@ -1,6 +1,6 @@
 // The CSV kind: names and values joined by the separator; values escape LF, the backslash and the
 // separator with a backslash. Reading drops every CR and stops at the first 0x1A byte.
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 #include "table/mlb2.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // damaged file is refused rather than read out of bounds or allowed to allocate without limit.
 #include <cstdint>
 
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 #include "table/mlb2.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // "STRING" fields are quoted with inner quotes doubled, other values are written bare.
 #include <vector>
 
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 #include "table/mlb2.h"
 
 namespace {

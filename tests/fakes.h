@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/echo_service.h"
+#include "icmp/echo_service.h"
 #include "platform/file_chooser.h"
 #include "platform/message_box.h"
 #include "platform/notification_area.h"

@@ -2,7 +2,7 @@
 #include <QPlainTextEdit>
 #include <cstdlib>
 
-#include "platform/icmp_echo_service.h"
+#include "icmp/icmp_echo_service.h"
 #include "window_fixture.h"
 
 namespace {

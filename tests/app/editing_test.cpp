@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "settings/spin_edit.h"
+#include "dialogs/spin_edit.h"
 #include "window_fixture.h"
 
 namespace {

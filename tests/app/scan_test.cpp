@@ -7,7 +7,7 @@
 #include "app/auto_scan_countdown.h"
 #include "app/scan_lock.h"
 #include "app/status_texts.h"
-#include "platform/icmp_echo_service.h"
+#include "icmp/icmp_echo_service.h"
 #include "window_fixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QElapsedTimer>
 
-#include "platform/cp932.h"
+#include "settings/cp932.h"
 #include "platform/version.h"
 
 void Window::Start(const std::string& iplistUtf8, const std::string& ini) {

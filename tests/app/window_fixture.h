@@ -22,8 +22,8 @@
 #include "app/target_list_view.h"
 #include "fakes.h"
 #include "platform/qt_event_pump.h"
-#include "settings/add_target_dialog.h"
-#include "settings/settings_dialog.h"
+#include "dialogs/add_target_dialog.h"
+#include "dialogs/settings_dialog.h"
 #include "settings/settings_file.h"
 #include "test_support.h"
 

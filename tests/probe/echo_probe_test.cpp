@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "fakes.h"
-#include "platform/icmp_echo_service.h"
+#include "icmp/icmp_echo_service.h"
 #include "platform/qt_event_pump.h"
 #include "probe/echo_probe.h"
 

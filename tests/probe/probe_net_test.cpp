@@ -22,9 +22,9 @@
 #include <future>
 #include <thread>
 
-#include "platform/icmp_echo_service.h"
-#include "platform/icmp_packet.h"
-#include "platform/icmp_relay.h"
+#include "icmp/icmp_echo_service.h"
+#include "icmp/icmp_packet.h"
+#include "icmp/icmp_relay.h"
 #include "platform/qt_event_pump.h"
 #include "probe/echo_probe.h"
 

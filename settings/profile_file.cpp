@@ -1,14 +1,14 @@
-#include "platform/profile_file.h"
+#include "settings/profile_file.h"
 
 #include <QFile>
 #include <QStringDecoder>
 #include <string>
 #include <string_view>
 
-#include "platform/ascii_text.h"
-#include "platform/atomic_file.h"
-#include "platform/cp932.h"
-#include "platform/kept_file.h"
+#include "settings/ascii_text.h"
+#include "files/atomic_file.h"
+#include "settings/cp932.h"
+#include "files/kept_file.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "settings/settings_dialog.h"
+#include "dialogs/settings_dialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/dialog_parts.h"
+#include "dialogs/dialog_parts.h"
 #include "platform/file_chooser.h"
 #include "platform/sound.h"
-#include "settings/spin_edit.h"
+#include "dialogs/spin_edit.h"
 
 SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
                                QWidget* parent)

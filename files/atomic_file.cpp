@@ -1,4 +1,4 @@
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>

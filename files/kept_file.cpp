@@ -1,4 +1,4 @@
-#include "platform/kept_file.h"
+#include "files/kept_file.h"
 
 #include <sys/stat.h>
 

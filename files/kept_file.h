@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 
 class KeptFile {
 public:

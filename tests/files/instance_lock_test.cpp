@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/instance_lock.h"
+#include "files/instance_lock.h"
 #include "test_support.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "platform/profile_file.h"
+#include "settings/profile_file.h"
 #include "test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/icmp_privilege.h"
+#include "icmp/icmp_privilege.h"
 
 #include <linux/capability.h>
 #include <netinet/in.h>

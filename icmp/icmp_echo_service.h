@@ -11,7 +11,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/echo_service.h"
+#include "icmp/echo_service.h"
 
 // Sets what every ICMP socket of the program needs: the TTL and the kernel's receive time of each
 // packet, and on a raw socket a filter that lets only replies and errors in.

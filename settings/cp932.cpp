@@ -1,4 +1,4 @@
-#include "platform/cp932.h"
+#include "settings/cp932.h"
 
 #include <iconv.h>
 

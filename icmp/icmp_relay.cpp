@@ -1,4 +1,4 @@
-#include "platform/icmp_relay.h"
+#include "icmp/icmp_relay.h"
 
 #include <fcntl.h>
 #include <linux/filter.h>
@@ -18,8 +18,8 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/icmp_echo_service.h"
-#include "platform/icmp_packet.h"
+#include "icmp/icmp_echo_service.h"
+#include "icmp/icmp_packet.h"
 
 namespace icmp_relay {
 

@@ -1,4 +1,4 @@
-#include "platform/icmp_packet.h"
+#include "icmp/icmp_packet.h"
 
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/echo_service.h"
+#include "icmp/echo_service.h"
 
 namespace icmp_packet {
 

@@ -1,4 +1,4 @@
-#include "platform/icmp_echo_service.h"
+#include "icmp/icmp_echo_service.h"
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
@@ -19,8 +19,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/icmp_packet.h"
-#include "platform/icmp_relay.h"
+#include "icmp/icmp_packet.h"
+#include "icmp/icmp_relay.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/instance_lock.h"
+#include "files/instance_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

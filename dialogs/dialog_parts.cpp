@@ -1,4 +1,4 @@
-#include "platform/dialog_parts.h"
+#include "dialogs/dialog_parts.h"
 
 #include <QDialog>
 #include <QPushButton>

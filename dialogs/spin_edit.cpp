@@ -1,4 +1,4 @@
-#include "settings/spin_edit.h"
+#include "dialogs/spin_edit.h"
 
 #include <QLineEdit>
 #include <algorithm>

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/echo_service.h"
-#include "platform/icmp_packet.h"
-#include "platform/icmp_relay.h"
+#include "icmp/echo_service.h"
+#include "icmp/icmp_packet.h"
+#include "icmp/icmp_relay.h"
 
 namespace {
 

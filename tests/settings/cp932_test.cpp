@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/cp932.h"
+#include "settings/cp932.h"
 #include "platform/version.h"
 
 namespace {

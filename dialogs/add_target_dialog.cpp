@@ -1,4 +1,4 @@
-#include "settings/add_target_dialog.h"
+#include "dialogs/add_target_dialog.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <QValidator>
 
-#include "platform/cp932.h"
-#include "platform/dialog_parts.h"
-#include "settings/spin_edit.h"
+#include "settings/cp932.h"
+#include "dialogs/dialog_parts.h"
+#include "dialogs/spin_edit.h"
 
 namespace {
 
