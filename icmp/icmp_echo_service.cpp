@@ -21,6 +21,7 @@
 
 #include "icmp/icmp_packet.h"
 #include "icmp/icmp_relay.h"
+#include "icmp/icmp_socket.h"
 
 namespace {
 
@@ -29,75 +30,6 @@ using Clock = std::chrono::steady_clock;
 std::atomic<uint16_t> g_sequence{0};
 
 }  // namespace
-
-void configureIcmpSocket(int fd, int type) {
-    int on = 1;
-    ::setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
-    // The kernel's receive time on every packet: replies are judged by when they arrived, not by
-    // when the program got round to reading them.
-    ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-    if (type == SOCK_DGRAM) {
-        ::setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
-    } else {
-        // A raw socket would also queue every echo request of the host (a flood ping beside us
-        // fills the queue with them); let only replies and errors in. Linux's ICMP_FILTER: a set
-        // bit blocks that type.
-        constexpr int kIcmpFilter = 1;
-        uint32_t blocked =
-            ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH) |
-              (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
-        ::setsockopt(fd, SOL_RAW, kIcmpFilter, &blocked, sizeof blocked);
-    }
-}
-
-bool receiveIcmp(int fd, int flags, uint8_t* buf, size_t size, ReceivedIcmp& out) {
-    alignas(cmsghdr) char control[512];
-    sockaddr_in from{};
-    iovec iov{buf, size};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(fd, &msg, flags | MSG_DONTWAIT);
-    if (n < 0) return false;
-    out = ReceivedIcmp{};
-    out.size = static_cast<size_t>(n);
-    out.from = from.sin_addr.s_addr;
-    bool stamped = false;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-            std::memcpy(&out.received, CMSG_DATA(c), sizeof out.received);
-            stamped = true;
-        }
-        if (c->cmsg_level != IPPROTO_IP) continue;
-        if (c->cmsg_type == IP_TTL) std::memcpy(&out.ttl, CMSG_DATA(c), sizeof out.ttl);
-        if (c->cmsg_type == IP_RECVERR) {
-            const auto* ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
-            out.hasError = true;
-            out.error = *ee;
-            const sockaddr* off = SO_EE_OFFENDER(ee);
-            if (off->sa_family == AF_INET)
-                out.offender = reinterpret_cast<const sockaddr_in*>(off)->sin_addr.s_addr;
-        }
-    }
-    if (!stamped) ::clock_gettime(CLOCK_REALTIME, &out.received);
-    return true;
-}
-
-int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet) {
-    const int ttlValue = ttl;
-    ::setsockopt(fd, IPPROTO_IP, IP_TTL, &ttlValue, sizeof ttlValue);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = destination;
-    return ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                    sizeof to) < 0
-               ? errno
-               : 0;
-}
 
 void RelayLink::markBroken(const std::string& what) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -18,8 +18,8 @@
 #include <iterator>
 #include <vector>
 
-#include "icmp/icmp_echo_service.h"
 #include "icmp/icmp_packet.h"
+#include "icmp/icmp_socket.h"
 
 namespace icmp_relay {
 
