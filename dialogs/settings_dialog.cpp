@@ -66,8 +66,11 @@ std::optional<Options> SettingsDialog::ask(const Options& current) {
     autoScanBox_->setChecked(current.autoScanOn);
     autoScanSwitched();
     if (exec() != QDialog::Accepted) return std::nullopt;
-    return Options{soundBox_->isChecked(), autoScanBox_->isChecked(),
-                   QString::number(intervalEdit_->number()), soundFile_};
+    // Named, so that a field added to Options never takes another's value.
+    return Options{.soundOn = soundBox_->isChecked(),
+                   .autoScanOn = autoScanBox_->isChecked(),
+                   .intervalText = QString::number(intervalEdit_->number()),
+                   .soundFile = soundFile_};
 }
 
 void SettingsDialog::soundSwitched() {

@@ -21,7 +21,7 @@ public:
     bool tryAcquire() override;
     void release() override;
     const std::string& path() const { return path_; }
-    // False when the lock's folder could not be trusted; TryAcquire then lets the start go on.
+    // False when the lock's folder could not be trusted; tryAcquire then lets the start go on.
     bool isSafe() const { return safe_; }
 
 private:
