@@ -23,11 +23,11 @@
 #include "app/status_texts.h"
 #include "app/target_list_view.h"
 #include "app/window_placement.h"
+#include "dialogs/add_target_dialog.h"
+#include "dialogs/settings_dialog.h"
 #include "platform/message_box.h"
 #include "platform/sound.h"
 #include "platform/version.h"
-#include "dialogs/add_target_dialog.h"
-#include "dialogs/settings_dialog.h"
 
 MainWindow::MainWindow(Services& services, QWidget* parent)
     : QMainWindow(parent),

@@ -12,9 +12,9 @@
 #include "app/status_texts.h"
 #include "app/target_list_view.h"
 #include "app/window_placement.h"
-#include "platform/sound.h"
 #include "dialogs/add_target_dialog.h"
 #include "dialogs/settings_dialog.h"
+#include "platform/sound.h"
 
 // ---- the list
 

@@ -54,22 +54,30 @@ void ScanDisplay::rowProbing(int row, const QString& address) {
     probePanel_.setText(texts::probing(address));
 }
 
-void ScanDisplay::replied(int status, const QString& ip, const QString& address) {
-    if (status != ipstatus::kSuccess) {
-        if (QTreeWidgetItem* row = list_.findRow(address)) TargetRow(row).setIcon(RowIcon::Offline);
+void ScanDisplay::replied(const ProbeResult& result) {
+    const QString& ip = result.responder;
+    const QString& address = result.address;
+    const int64_t at = result.when.toMSecsSinceEpoch();
+    if (result.status != ipstatus::kSuccess) {
+        if (QTreeWidgetItem* row = list_.findRow(address)) {
+            TargetRow(row).setIcon(RowIcon::Offline);
+            TargetListView::recordResult(row, false, 0, 0, at);
+        }
         probePanel_.setText(texts::offline(address));
         return;
     }
     // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
     // that was probed is the one to mark, and to count when no row is selected.
     QTreeWidgetItem* probed = list_.findRow(address);
-    if (QTreeWidgetItem* row = list_.findRow(ip); row || probed)
+    if (QTreeWidgetItem* row = list_.findRow(ip); row || probed) {
         TargetRow(row ? row : probed).setIcon(RowIcon::Online);
+        TargetListView::recordResult(row ? row : probed, true, result.rttMs, result.ttl, at);
+    }
     probePanel_.setText(texts::online(address));
     QTreeWidgetItem* selected = list_.selectedRow();
     if (QTreeWidgetItem* counted = selected ? selected : probed)
         TargetRow(counted).raiseOnlineCount();
-    log_.appendPlainText(texts::logLine(QDateTime::currentDateTime(), QLocale(), ip));
+    log_.appendPlainText(texts::logLine(result.when, QLocale(), ip));
     if (const QString file = soundToPlay_(); !file.isNull()) sound_.playAsyncNoStop(file);
     tray_.notifyOnline();
     if (!tray_.isAnimating()) {

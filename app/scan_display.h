@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+struct ProbeResult;
 class ISound;
 class QLabel;
 class QPlainTextEdit;
@@ -26,7 +27,7 @@ public:
 
 private:
     void rowProbing(int row, const QString& address);
-    void replied(int status, const QString& ip, const QString& address);
+    void replied(const ProbeResult& result);
 
     TargetListView& list_;
     QLabel& probePanel_;

@@ -10,8 +10,8 @@ ScanRunner::ScanRunner(IEchoService& echo, IEventPump& pump, QObject* parent)
     setObjectName("ScanRunner");
     probe_.timeoutMs = 1000;
     probe_.attempts = 1;
-    probe_.onReply = [this](EchoProbe*, int status, const std::string& ip, int, uint8_t) {
-        onProbeReply(status, ip);
+    probe_.onReply = [this](EchoProbe*, int status, const std::string& ip, int rttMs, uint8_t ttl) {
+        onProbeReply(status, ip, rttMs, ttl);
     };
 }
 
@@ -19,8 +19,10 @@ ScanRunner::~ScanRunner() {
     if (worker_) worker_->wait();
 }
 
-void ScanRunner::onProbeReply(int status, const std::string& ipAddress) {
-    Reply r{status, QString::fromStdString(ipAddress), QString::fromStdString(probedAddress_)};
+void ScanRunner::onProbeReply(int status, const std::string& ipAddress, int rttMs, uint8_t ttl) {
+    ProbeResult r{
+        status, QString::fromStdString(ipAddress), QString::fromStdString(probedAddress_), rttMs,
+        ttl,    QDateTime::currentDateTime()};
     if (pump_.onUiThread()) {
         deliver(r);
         return;
@@ -33,8 +35,8 @@ void ScanRunner::onProbeReply(int status, const std::string& ipAddress) {
     QMetaObject::invokeMethod(this, &ScanRunner::deliverWorkerReplies, Qt::QueuedConnection);
 }
 
-void ScanRunner::deliver(const Reply& r) {
-    emit replied(r.status, r.ip, r.address);
+void ScanRunner::deliver(const ProbeResult& r) {
+    emit replied(r);
     if (r.status == ipstatus::kSuccess) onlineFound_ = true;
     if (echoStopTold_) return;
     if (const std::string why = echo_.brokenReason(); !why.empty()) {
@@ -46,12 +48,12 @@ void ScanRunner::deliver(const Reply& r) {
 }
 
 void ScanRunner::deliverWorkerReplies() {
-    std::vector<Reply> replies;
+    std::vector<ProbeResult> replies;
     {
         std::lock_guard<std::mutex> lock(workerMutex_);
         replies.swap(workerReplies_);
     }
-    for (const Reply& r : replies) deliver(r);
+    for (const ProbeResult& r : replies) deliver(r);
 }
 
 void ScanRunner::runSelectScan(const QString& address) {

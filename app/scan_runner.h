@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/probe_result.h"
 #include "probe/echo_probe.h"
 
 class IEchoService;
@@ -45,8 +46,9 @@ signals:
     void allScanStarting();
     void rowStarting(int row);
     void rowProbing(int row, const QString& address);
-    // One attempt's outcome: status 0 online; `ip` the responder, `address` the probed text.
-    void replied(int status, const QString& ip, const QString& address);
+    // One attempt's outcome, whole: status (0 online), responder, probed text, round-trip time,
+    // TTL and when it came.
+    void replied(const ProbeResult& result);
     void allScanFinished(bool onlineFound);
     void selectScanFinished();
     // Once per run, after the reply that found it: echo requests cannot be sent any more (the
@@ -54,13 +56,8 @@ signals:
     void echoStopped(const QString& why);
 
 private:
-    struct Reply {
-        int status;
-        QString ip;
-        QString address;
-    };
-    void onProbeReply(int status, const std::string& ip);
-    void deliver(const Reply& r);
+    void onProbeReply(int status, const std::string& ip, int rttMs, uint8_t ttl);
+    void deliver(const ProbeResult& r);
     // Called through the event queue by name: what the worker hands over travels under
     // workerMutex_, a lock every thread checker sees, and no closure crosses the threads.
     void deliverWorkerReplies();
@@ -75,7 +72,7 @@ private:
     std::string probedAddress_;
     std::unique_ptr<PingWorker> worker_;
     std::mutex workerMutex_;
-    std::vector<Reply> workerReplies_;
+    std::vector<ProbeResult> workerReplies_;
     bool allScanRunning_ = false;
     bool selectScanRunning_ = false;
     bool onlineFound_ = false;

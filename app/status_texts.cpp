@@ -1,5 +1,7 @@
 #include "app/status_texts.h"
 
+#include "app/target_facts.h"
+
 #include "files/kept_file.h"
 
 #include <algorithm>
@@ -43,6 +45,32 @@ QString logLine(const QDateTime& when, const QLocale& locale, const QString& add
            locale.dayName(d.dayOfWeek(), QLocale::LongFormat) + QLatin1Char(' ') +
            when.time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ｜オンライン  ｜") +
            address;
+}
+
+QString targetFacts(const TargetFacts& f) {
+    if (!f.probed()) return QStringLiteral("未偵察");
+    const auto time = [](int64_t ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss"));
+    };
+    QString s = (f.online() ? QStringLiteral("オンライン") : QStringLiteral("オフライン")) +
+                QStringLiteral("（%1 から）").arg(time(f.sinceMs()));
+    if (const auto a = f.lastAnswer())
+        s += QStringLiteral("／最終応答 %1　%2 ms　TTL %3")
+                 .arg(time(a->atMs))
+                 .arg(a->rttMs)
+                 .arg(a->ttl);
+    else
+        s += QStringLiteral("／最終応答 なし");
+    s += QStringLiteral("／応答 %1/%2（%3%）")
+             .arg(f.answers())
+             .arg(f.probes())
+             .arg(qRound(100.0 * f.answers() / f.probes()));
+    if (f.minRtt())
+        s += QStringLiteral("／最小 %1・平均 %2・最大 %3 ms")
+                 .arg(*f.minRtt())
+                 .arg(qRound(*f.averageRtt()))
+                 .arg(*f.maxRtt());
+    return s;
 }
 
 QString echoStopped(const QString& why) {

@@ -6,6 +6,8 @@
 
 #include "files/atomic_file.h"
 
+class TargetFacts;
+
 namespace texts {
 QString probing(const QString& address);                 // panel 0 while a probe runs
 QString online(const QString& address);                  // panel 0 after an echo reply
@@ -16,6 +18,8 @@ QString autoScan(bool on, const QString& intervalText);  // panel 2
 QString countdown(int minutes, int seconds);             // panel 3
 QString hintNoOnline();
 QString hintOnline();
+// What this run learned of a target, on one line (the row's tooltip and accessible description).
+QString targetFacts(const TargetFacts& facts);
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.
 QString logLine(const QDateTime& when, const QLocale& locale, const QString& address);
 // What a file may hold, and whether one that could not be read is kept under another name at the

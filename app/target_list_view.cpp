@@ -2,12 +2,19 @@
 
 #include <cstdlib>
 
+#include <QBuffer>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <algorithm>
+#include <memory>
 
+#include "app/history_picture.h"
 #include "app/image_lists.h"
+#include "app/status_texts.h"
+#include "app/target_facts.h"
 #include "settings/cp932.h"
 
 namespace {
@@ -16,6 +23,7 @@ constexpr int kImageRole = Qt::UserRole;
 constexpr int kSortKeyRole = Qt::UserRole + 1;
 constexpr int kBytesRole = Qt::UserRole + 2;
 constexpr int kFullTextRole = Qt::UserRole + 3;
+constexpr int kFactsRole = Qt::UserRole + 4;
 
 class SortableItem : public QTreeWidgetItem {
 public:
@@ -215,6 +223,45 @@ void TargetListView::sortRows(int column, bool descending) {
         }
     }
     sortItems(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+const TargetFacts* TargetListView::factsOf(const QTreeWidgetItem* row) {
+    return row->data(0, kFactsRole).value<std::shared_ptr<TargetFacts>>().get();
+}
+
+void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl,
+                                  int64_t atMs) {
+    auto facts = row->data(0, kFactsRole).value<std::shared_ptr<TargetFacts>>();
+    if (!facts) {
+        facts = std::make_shared<TargetFacts>();
+        row->setData(0, kFactsRole, QVariant::fromValue(facts));
+    }
+    facts->record(online, rttMs, ttl, atMs);
+    const QString text = texts::targetFacts(*facts);
+    for (int c = 0; c < kColumnCount; ++c) row->setData(c, Qt::AccessibleDescriptionRole, text);
+}
+
+bool TargetListView::viewportEvent(QEvent* e) {
+    if (e->type() != QEvent::ToolTip) return QTreeWidget::viewportEvent(e);
+    auto* help = static_cast<QHelpEvent*>(e);
+    const QTreeWidgetItem* row = itemAt(help->pos());
+    const TargetFacts* facts = row ? factsOf(row) : nullptr;
+    if (!facts) {
+        QToolTip::hideText();
+        e->ignore();
+        return true;
+    }
+    // Drawn when asked for, never while the scans run.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    drawHistory(*facts).save(&buffer, "PNG");
+    const QString html = QStringLiteral("<p style='white-space:pre'>%1</p>"
+                                        "<p><img src='data:image/png;base64,%2'></p>")
+                             .arg(texts::targetFacts(*facts).toHtmlEscaped(),
+                                  QString::fromLatin1(png.toBase64()));
+    QToolTip::showText(help->globalPos(), html, viewport(), visualItemRect(row));
+    return true;
 }
 
 void TargetListView::mousePressEvent(QMouseEvent* e) {

@@ -5,6 +5,8 @@
 #include <QTreeWidget>
 #include <QVector>
 
+#include <cstdint>
+
 #include "settings/list_columns.h"
 #include "settings/target_list_file.h"
 
@@ -27,12 +29,20 @@ private:
     QTreeWidgetItem* item_;
 };
 
+class TargetFacts;
+
 class TargetListView : public QTreeWidget {
     Q_OBJECT
 public:
     explicit TargetListView(QWidget* parent = nullptr);
 
     QTreeWidgetItem* appendRow(const Target& target);
+    // What this run learned of the row's target, kept with the row (never saved); null before its
+    // first probe.
+    static const TargetFacts* factsOf(const QTreeWidgetItem* row);
+    // Takes one probe's outcome into the row's facts; screen readers hear them as the row's
+    // description, and the row's tooltip shows them with a picture of the recent past.
+    static void recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl, int64_t atMs);
     // The rows of a list read at start, all at once. False, with no row added, when the memory
     // ran out on the way.
     bool appendRows(const std::vector<Target>& targets);
@@ -69,6 +79,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     static QTreeWidgetItem* newRow(const Target& target);

@@ -7,6 +7,7 @@
 #include "app/auto_scan_countdown.h"
 #include "app/scan_lock.h"
 #include "app/status_texts.h"
+#include "app/target_facts.h"
 #include "icmp/icmp_echo_service.h"
 #include "window_fixture.h"
 
@@ -55,6 +56,45 @@ TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
     EXPECT_FALSE(ContextMenuOffersTheRow());   // selected while the controls ignored it
     EXPECT_FALSE(Child<QToolButton>("SpeedButton2")->isEnabled());
     EXPECT_EQ(echo.sentTo(), (std::vector<std::string>{"127.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    // Each row's facts of this run, for screen readers as for the tooltip.
+    EXPECT_TRUE(Row(0)
+                    ->data(1, Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .startsWith(QStringLiteral("オンライン（")));
+    EXPECT_TRUE(Row(1)
+                    ->data(1, Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .contains(QStringLiteral("／最終応答 なし／応答 0/1（0%）")));
+}
+
+// The facts of a run over a clock of the test's own: since when, answers, times, and a bound.
+TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
+    const int64_t noon = QDateTime(QDate(2026, 12, 8), QTime(12, 0, 0)).toMSecsSinceEpoch();
+    auto at = [&](int seconds) { return noon + seconds * 1000; };
+    TargetFacts f;
+    EXPECT_EQ(texts::targetFacts(f), QStringLiteral("未偵察"));
+    f.record(false, 0, 0, at(0));
+    f.record(false, 0, 0, at(10));
+    EXPECT_EQ(f.sinceMs(), at(0));  // offline since the first result
+    f.record(true, 3, 64, at(20));
+    f.record(true, 1, 64, at(30));
+    f.record(true, 2, 63, at(40));
+    EXPECT_EQ(f.sinceMs(), at(20));  // online since the change
+    EXPECT_EQ(texts::targetFacts(f),
+              QStringLiteral("オンライン（12:00:20 から）／最終応答 12:00:40　2 ms　TTL 63／"
+                             "応答 3/5（60%）／最小 1・平均 2・最大 3 ms"));
+    f.record(false, 0, 0, at(50));
+    EXPECT_FALSE(f.online());
+    EXPECT_EQ(f.sinceMs(), at(50));
+    EXPECT_EQ(f.lastAnswer()->atMs, at(40));
+    // Only the last hundred results are kept; the counts are of the whole run.
+    for (int i = 0; i < 150; ++i) f.record(i % 2 == 0, i, 64, at(100 + i));
+    EXPECT_EQ(f.kept(), TargetFacts::kKept);
+    EXPECT_EQ(f.keptAt(0).atMs, at(150));
+    EXPECT_EQ(f.keptAt(TargetFacts::kKept - 1).atMs, at(249));
+    EXPECT_EQ(f.probes(), 156);
+    EXPECT_EQ(f.answers(), 78);
+    EXPECT_TRUE(texts::targetFacts(f).contains(QStringLiteral("／応答 78/156（50%）")));
 }
 
 TEST_F(Scan, OfflinePanelAndTrayResetWhenNobodyAnswers) {

@@ -1,0 +1,13 @@
+#pragma once
+// One probe's outcome as it reaches the window: everything the echo reply told, and when.
+#include <QDateTime>
+#include <QString>
+
+struct ProbeResult {
+    int status = 0;     // 0 online, any other value offline (the echo status codes)
+    QString responder;  // the host that answered (or the router that reported), dotted
+    QString address;    // the probed text, as the row spells it
+    int rttMs = 0;      // round-trip time of an answer
+    int ttl = 0;        // of the answer's IP packet
+    QDateTime when;     // when the outcome came
+};

@@ -1,0 +1,44 @@
+#include "app/target_facts.h"
+
+#include <algorithm>
+
+void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs) {
+    Result r;
+    r.atMs = atMs;
+    r.rttMs = online ? static_cast<int16_t>(std::clamp(rttMs, 0, 32767)) : int16_t{-1};
+    r.ttl = static_cast<uint8_t>(std::clamp(ttl, 0, 255));
+    if (!probed() || last(0).online() != online) sinceMs_ = atMs;
+    if (results_.size() < kKept) {
+        results_.push_back(r);
+    } else {
+        results_[next_] = r;
+        next_ = (next_ + 1) % kKept;
+    }
+    ++probes_;
+    if (!online) return;
+    minRtt_ = answers_ == 0 ? r.rttMs : std::min<int>(minRtt_, r.rttMs);
+    maxRtt_ = answers_ == 0 ? r.rttMs : std::max<int>(maxRtt_, r.rttMs);
+    ++answers_;
+    rttSum_ += r.rttMs;
+    lastAnswer_ = r;
+}
+
+const TargetFacts::Result& TargetFacts::keptAt(size_t i) const {
+    return results_[(next_ + i) % results_.size()];
+}
+
+const TargetFacts::Result& TargetFacts::last(size_t back) const {
+    return keptAt(results_.size() - 1 - back);
+}
+
+std::optional<int> TargetFacts::minRtt() const {
+    return answers_ ? std::optional<int>(minRtt_) : std::nullopt;
+}
+
+std::optional<int> TargetFacts::maxRtt() const {
+    return answers_ ? std::optional<int>(maxRtt_) : std::nullopt;
+}
+
+std::optional<double> TargetFacts::averageRtt() const {
+    return answers_ ? std::optional<double>(static_cast<double>(rttSum_) / answers_) : std::nullopt;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// What this run learned of one target, kept beside its row and never saved: its state and since
+// when, the last answer, how many probes were answered, the round-trip times, and the last
+// results for the picture of the recent past. Bounded: the last kKept results at most. The time
+// of each result is an argument, so the bookkeeping is testable without a clock.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class TargetFacts {
+public:
+    static constexpr size_t kKept = 100;
+
+    struct Result {
+        int64_t atMs = 0;    // when it came, milliseconds since the epoch
+        int16_t rttMs = -1;  // -1: no answer (offline)
+        uint8_t ttl = 0;
+        bool online() const { return rttMs >= 0; }
+    };
+
+    void record(bool online, int rttMs, int ttl, int64_t atMs);
+
+    bool probed() const { return probes_ > 0; }
+    bool online() const { return probed() && last(0).online(); }
+    // When the state last changed (the first result counts as a change).
+    int64_t sinceMs() const { return sinceMs_; }
+    std::optional<Result> lastAnswer() const { return lastAnswer_; }
+    int answers() const { return answers_; }
+    int probes() const { return probes_; }
+    // Of every answer of this run, in ms; nothing before the first.
+    std::optional<int> minRtt() const;
+    std::optional<int> maxRtt() const;
+    std::optional<double> averageRtt() const;
+    // The kept results, oldest first.
+    size_t kept() const { return results_.size(); }
+    const Result& keptAt(size_t i) const;
+
+private:
+    // The result `back` steps before the newest.
+    const Result& last(size_t back) const;
+
+    std::vector<Result> results_;  // a ring of at most kKept; `next_` is the oldest once full
+    size_t next_ = 0;
+    int probes_ = 0;
+    int answers_ = 0;
+    int64_t sinceMs_ = 0;
+    int64_t rttSum_ = 0;
+    int minRtt_ = 0;
+    int maxRtt_ = 0;
+    std::optional<Result> lastAnswer_;
+};
