@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMoveEvent>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -79,6 +80,7 @@ void MainWindow::connectCommands() {
     connect(m_ui.settingsItem, &QAction::triggered, this, &MainWindow::openSettings);
     connect(m_ui.aboutItem, &QAction::triggered, this, &MainWindow::showAbout);
     connect(m_ui.listMenu, &QMenu::aboutToShow, this, &MainWindow::onContextMenu);
+    connect(m_ui.log, &QWidget::customContextMenuRequested, this, &MainWindow::showLogMenu);
     TargetListView* list = m_ui.list;
     connect(list, &TargetListView::rowSelectionChanged, this, &MainWindow::onRowSelection);
     connect(list, &QTreeWidget::itemDoubleClicked, this, &MainWindow::runSelectScan);

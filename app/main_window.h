@@ -65,6 +65,10 @@ public slots:
     void sortByColumn(int column);
     void openSettings();
     void showAbout();
+    // The log's own context menu: the text box's commands and 「ログを保存…」.
+    void showLogMenu(const QPoint& at);
+    // Saves the scan log as shown, in UTF-8, to a file the user chooses (an atomic write).
+    void saveLog();
     void onContextMenu();
 
 signals:

@@ -1,11 +1,16 @@
 // The main window's commands: the list, the scans and their replies, editing and the settings.
 // The window itself (construction, files, closing, the tray) is in main_window.cpp.
 #include <QAction>
+#include <QDate>
+#include <QDir>
+#include <QFile>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QToolButton>
 
 #include "app/auto_scan_countdown.h"
 #include "app/main_window.h"
+#include "app/program_info.h"
 #include "app/scan_display.h"
 #include "app/scan_lock.h"
 #include "app/scan_runner.h"
@@ -14,6 +19,9 @@
 #include "app/window_placement.h"
 #include "dialogs/add_target_dialog.h"
 #include "dialogs/settings_dialog.h"
+#include "files/atomic_file.h"
+#include "platform/file_chooser.h"
+#include "platform/message_box.h"
 #include "platform/sound.h"
 
 // ---- the list
@@ -117,4 +125,31 @@ void MainWindow::openSettings() {
     setPanel(Panel::Sound, texts::sound(options_.soundOn));
     if (newInterval) countdown_->restart(options_.intervalMinutes());
     applyAutoScan();
+}
+
+// ---- the scan log
+
+void MainWindow::showLogMenu(const QPoint& at) {
+    QMenu* menu = m_ui.log->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    QAction* save = menu->addAction(QStringLiteral("ログを保存…"), this, &MainWindow::saveLog);
+    save->setObjectName(QStringLiteral("SaveLog"));
+    save->setEnabled(!m_ui.log->document()->isEmpty());
+    menu->popup(m_ui.log->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::saveLog() {
+    const QString suggested =
+        QDir::home().filePath(QStringLiteral("pingrove-log-%1.txt")
+                                  .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+    const QString path =
+        services_.chooser.chooseSaveFile(this, QStringLiteral("ログを保存"), suggested,
+                                         QStringLiteral("テキスト (*.txt);;すべて (*)"));
+    if (path.isEmpty()) return;
+    const QByteArray text = (m_ui.log->toPlainText() + QLatin1Char('\n')).toUtf8();
+    if (!writeFileAtomically(QFile::encodeName(path).toStdString(),
+                             std::string_view(text.constData(), static_cast<size_t>(text.size()))))
+        services_.messages.showError(this, ProductName(),
+                                     QStringLiteral("%1 に書き込めません").arg(path));
 }

@@ -233,6 +233,7 @@ void MainWindowUi::setupUi(QMainWindow* w, const QVector<QIcon>& pictures) {
     NameScrollBars(log, log->accessibleName());
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log->setContextMenuPolicy(Qt::CustomContextMenu);
     logLayout->addWidget(log);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);

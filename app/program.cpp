@@ -175,6 +175,7 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         pump,
         sound,
         messages,
+        chooser,
         tray,
         settings,
         TargetListFile::locate(QDir::currentPath(), QDir::homePath(),

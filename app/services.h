@@ -6,6 +6,7 @@ class IEchoService;
 class IEventPump;
 class ISound;
 class IMessageBox;
+class IFileChooser;
 class INotificationArea;
 class SettingsFile;
 
@@ -14,6 +15,7 @@ struct Services {
     IEventPump& pump;
     ISound& sound;
     IMessageBox& messages;
+    IFileChooser& chooser;
     INotificationArea& notificationArea;
     SettingsFile& settingsFile;
     QString targetListPath;  // absolute, fixed at start-up

@@ -256,10 +256,11 @@ bool TargetListView::viewportEvent(QEvent* e) {
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     drawHistory(*facts).save(&buffer, "PNG");
-    const QString html = QStringLiteral("<p style='white-space:pre'>%1</p>"
-                                        "<p><img src='data:image/png;base64,%2'></p>")
-                             .arg(texts::targetFacts(*facts).toHtmlEscaped(),
-                                  QString::fromLatin1(png.toBase64()));
+    const QString html =
+        QStringLiteral(
+            "<p style='white-space:pre'>%1</p>"
+            "<p><img src='data:image/png;base64,%2'></p>")
+            .arg(texts::targetFacts(*facts).toHtmlEscaped(), QString::fromLatin1(png.toBase64()));
     QToolTip::showText(help->globalPos(), html, viewport(), visualItemRect(row));
     return true;
 }

@@ -13,6 +13,7 @@
 #include "app/scan_runner.h"
 #include "app/target_list_view.h"
 #include "icmp/icmp_echo_service.h"
+#include "platform/file_chooser.h"
 #include "platform/message_box.h"
 #include "platform/notification_area.h"
 #include "platform/qt_event_pump.h"
@@ -48,7 +49,9 @@ int main(int argc, char** argv) {
     QtMessageBox messages;
     NoTray tray;
     SettingsFile settings(dir.filePath("pingrove"));
-    Services services{echo, pump, sound, messages, tray, settings, dir.filePath("iplist.txt"), 2};
+    QtFileChooser chooser;
+    Services services{
+        echo, pump, sound, messages, chooser, tray, settings, dir.filePath("iplist.txt"), 2};
     MainWindow form(services);
     form.show();
     form.findChild<QTimer*>("Timer1")->stop();

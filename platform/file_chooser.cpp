@@ -5,12 +5,14 @@
 #include <QTimer>
 #include <QTreeView>
 
-QString QtFileChooser::chooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
-                                      const QString& filter) {
-    QFileDialog dialog(parent, title, folder, filter);
+namespace {
+
+QString Choose(QWidget* parent, const QString& title, const QString& where, const QString& filter,
+               bool save) {
+    QFileDialog dialog(parent, title, where, filter);
     dialog.setObjectName(QStringLiteral("FileChooser"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setViewMode(QFileDialog::Detail);
     dialog.resize(640, 400);
     if (parent) {
@@ -31,4 +33,16 @@ QString QtFileChooser::chooseOpenFile(QWidget* parent, const QString& title, con
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
+QString QtFileChooser::chooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
+                                      const QString& filter) {
+    return Choose(parent, title, folder, filter, false);
+}
+
+QString QtFileChooser::chooseSaveFile(QWidget* parent, const QString& title,
+                                      const QString& suggested, const QString& filter) {
+    return Choose(parent, title, suggested, filter, true);
 }

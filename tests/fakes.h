@@ -107,6 +107,10 @@ class FakeFileChooser : public IFileChooser {
 public:
     QString answer;
     QString lastTitle, lastFolder, lastFilter;
+    QString chooseSaveFile(QWidget* parent, const QString& title, const QString& suggested,
+                           const QString& filter) override {
+        return chooseOpenFile(parent, title, suggested, filter);
+    }
     QString chooseOpenFile(QWidget*, const QString& title, const QString& folder,
                            const QString& filter) override {
         lastTitle = title;

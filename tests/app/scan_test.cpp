@@ -1,6 +1,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QToolButton>
 
@@ -95,6 +96,33 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
     EXPECT_EQ(f.probes(), 156);
     EXPECT_EQ(f.answers(), 78);
     EXPECT_TRUE(texts::targetFacts(f).contains(QStringLiteral("／応答 78/156（50%）")));
+}
+
+// The log's context menu saves the lines as shown, in UTF-8, through an atomic write; a file that
+// cannot be written is reported.
+TEST_F(Scan, TheLogIsSavedFromItsContextMenu) {
+    Start(kList);
+    form->runAllScan();
+    auto saveFromMenu = [&] {
+        auto* log = form->findChild<QPlainTextEdit*>("Memo1");
+        emit log->customContextMenuRequested(QPoint(5, 5));
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible())
+                if (auto* save = menu->findChild<QAction*>("SaveLog")) {
+                    menu->close();
+                    save->trigger();
+                    return true;
+                }
+        return false;
+    };
+    chooser.answer = QString::fromStdString(dir.path("scan log.txt"));
+    ASSERT_TRUE(saveFromMenu());
+    EXPECT_EQ(chooser.lastTitle, QStringLiteral("ログを保存"));
+    EXPECT_EQ(QString::fromUtf8(ReadFileBytes(dir.path("scan log.txt"))),
+              LogLines(*form).join('\n') + '\n');
+    chooser.answer = QString::fromStdString(dir.path("no such folder/log.txt"));
+    ASSERT_TRUE(saveFromMenu());
+    EXPECT_EQ(messages.errors.last(), chooser.answer + QStringLiteral(" に書き込めません"));
 }
 
 TEST_F(Scan, OfflinePanelAndTrayResetWhenNobodyAnswers) {

@@ -2,8 +2,8 @@
 
 #include <QElapsedTimer>
 
-#include "settings/cp932.h"
 #include "platform/version.h"
+#include "settings/cp932.h"
 
 void Window::Start(const std::string& iplistUtf8, const std::string& ini) {
     if (!iplistUtf8.empty())
@@ -18,8 +18,8 @@ void Window::Rebuild() {
     form3.reset();
     form.reset();
     settings = std::make_unique<SettingsFile>(QString::fromStdString(dir.path("pingrove")));
-    services.reset(new Services{*echoService, pump, *soundService, messages, tray, *settings,
-                                QString::fromStdString(ListPath()), platformId()});
+    services.reset(new Services{*echoService, pump, *soundService, messages, chooser, tray,
+                                *settings, QString::fromStdString(ListPath()), platformId()});
     form = std::make_unique<MainWindow>(*services);
     form3 = std::make_unique<AddTargetDialog>(form.get());
     form4 = std::make_unique<SettingsDialog>(sound, chooser, QStringLiteral("/usr/share/sounds"),
