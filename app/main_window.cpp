@@ -26,6 +26,7 @@
 #include "app/window_placement.h"
 #include "dialogs/add_target_dialog.h"
 #include "dialogs/settings_dialog.h"
+#include "platform/desktop_notifier.h"
 #include "platform/message_box.h"
 #include "platform/sound.h"
 #include "platform/version.h"
@@ -42,9 +43,14 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     m_ui.setupUi(this, images::menuPictures());
     lock_ = std::make_unique<ScanLock>(
         m_ui.lockableButtons(), [this](bool unlocked) { setMenusUnlocked(unlocked); }, *countdown_);
-    display_ = new ScanDisplay(
-        *scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound, tray_,
-        [this] { return options_.soundOn ? options_.soundFile : QString(); }, this);
+    display_ =
+        new ScanDisplay(*scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound,
+                        tray_, services_.notifier,
+                        {[this] { return options_.soundOn ? options_.soundFile : QString(); },
+                         [this] { return options_.notifyOn && (isHidden() || isMinimized()); }},
+                        this);
+    // A click on the notification brings the window back, from the tray or the task bar.
+    services_.notifier.onActivated = [this] { tray_.restore(); };
     closeQuery_ = std::make_unique<CloseQuery>(
         services_.messages, this,
         CloseQuery::Steps{[this] {
@@ -66,7 +72,9 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     tray_.setFrames(osFamily_ == "98" ? &trayFramesFor98_ : &trayFrames_);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    services_.notifier.onActivated = nullptr;  // a late click must not reach a closed window
+}
 
 void MainWindow::connectCommands() {
     connect(m_ui.addTarget, &QAction::triggered, this, &MainWindow::addTarget);

@@ -28,6 +28,7 @@
 #include "icmp/icmp_echo_service.h"
 #include "platform/file_chooser.h"
 #include "platform/message_box.h"
+#include "platform/qt_desktop_notifier.h"
 #include "platform/qt_event_pump.h"
 #include "platform/qt_notification_area.h"
 #include "platform/qt_sound.h"
@@ -169,6 +170,7 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
     QtSound sound({soundDir, QDir::currentPath()});
     QtNotificationArea tray;
     QtFileChooser chooser;
+    QtDesktopNotifier notifier(ProductName());
     SettingsFile settings(QCoreApplication::applicationFilePath());
     Services services{
         echo,
@@ -177,6 +179,7 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         messages,
         chooser,
         tray,
+        notifier,
         settings,
         TargetListFile::locate(QDir::currentPath(), QDir::homePath(),
                                qEnvironmentVariable("XDG_DATA_HOME"), settings.perUser()),

@@ -5,23 +5,27 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 
+#include "app/program_info.h"
 #include "app/scan_runner.h"
 #include "app/status_texts.h"
+#include "app/target_facts.h"
 #include "app/target_list_view.h"
 #include "desktop/tray_icon.h"
 #include "icmp/echo_service.h"
+#include "platform/desktop_notifier.h"
 #include "platform/sound.h"
 
 ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probePanel,
                          QPlainTextEdit& log, ISound& sound, TrayIcon& tray,
-                         std::function<QString()> soundToPlay, QObject* parent)
+                         IDesktopNotifier& notifier, Window window, QObject* parent)
     : QObject(parent),
       list_(list),
       probePanel_(probePanel),
       log_(log),
       sound_(sound),
       tray_(tray),
-      soundToPlay_(std::move(soundToPlay)) {
+      notifier_(notifier),
+      window_(std::move(window)) {
     connect(&scans, &ScanRunner::allScanStarting, this, [this] {
         for (int i = 0; i < list_.rowCount(); ++i) TargetRow(list_.row(i)).setIcon(RowIcon::None);
     });
@@ -33,7 +37,9 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
         probePanel_.setText(texts::echoStopped(why));
         probePanel_.setToolTip(texts::echoStopped(why));
     });
+    connect(&scans, &ScanRunner::selectScanFinished, this, &ScanDisplay::notifyCameOnline);
     connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
+        notifyCameOnline();
         if (onlineFound) return;
         tray_.setAnimating(false);
         tray_.setIconIndex(0);
@@ -70,18 +76,33 @@ void ScanDisplay::replied(const ProbeResult& result) {
     // that was probed is the one to mark, and to count when no row is selected.
     QTreeWidgetItem* probed = list_.findRow(address);
     if (QTreeWidgetItem* row = list_.findRow(ip); row || probed) {
-        TargetRow(row ? row : probed).setIcon(RowIcon::Online);
-        TargetListView::recordResult(row ? row : probed, true, result.rttMs, result.ttl, at);
+        QTreeWidgetItem* marked = row ? row : probed;
+        const TargetFacts* before = TargetListView::factsOf(marked);
+        const bool cameOnline = !before || !before->online();
+        TargetRow(marked).setIcon(RowIcon::Online);
+        TargetListView::recordResult(marked, true, result.rttMs, result.ttl, at);
+        if (cameOnline && window_.notifyUnseen && window_.notifyUnseen()) {
+            const QString name = TargetListView::subItem(marked, Column::Name);
+            const QString where = TargetRow(marked).address();
+            cameOnline_ << (name.isEmpty() ? where : QStringLiteral("%1（%2）").arg(name, where)) +
+                               QStringLiteral("がオンラインになりました");
+        }
     }
     probePanel_.setText(texts::online(address));
     QTreeWidgetItem* selected = list_.selectedRow();
     if (QTreeWidgetItem* counted = selected ? selected : probed)
         TargetRow(counted).raiseOnlineCount();
     log_.appendPlainText(texts::logLine(result.when, QLocale(), ip));
-    if (const QString file = soundToPlay_(); !file.isNull()) sound_.playAsyncNoStop(file);
+    if (const QString file = window_.soundToPlay(); !file.isNull()) sound_.playAsyncNoStop(file);
     tray_.notifyOnline();
     if (!tray_.isAnimating()) {
         tray_.setAnimating(true);
         tray_.setHint(texts::hintOnline());
     }
+}
+
+void ScanDisplay::notifyCameOnline() {
+    if (cameOnline_.isEmpty()) return;
+    notifier_.notify(ProductName(), cameOnline_.join(QLatin1Char('\n')));
+    cameOnline_.clear();
 }

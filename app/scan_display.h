@@ -4,9 +4,11 @@
 // lock and the countdown.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 struct ProbeResult;
+class IDesktopNotifier;
 class ISound;
 class QLabel;
 class QPlainTextEdit;
@@ -17,9 +19,16 @@ class TrayIcon;
 class ScanDisplay : public QObject {
     Q_OBJECT
 public:
-    // `soundToPlay` names the sound file for an online reply, or is empty when the sound is off.
+    // What the display asks of the window as it goes.
+    struct Window {
+        // The sound file for an online reply, or empty when the sound is off.
+        std::function<QString()> soundToPlay;
+        // Whether a target that comes online is to be told by a desktop notification now: the
+        // switch is on and the window is not on screen (in the tray or minimised).
+        std::function<bool()> notifyUnseen;
+    };
     ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probePanel, QPlainTextEdit& log,
-                ISound& sound, TrayIcon& tray, std::function<QString()> soundToPlay,
+                ISound& sound, TrayIcon& tray, IDesktopNotifier& notifier, Window window,
                 QObject* parent = nullptr);
 
     // A select scan starts on the selected row.
@@ -32,7 +41,12 @@ private:
     TargetListView& list_;
     QLabel& probePanel_;
     QPlainTextEdit& log_;
+    // Targets that came online unseen during this scan, told in one notification at its end.
+    void notifyCameOnline();
+
     ISound& sound_;
     TrayIcon& tray_;
-    std::function<QString()> soundToPlay_;
+    IDesktopNotifier& notifier_;
+    Window window_;
+    QStringList cameOnline_;
 };

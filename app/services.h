@@ -7,6 +7,7 @@ class IEventPump;
 class ISound;
 class IMessageBox;
 class IFileChooser;
+class IDesktopNotifier;
 class INotificationArea;
 class SettingsFile;
 
@@ -17,6 +18,7 @@ struct Services {
     IMessageBox& messages;
     IFileChooser& chooser;
     INotificationArea& notificationArea;
+    IDesktopNotifier& notifier;
     SettingsFile& settingsFile;
     QString targetListPath;  // absolute, fixed at start-up
     int platformId;

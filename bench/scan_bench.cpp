@@ -16,6 +16,7 @@
 #include "platform/file_chooser.h"
 #include "platform/message_box.h"
 #include "platform/notification_area.h"
+#include "platform/qt_desktop_notifier.h"
 #include "platform/qt_event_pump.h"
 #include "platform/sound.h"
 #include "settings/settings_file.h"
@@ -50,8 +51,10 @@ int main(int argc, char** argv) {
     NoTray tray;
     SettingsFile settings(dir.filePath("pingrove"));
     QtFileChooser chooser;
+    QtDesktopNotifier notifier(QStringLiteral("scan_bench"));
     Services services{
-        echo, pump, sound, messages, chooser, tray, settings, dir.filePath("iplist.txt"), 2};
+        echo, pump, sound, messages, chooser, tray, notifier, settings, dir.filePath("iplist.txt"),
+        2};
     MainWindow form(services);
     form.show();
     form.findChild<QTimer*>("Timer1")->stop();

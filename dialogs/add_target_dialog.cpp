@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <QValidator>
 
-#include "settings/cp932.h"
 #include "dialogs/dialog_parts.h"
 #include "dialogs/spin_edit.h"
+#include "settings/cp932.h"
 
 namespace {
 

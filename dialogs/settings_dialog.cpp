@@ -6,9 +6,9 @@
 #include <QPushButton>
 
 #include "dialogs/dialog_parts.h"
+#include "dialogs/spin_edit.h"
 #include "platform/file_chooser.h"
 #include "platform/sound.h"
-#include "dialogs/spin_edit.h"
 
 SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
                                QWidget* parent)
@@ -45,6 +45,12 @@ SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString sou
     playButton_->setAccessibleName(playButton_->toolTip());
     intervalLabel_->setBuddy(intervalEdit_);
     intervalEdit_->setAccessibleName(intervalLabel_->text());
+    // Beside the buttons, where the dialog had room: the designed controls keep their places.
+    notifyBox_ = new QCheckBox(QStringLiteral("オンラインを通知する"), this);
+    notifyBox_->setObjectName("CheckBox3");
+    notifyBox_->setGeometry(16, 140, 140, 17);
+    notifyBox_->setToolTip(QStringLiteral(
+        "ウィンドウが見えないときに偵察先がオンラインになったら、デスクトップに通知します"));
     connect(soundBox_, &QCheckBox::clicked, this, &SettingsDialog::soundSwitched);
     connect(autoScanBox_, &QCheckBox::clicked, this, &SettingsDialog::autoScanSwitched);
     connect(chooseButton_, &QPushButton::clicked, this, &SettingsDialog::chooseSound);
@@ -56,6 +62,7 @@ SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString sou
     setTabOrder(intervalEdit_, chooseButton_);
     setTabOrder(chooseButton_, soundBox_);
     setTabOrder(soundBox_, playButton_);
+    setTabOrder(playButton_, notifyBox_);
 }
 
 std::optional<Options> SettingsDialog::ask(const Options& current) {
@@ -65,12 +72,14 @@ std::optional<Options> SettingsDialog::ask(const Options& current) {
     intervalEdit_->setValue(std::clamp(current.intervalMinutes(), 1, 60));
     autoScanBox_->setChecked(current.autoScanOn);
     autoScanSwitched();
+    notifyBox_->setChecked(current.notifyOn);
     if (exec() != QDialog::Accepted) return std::nullopt;
     // Named, so that a field added to Options never takes another's value.
     return Options{.soundOn = soundBox_->isChecked(),
                    .autoScanOn = autoScanBox_->isChecked(),
                    .intervalText = QString::number(intervalEdit_->number()),
-                   .soundFile = soundFile_};
+                   .soundFile = soundFile_,
+                   .notifyOn = notifyBox_->isChecked()};
 }
 
 void SettingsDialog::soundSwitched() {

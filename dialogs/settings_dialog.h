@@ -45,6 +45,7 @@ private:
     QString soundFile_;
     QCheckBox* soundBox_;
     QCheckBox* autoScanBox_;
+    QCheckBox* notifyBox_;  // an addition beside the design: CheckBox3
     QLabel* intervalLabel_;
     SpinEdit* intervalEdit_;
     QPushButton* okButton_;

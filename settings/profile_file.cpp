@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "settings/ascii_text.h"
 #include "files/atomic_file.h"
-#include "settings/cp932.h"
 #include "files/kept_file.h"
+#include "settings/ascii_text.h"
+#include "settings/cp932.h"
 
 namespace {
 

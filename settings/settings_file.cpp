@@ -70,7 +70,7 @@ WindowSettings SettingsFile::load() {
     startResult_ = file.result;
     WindowSettings s;
     std::vector<QString> keys = {"Left", "Top",  "Width", "Height", "WindowState",
-                                 "MIN",  "CBX1", "CBX2",  "DF"};
+                                 "MIN",  "CBX1", "CBX2",  "DF",     "CBX3"};
     for (int i = 0; i < kColumnCount; ++i) keys.push_back(QStringLiteral("LCWidth%1").arg(i));
     const std::map<QString, QString> values = IniProfileFile::valuesIn(file.data, kSection, keys);
     auto text = [&](const QString& key, const QString& def) {
@@ -89,6 +89,7 @@ WindowSettings SettingsFile::load() {
     o.intervalText = text(QStringLiteral("MIN"), o.intervalText);
     o.soundOn = parseBool(text(QStringLiteral("CBX1"), {}), o.soundOn);
     o.autoScanOn = parseBool(text(QStringLiteral("CBX2"), {}), o.autoScanOn);
+    o.notifyOn = parseBool(text(QStringLiteral("CBX3"), {}), o.notifyOn);
     o.soundFile = text(QStringLiteral("DF"), o.soundFile);
     return s;
 }
@@ -113,5 +114,6 @@ bool SettingsFile::save(const WindowSettings& s) {
     values.emplace_back("CBX1", s.options.soundOn ? "1" : "0");
     values.emplace_back("CBX2", s.options.autoScanOn ? "1" : "0");
     values.emplace_back("DF", s.options.soundFile);
+    values.emplace_back("CBX3", s.options.notifyOn ? "1" : "0");
     return IniProfileFile(writePath_).writeStrings(kSection, values);
 }

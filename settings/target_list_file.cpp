@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <new>
 
-#include "settings/ascii_text.h"
 #include "files/atomic_file.h"
+#include "settings/ascii_text.h"
 #include "settings/cp932.h"
 #include "table/mlb2.h"
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "icmp/echo_service.h"
+#include "platform/desktop_notifier.h"
 #include "platform/file_chooser.h"
 #include "platform/message_box.h"
 #include "platform/notification_area.h"
@@ -101,6 +102,15 @@ public:
     }
     void setToolTip(const QString& t) override { toolTip = t; }
     void setMenu(QMenu* m) override { menu = m; }
+};
+
+class FakeDesktopNotifier : public IDesktopNotifier {
+public:
+    QStringList titles, bodies;
+    void notify(const QString& title, const QString& body) override {
+        titles << title;
+        bodies << body;
+    }
 };
 
 class FakeFileChooser : public IFileChooser {

@@ -46,6 +46,45 @@ TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
     EXPECT_TRUE(form->isMaximized());
 }
 
+// A target that comes online while the window is not on screen is told by one desktop
+// notification per scan; not again while it stays online, not while the window is shown, not
+// with the switch off; a click on it brings the window back.
+TEST_F(Window, TargetsThatComeOnlineUnseenAreToldByOneNotification) {
+    echo.Set("127.0.0.1", {0, "", 0});
+    echo.Set("127.0.0.2", {0, "", 0});
+    Start(
+        "\"IP\";\"Name\"\r\n\"127.0.0.1\";\"self\"\r\n\"127.0.0.2\";\"\"\r\n"
+        "\"10.0.0.9\";\"silent\"\r\n");
+    form->runAllScan();  // on screen: nobody is told
+    EXPECT_TRUE(notifier.bodies.isEmpty());
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    form->runAllScan();  // still online: no news
+    EXPECT_TRUE(notifier.bodies.isEmpty());
+    echo.Set("127.0.0.1", {11010, "", 0});
+    form->runAllScan();
+    echo.Set("127.0.0.1", {0, "", 0});
+    echo.Set("10.0.0.9", {0, "", 0});
+    form->runAllScan();  // two came online: one notification
+    ASSERT_EQ(notifier.bodies.size(), 1);
+    EXPECT_EQ(notifier.titles[0], QStringLiteral("ピングローブ"));
+    EXPECT_EQ(notifier.bodies[0], QStringLiteral("self（127.0.0.1）がオンラインになりました\n"
+                                                 "silent（10.0.0.9）がオンラインになりました"));
+    ASSERT_TRUE(notifier.onActivated);
+    notifier.onActivated();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(tray.shown);
+    // The switch off (CBX3=0): minimised and a target back online, and nothing is told.
+    Rebuild();
+    form->close();
+    WriteFileBytes(IniPath(), "[Form]\nCBX3=0\n");
+    Rebuild();
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    form->runAllScan();
+    EXPECT_EQ(notifier.bodies.size(), 1);
+}
+
 TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {
     Start();
     form->move(200, 150);

@@ -19,7 +19,8 @@ void Window::Rebuild() {
     form.reset();
     settings = std::make_unique<SettingsFile>(QString::fromStdString(dir.path("pingrove")));
     services.reset(new Services{*echoService, pump, *soundService, messages, chooser, tray,
-                                *settings, QString::fromStdString(ListPath()), platformId()});
+                                notifier, *settings, QString::fromStdString(ListPath()),
+                                platformId()});
     form = std::make_unique<MainWindow>(*services);
     form3 = std::make_unique<AddTargetDialog>(form.get());
     form4 = std::make_unique<SettingsDialog>(sound, chooser, QStringLiteral("/usr/share/sounds"),

@@ -20,10 +20,10 @@
 #include "app/main_window.h"
 #include "app/scan_runner.h"
 #include "app/target_list_view.h"
-#include "fakes.h"
-#include "platform/qt_event_pump.h"
 #include "dialogs/add_target_dialog.h"
 #include "dialogs/settings_dialog.h"
+#include "fakes.h"
+#include "platform/qt_event_pump.h"
 #include "settings/settings_file.h"
 #include "test_support.h"
 
@@ -90,6 +90,7 @@ protected:
     FakeMessageBox messages;
     FakeNotificationArea tray;
     FakeFileChooser chooser;
+    FakeDesktopNotifier notifier;
     // What the window is built over; tests may point these at other implementations.
     IEchoService* echoService = &echo;
     ISound* soundService = &sound;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "settings/cp932.h"
 #include "platform/version.h"
+#include "settings/cp932.h"
 
 namespace {
 

@@ -79,11 +79,11 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(ReadFileBytes(dir.path("pingrove.INI")),
               "[Form]\nLeft=5\nTop=0\nWidth=610\nHeight=490\nWindowState=2\nLCWidth0=20\n"
               "LCWidth1=100\nLCWidth2=300\nLCWidth3=100\nLCWidth4=100\nMIN=15\nCBX1=1\nCBX2=1\n"
-              "DF=/home/u/音/ベル.wav\n");
+              "DF=/home/u/音/ベル.wav\nCBX3=1\n");
     EXPECT_EQ(File().load().options.soundFile, s.options.soundFile);
 
     // Every key apart from every other: a value written under another key's name reads back wrong.
-    WindowSettings all{1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, {false, true, "42", "d.wav"}};
+    WindowSettings all{1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, {false, true, "42", "d.wav", false}};
     ASSERT_TRUE(File().save(all));
     WindowSettings back = File().load();
     EXPECT_EQ((std::array{back.left, back.top, back.width, back.height, back.windowState}),
@@ -92,12 +92,15 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(back.options.intervalText, "42");
     EXPECT_FALSE(back.options.soundOn);
     EXPECT_TRUE(back.options.autoScanOn);
+    EXPECT_FALSE(back.options.notifyOn);
     all.options.soundOn = true;
     all.options.autoScanOn = false;  // and the other way round
+    all.options.notifyOn = true;
     ASSERT_TRUE(File().save(all));
     back = File().load();
     EXPECT_TRUE(back.options.soundOn);
     EXPECT_FALSE(back.options.autoScanOn);
+    EXPECT_TRUE(back.options.notifyOn);
     EXPECT_EQ(back.options.soundFile, "d.wav");
 
     WriteFileBytes(dir.path("pingrove.INI"), "[Mine]\nA=1\n[Form]\nExtra=x\nTop=9\n");

@@ -1,0 +1,14 @@
+#pragma once
+// A desktop notification (the small message a desktop shows in a corner): one title and body;
+// clicking it reports back through onActivated. Where no notification service runs, nothing
+// happens and nothing is reported.
+#include <QString>
+#include <functional>
+
+class IDesktopNotifier {
+public:
+    virtual ~IDesktopNotifier() = default;
+    // Never waits for the service: a slow or missing one costs the caller nothing.
+    virtual void notify(const QString& title, const QString& body) = 0;
+    std::function<void()> onActivated;
+};

@@ -1,0 +1,46 @@
+#include "platform/qt_desktop_notifier.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+
+}  // namespace
+
+QtDesktopNotifier::QtDesktopNotifier(QString appName, QObject* parent)
+    : QObject(parent), appName_(std::move(appName)) {
+    // A signal subscription is a match rule given to the bus, answered by the bus itself.
+    QDBusConnection::sessionBus().connect(kService, kPath, kService,
+                                          QStringLiteral("ActionInvoked"), this,
+                                          SLOT(actionInvoked(uint, QString)));
+}
+
+void QtDesktopNotifier::notify(const QString& title, const QString& body) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    // The default action is what a click on the notification does.
+    call << appName_ << last_ << QStringLiteral("pingrove") << title << body
+         << QStringList{QStringLiteral("default"), QStringLiteral("元に戻す")}
+         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("pingrove")}} << -1;
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call, 60000), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusPendingReply<uint> reply = *w;
+        if (reply.isError()) return;  // no service: nothing to tell anybody
+        last_ = reply.value();
+        shown_.insert(last_);
+    });
+}
+
+void QtDesktopNotifier::actionInvoked(uint id, const QString& action) {
+    if (!shown_.contains(id) || action != QStringLiteral("default")) return;
+    if (onActivated) onActivated();
+}

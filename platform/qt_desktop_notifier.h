@@ -1,0 +1,25 @@
+#pragma once
+// Desktop notifications through the desktop's notification service on the session bus
+// (org.freedesktop.Notifications, run by KDE, GNOME, Xfce, LXQt and most panels). Every call is
+// asynchronous: a service that is only activatable and answers late delays nothing, and one that
+// is missing gives an error reply that is dropped.
+#include <QObject>
+#include <QSet>
+
+#include "platform/desktop_notifier.h"
+
+class QtDesktopNotifier : public QObject, public IDesktopNotifier {
+    Q_OBJECT
+public:
+    explicit QtDesktopNotifier(QString appName, QObject* parent = nullptr);
+    void notify(const QString& title, const QString& body) override;
+
+private slots:
+    void actionInvoked(uint id, const QString& action);
+
+private:
+    QString appName_;
+    // The notifications of this program that are still up: only their clicks count.
+    QSet<uint> shown_;
+    uint last_ = 0;  // replaced by the next one, so a run of scans leaves one notification
+};
