@@ -3,6 +3,7 @@
 // (org.freedesktop.Notifications, run by KDE, GNOME, Xfce, LXQt and most panels). Every call is
 // asynchronous: a service that is only activatable and answers late delays nothing, and one that
 // is missing gives an error reply that is dropped.
+#include <QDBusConnection>
 #include <QObject>
 #include <QSet>
 
@@ -11,7 +12,8 @@
 class QtDesktopNotifier : public QObject, public IDesktopNotifier {
     Q_OBJECT
 public:
-    explicit QtDesktopNotifier(QString appName, QObject* parent = nullptr);
+    explicit QtDesktopNotifier(QString appName, QDBusConnection bus = QDBusConnection::sessionBus(),
+                               QObject* parent = nullptr);
     void notify(const QString& title, const QString& body) override;
 
 private slots:
@@ -19,6 +21,7 @@ private slots:
 
 private:
     QString appName_;
+    QDBusConnection bus_;
     // The notifications of this program that are still up: only their clicks count.
     QSet<uint> shown_;
     uint last_ = 0;  // replaced by the next one, so a run of scans leaves one notification

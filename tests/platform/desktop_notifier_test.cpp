@@ -1,0 +1,91 @@
+// Desktop notifications over a private session bus of the test's own, with a notification
+// service of the test's own on it.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QVariantMap>
+
+#include "platform/qt_desktop_notifier.h"
+
+namespace {
+
+// What a desktop's notification service does with a Notify call: shows it and says which it is.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList summaries, bodies, actions;
+public slots:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList& actionList, const QVariantMap&, int) {
+        summaries << summary;
+        bodies << body;
+        actions = actionList;
+        return 7;
+    }
+};
+
+bool Until(const std::function<bool()>& done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+void Click(QDBusConnection& service, uint id) {
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
+    signal << id << QStringLiteral("default");
+    service.send(signal);
+}
+
+TEST(DesktopNotifier, OneNotificationAClickOnItAndNothingWithoutAService) {
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                  QStringLiteral("--print-address")});
+    if (!daemon.waitForStarted(10000)) GTEST_SKIP() << "no dbus-daemon";
+    // The address is printed once the bus listens.
+    ASSERT_TRUE(daemon.waitForReadyRead(20000)) << "the bus did not start";
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    QDBusConnection client = QDBusConnection::connectToBus(address, QStringLiteral("client"));
+    QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("service"));
+    ASSERT_TRUE(client.isConnected() && service.isConnected());
+
+    QtDesktopNotifier notifier(QStringLiteral("ピングローブ"), client);
+    int activated = 0;
+    notifier.onActivated = [&] { ++activated; };
+    notifier.notify(QStringLiteral("ピングローブ"),
+                    QStringLiteral("nobody hears this"));  // no service
+
+    FakeNotifications fake;
+    ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
+                                       QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    notifier.notify(QStringLiteral("ピングローブ"),
+                    QStringLiteral("self（127.0.0.1）がオンラインになりました"));
+    ASSERT_TRUE(Until([&] { return fake.bodies.size() == 1; }));
+    EXPECT_EQ(fake.summaries[0], QStringLiteral("ピングローブ"));
+    EXPECT_EQ(fake.bodies[0], QStringLiteral("self（127.0.0.1）がオンラインになりました"));
+    EXPECT_TRUE(fake.actions.contains(QStringLiteral("default")));
+    // A click on it, once the service has said which it is.
+    EXPECT_TRUE(Until([&] {
+        Click(service, 7);
+        return activated > 0;
+    }));
+
+    QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+    daemon.kill();
+    daemon.waitForFinished(10000);
+}
+
+}  // namespace
+
+#include "desktop_notifier_test.moc"
