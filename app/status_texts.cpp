@@ -56,7 +56,7 @@ QString targetFacts(const TargetFacts& f) {
                 QStringLiteral("（%1 から）").arg(time(f.sinceMs()));
     if (const auto a = f.lastAnswer())
         s += QStringLiteral("／最終応答 %1　%2 ms　TTL %3")
-                 .arg(time(a->atMs))
+                 .arg(time(a->atMs()))
                  .arg(a->rttMs)
                  .arg(a->ttl);
     else

@@ -4,11 +4,12 @@
 
 void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs) {
     Result r;
-    r.atMs = atMs;
+    r.atSeconds = static_cast<uint32_t>(std::max<int64_t>(0, atMs / 1000));
     r.rttMs = online ? static_cast<int16_t>(std::clamp(rttMs, 0, 32767)) : int16_t{-1};
     r.ttl = static_cast<uint8_t>(std::clamp(ttl, 0, 255));
     if (!probed() || last(0).online() != online) sinceMs_ = atMs;
     if (results_.size() < kKept) {
+        if (results_.empty()) results_.reserve(kKept);  // one allocation, no growth to spare
         results_.push_back(r);
     } else {
         results_[next_] = r;

@@ -11,11 +11,13 @@ class TargetFacts {
 public:
     static constexpr size_t kKept = 100;
 
+    // Eight bytes, so that ten thousand targets with a hundred results each stay within 8 MB.
     struct Result {
-        int64_t atMs = 0;    // when it came, milliseconds since the epoch
-        int16_t rttMs = -1;  // -1: no answer (offline)
+        uint32_t atSeconds = 0;  // when it came, seconds since the epoch
+        int16_t rttMs = -1;      // -1: no answer (offline)
         uint8_t ttl = 0;
         bool online() const { return rttMs >= 0; }
+        int64_t atMs() const { return int64_t{atSeconds} * 1000; }
     };
 
     void record(bool online, int rttMs, int ttl, int64_t atMs);

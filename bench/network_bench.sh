@@ -11,9 +11,11 @@ build=$(readlink -f "${1:-build/test}")
 exec tests/netns_run.sh bash -c '
   set -eu
   build='"$build"'
-  coproc responder { ip netns exec "$PINGROVE_NETNS_SLOW" /usr/bin/python3 bench/slow_responder.py 20; }
-  trap "kill $responder_PID" EXIT
-  read -r -t 30 line <&"${responder[0]}"  # its socket is open
+  ready=$(mktemp /tmp/pingrove-bench-XXXXXX)
+  ip netns exec "$PINGROVE_NETNS_SLOW" /usr/bin/python3 bench/slow_responder.py 20 > "$ready" &
+  responder=$!
+  trap "kill $responder; rm -f $ready" EXIT
+  for _ in $(seq 300); do grep -q ready "$ready" && break; sleep 0.1; done  # its socket is open
   echo "== RTT against a host answering after 20 ms (20 probes each)"
   ours=$("$build/bench/probe_bench" rtt 198.18.3.10 20 | sort -n)
   theirs=$(ping -n -c 20 -i 0.2 198.18.3.10 | sed -n "s/.*time=\([0-9.]*\) ms/\1/p" | sort -n)

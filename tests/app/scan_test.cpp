@@ -87,12 +87,12 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
     f.record(false, 0, 0, at(50));
     EXPECT_FALSE(f.online());
     EXPECT_EQ(f.sinceMs(), at(50));
-    EXPECT_EQ(f.lastAnswer()->atMs, at(40));
+    EXPECT_EQ(f.lastAnswer()->atMs(), at(40));
     // Only the last hundred results are kept; the counts are of the whole run.
     for (int i = 0; i < 150; ++i) f.record(i % 2 == 0, i, 64, at(100 + i));
     EXPECT_EQ(f.kept(), TargetFacts::kKept);
-    EXPECT_EQ(f.keptAt(0).atMs, at(150));
-    EXPECT_EQ(f.keptAt(TargetFacts::kKept - 1).atMs, at(249));
+    EXPECT_EQ(f.keptAt(0).atMs(), at(150));
+    EXPECT_EQ(f.keptAt(TargetFacts::kKept - 1).atMs(), at(249));
     EXPECT_EQ(f.probes(), 156);
     EXPECT_EQ(f.answers(), 78);
     EXPECT_TRUE(texts::targetFacts(f).contains(QStringLiteral("／応答 78/156（50%）")));
