@@ -34,8 +34,9 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
     connect(&scans, &ScanRunner::rowProbing, this, &ScanDisplay::rowProbing);
     connect(&scans, &ScanRunner::replied, this, &ScanDisplay::replied);
     connect(&scans, &ScanRunner::echoStopped, this, [this](const QString& why) {
-        probePanel_.setText(texts::echoStopped(why));
-        probePanel_.setToolTip(texts::echoStopped(why));
+        const QString text = texts::echoStopped(why);
+        probePanel_.setText(text);
+        probePanel_.setToolTip(text);
     });
     connect(&scans, &ScanRunner::selectScanFinished, this, &ScanDisplay::notifyCameOnline);
     connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
@@ -82,10 +83,8 @@ void ScanDisplay::replied(const ProbeResult& result) {
         TargetRow(marked).setIcon(RowIcon::Online);
         TargetListView::recordResult(marked, true, result.rttMs, result.ttl, at);
         if (cameOnline && window_.notifyUnseen && window_.notifyUnseen()) {
-            const QString name = TargetListView::subItem(marked, Column::Name);
-            const QString where = TargetRow(marked).address();
-            cameOnline_ << (name.isEmpty() ? where : QStringLiteral("%1（%2）").arg(name, where)) +
-                               QStringLiteral("がオンラインになりました");
+            cameOnline_ << texts::cameOnline(TargetListView::subItem(marked, Column::Name),
+                                             TargetRow(marked).address());
         }
     }
     probePanel_.setText(texts::online(address));

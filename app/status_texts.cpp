@@ -47,6 +47,11 @@ QString logLine(const QDateTime& when, const QLocale& locale, const QString& add
            address;
 }
 
+QString cameOnline(const QString& name, const QString& address) {
+    return (name.isEmpty() ? address : QStringLiteral("%1（%2）").arg(name, address)) +
+           QStringLiteral("がオンラインになりました");
+}
+
 QString targetFacts(const TargetFacts& f) {
     if (!f.probed()) return QStringLiteral("未偵察");
     const auto time = [](int64_t ms) {

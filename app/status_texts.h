@@ -18,6 +18,8 @@ QString autoScan(bool on, const QString& intervalText);  // panel 2
 QString countdown(int minutes, int seconds);             // panel 3
 QString hintNoOnline();
 QString hintOnline();
+// One line of the desktop notification for a target that came online unseen.
+QString cameOnline(const QString& name, const QString& address);
 // What this run learned of a target, on one line (the row's tooltip and accessible description).
 QString targetFacts(const TargetFacts& facts);
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.
