@@ -168,7 +168,7 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
     IcmpEchoService echo(icmpRelay.socket, icmpRelay.pid);
     QtEventPump pump;
     QtSound sound({soundDir, QDir::currentPath()});
-    QtNotificationArea tray;
+    QtNotificationArea tray(QString::fromUtf8(kProgramName), ProductName());
     QtFileChooser chooser;
     QtDesktopNotifier notifier(ProductName());
     SettingsFile settings(QCoreApplication::applicationFilePath());

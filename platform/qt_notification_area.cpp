@@ -13,6 +13,8 @@
 #include <QMouseEvent>
 #include <cstdlib>
 
+#include "platform/status_notifier_item.h"
+
 namespace {
 
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
@@ -72,7 +74,8 @@ bool IsXEmbedIcon(QObject* o) {
 }
 }  // namespace
 
-QtNotificationArea::QtNotificationArea(QObject* parent) : QObject(parent) {
+QtNotificationArea::QtNotificationArea(QString id, QString title, QObject* parent)
+    : QObject(parent), id_(std::move(id)), title_(std::move(title)) {
     QCoreApplication::instance()->installEventFilter(this);
     presence_.setInterval(2000);
     connect(&presence_, &QTimer::timeout, this, &QtNotificationArea::checkStillThere);
@@ -80,17 +83,24 @@ QtNotificationArea::QtNotificationArea(QObject* parent) : QObject(parent) {
 
 QtNotificationArea::~QtNotificationArea() = default;
 
-QSystemTrayIcon& QtNotificationArea::icon() {
+StatusNotifierItem& QtNotificationArea::item() {
+    if (item_) return *item_;
+    item_ = std::make_unique<StatusNotifierItem>(id_, title_);
+    item_->onRequest = [this](StatusNotifierItem::Request r) {
+        report(r == StatusNotifierItem::Request::Activate      ? Click::LeftUp
+               : r == StatusNotifierItem::Request::ContextMenu ? Click::RightUp
+                                                               : Click::Other);
+    };
+    item_->setIcon(iconPicture_);
+    item_->setToolTip(toolTip_);
+    item_->setMenu(menu_);
+    return *item_;
+}
+
+QSystemTrayIcon& QtNotificationArea::xembedIcon() {
     if (tray_) return *tray_;
-    statusNotifier_ = StatusNotifierHostRegistered();
     tray_ = std::make_unique<QSystemTrayIcon>();
-    // Only a StatusNotifierItem host reaches this: XEmbed presses stop in the event filter.
-    connect(tray_.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason r) {
-                report(r == QSystemTrayIcon::Trigger   ? Click::LeftUp
-                       : r == QSystemTrayIcon::Context ? Click::RightUp
-                                                       : Click::Other);
-            });
+    // The clicks come through the event filter, as releases.
     tray_->setIcon(iconPicture_);
     tray_->setToolTip(toolTip_);
     if (menu_) tray_->setContextMenu(menu_);
@@ -118,14 +128,18 @@ bool QtNotificationArea::eventFilter(QObject* watched, QEvent* event) {
     return true;  // presses do nothing by themselves
 }
 
-bool QtNotificationArea::exists() {
-    if (!tray_) return StatusNotifierHostRegistered() || XEmbedTrayOwned();
-    return statusNotifier_ ? StatusNotifierHostRegistered() : XEmbedTrayOwned();
-}
+bool QtNotificationArea::exists() { return StatusNotifierHostRegistered() || XEmbedTrayOwned(); }
 
 bool QtNotificationArea::add() {
-    if (!exists()) return false;
-    icon().show();
+    remove();
+    statusNotifier_ = StatusNotifierHostRegistered();
+    if (statusNotifier_) {
+        if (!item().show()) return false;
+    } else if (XEmbedTrayOwned()) {
+        xembedIcon().show();
+    } else {
+        return false;
+    }
     presence_.start();
     return true;
 }
@@ -133,6 +147,7 @@ bool QtNotificationArea::add() {
 bool QtNotificationArea::remove() {
     presence_.stop();
     if (tray_) tray_->hide();
+    if (item_) item_->hide();
     return true;
 }
 
@@ -158,14 +173,17 @@ void QtNotificationArea::gone() {
 void QtNotificationArea::setIcon(const QIcon& icon) {
     iconPicture_ = icon;
     if (tray_) tray_->setIcon(icon);
+    if (item_) item_->setIcon(icon);
 }
 
 void QtNotificationArea::setToolTip(const QString& text) {
     toolTip_ = text;
     if (tray_) tray_->setToolTip(text);
+    if (item_) item_->setToolTip(text);
 }
 
 void QtNotificationArea::setMenu(QMenu* menu) {
     menu_ = menu;
     if (tray_ && tray_->contextMenu() != menu) tray_->setContextMenu(menu);
+    if (item_) item_->setMenu(menu);
 }

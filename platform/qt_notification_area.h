@@ -6,14 +6,19 @@
 
 #include "platform/notification_area.h"
 
-// QSystemTrayIcon speaks StatusNotifierItem or XEmbed, whichever the desktop's tray host offers.
-// A StatusNotifierItem host shows the exported menu itself and reports a click once the button is
-// up. Qt's XEmbed icon acts on the press and would open the menu then, so its presses are held
-// back here and the click is reported when the button comes up.
+class StatusNotifierItem;
+
+// The icon speaks StatusNotifierItem when a host of it is registered on the session bus, else
+// XEmbed through QSystemTrayIcon, chosen again at every add: a panel that started after the
+// program, or one of the other kind, is still found. A StatusNotifierItem host shows the exported
+// menu itself and reports a click once the button is up. Qt's XEmbed icon acts on the press and
+// would open the menu then, so its presses are held back here and the click is reported when the
+// button comes up.
 class QtNotificationArea : public QObject, public INotificationArea {
     Q_OBJECT
 public:
-    explicit QtNotificationArea(QObject* parent = nullptr);
+    // `id` is the item's stable ASCII name for StatusNotifierItem hosts, `title` what they show.
+    QtNotificationArea(QString id, QString title, QObject* parent = nullptr);
     ~QtNotificationArea() override;
     bool exists() override;
     bool add() override;
@@ -29,14 +34,15 @@ private:
     void report(Click click);
     void checkStillThere();
     void gone();
-    QSystemTrayIcon& icon();
+    QSystemTrayIcon& xembedIcon();
+    StatusNotifierItem& item();
 
-    // Qt settles on one protocol when its icon is made: StatusNotifierItem when a host is
-    // registered on the session bus then, else XEmbed. So the icon is made only when it is first
-    // shown, with a host there: a panel that started after the program is still found. Whether a
-    // notification area exists is then asked of that protocol alone.
+    QString id_;
+    QString title_;
+    // Made when first shown: Qt settles on a protocol when its icon is made.
     std::unique_ptr<QSystemTrayIcon> tray_;
-    bool statusNotifier_ = false;
+    std::unique_ptr<StatusNotifierItem> item_;
+    bool statusNotifier_ = false;  // which of the two is shown
     QIcon iconPicture_;
     QString toolTip_;
     QMenu* menu_ = nullptr;

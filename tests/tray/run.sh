@@ -62,10 +62,15 @@ win=$(xsearch --onlyvisible --pid $app --name 'v1\.05$' | head -1)
 # Minimised with auto scan on: the item registers, titled and with its menu exported.
 xdotool windowminimize "$win"
 waitfor 10 '[ "$(registrations)" -ge 1 ] && ! shown' || fail "no item registered, or the window stayed"
-sni /StatusNotifierItem org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Title |
-  grep -q "ピングローブ" || fail "the item's title is not the program's name"
-sni /StatusNotifierItem org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Menu |
-  grep -q "'/MenuBar'" || fail "the item has no menu"
+prop() { sni /StatusNotifierItem org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem "$1"; }
+prop Title | grep -q "'ピングローブ'" || fail "the item's title is not the program's name"
+# Hosts keep the user's choices by the Id: ASCII, the same in every session.
+prop Id | grep -q "'pingrove'" || fail "the item's Id: $(prop Id)"
+prop ToolTip | grep -q "'ピングローブ', '自動偵察" || fail "the tooltip: $(prop ToolTip)"
+# Sent again at every frame of the animation: two small sizes, not five up to 64 px.
+sizes=$(prop IconPixmap | grep -o '([0-9]*, [0-9]*, \[' | tr -d '([,' | awk '{print $1}' | xargs)
+[ "$sizes" = "22 44" ] || fail "the item's pixmaps are sized '$sizes'"
+prop Menu | grep -q "'/MenuBar'" || fail "the item has no menu"
 layout=$(sni /MenuBar com.canonical.dbusmenu.GetLayout 0 -1 '[]')
 for label in 元に戻す 終了; do
   echo "$layout" | grep -q "'label': <'$label'>" || fail "menu entry $label missing: $layout"
