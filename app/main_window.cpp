@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTimer>
@@ -17,6 +16,7 @@
 #include "app/close_query.h"
 #include "app/image_lists.h"
 #include "app/kept_files.h"
+#include "app/normal_place_keeper.h"
 #include "app/program_info.h"
 #include "app/scan_display.h"
 #include "app/scan_lock.h"
@@ -68,6 +68,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
 
     loaded_ = files_.loadSettings();
     applySettings(loaded_);
+    normalPlace_ = new NormalPlaceKeeper(*this);
     osFamily_ = osFamilyFromPlatformId(services_.platformId);
     tray_.setFrames(osFamily_ == "98" ? &trayFramesFor98_ : &trayFrames_);
 }
@@ -171,7 +172,8 @@ void MainWindow::setPanel(Panel p, const QString& text) {
 
 void MainWindow::saveFiles() {
     WindowSettings s = loaded_;
-    recordPlace(*this, frameOffset_, trayPlace_, s);
+    // Shown once and hidden now: in the tray.
+    recordPlace(*this, normalPlace_->place(), shown_ && isHidden(), s);
     for (int i = 0; i < kColumnCount; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
     s.options = options_;
     std::vector<Target> targets;
@@ -210,12 +212,6 @@ void MainWindow::changeEvent(QEvent* e) {
         onMinimized(change->oldState() & Qt::WindowMaximized);
 }
 
-void MainWindow::moveEvent(QMoveEvent* e) {
-    QMainWindow::moveEvent(e);
-    if (windowState() == Qt::WindowNoState && isVisible())
-        frameOffset_ = geometry().topLeft() - pos();
-}
-
 void MainWindow::onMinimized(bool wasMaximized) {
     // Without any notification area the window minimises to the task bar, as with auto scan off.
     if (options_.autoScanOn && tray_.areaExists()) {
@@ -231,9 +227,8 @@ void MainWindow::onMinimized(bool wasMaximized) {
             }
             return;
         }
-        trayPlace_ = normalPlace(*this, frameOffset_);
     }
-    tray_.windowMinimized(wasMaximized);
+    tray_.windowMinimized(wasMaximized, normalPlace_->client());
 }
 
 void MainWindow::onTrayRestore() {

@@ -37,6 +37,7 @@ class AboutBox;
 class AddTargetDialog;
 class AutoScanCountdown;
 class CloseQuery;
+class NormalPlaceKeeper;
 class QTreeWidgetItem;
 class ScanLock;
 class ScanDisplay;
@@ -80,7 +81,6 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
-    void moveEvent(QMoveEvent* e) override;
 
 private:
     void connectCommands();
@@ -121,9 +121,5 @@ private:
     Options options_;
     bool shown_ = false;
     QElapsedTimer minimizeRefused_;
-    // How far the client area lies inside the frame, learnt while the window is in its normal
-    // state: Qt keeps a maximised window's normal geometry as client area, the settings keep the
-    // frame's origin, as move() takes it.
-    QPoint frameOffset_;
-    QRect trayPlace_;  // where the window was when it went into the tray
+    NormalPlaceKeeper* normalPlace_ = nullptr;  // a child
 };

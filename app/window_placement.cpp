@@ -89,19 +89,11 @@ void placeWindow(QMainWindow& window, const WindowSettings& s) {
     window.resize(r.size());
 }
 
-QRect normalPlace(const QMainWindow& window, QPoint frameOffset) {
-    const bool away = window.isMaximized() || window.isMinimized() || window.isHidden();
-    return away ? window.normalGeometry().translated(-frameOffset)
-                : QRect(window.pos(), window.size());
-}
-
-void recordPlace(const QMainWindow& window, QPoint frameOffset, const QRect& trayPlace,
+void recordPlace(const QMainWindow& window, const QRect& normalPlace, bool inTray,
                  WindowSettings& s) {
-    const bool inTray = window.isHidden() && trayPlace.isValid();
-    const QRect r = inTray ? trayPlace : normalPlace(window, frameOffset);
-    s.left = r.left();
-    s.top = r.top();
-    s.width = r.width();
-    s.height = r.height();
+    s.left = normalPlace.left();
+    s.top = normalPlace.top();
+    s.width = normalPlace.width();
+    s.height = normalPlace.height();
     s.windowState = (inTray || window.isMinimized()) ? 1 : (window.isMaximized() ? 2 : 0);
 }

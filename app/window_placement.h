@@ -20,11 +20,7 @@ void centreOver(QWidget* dialog, const QWidget* window);
 
 // Puts the window where the settings say, brought onto a screen if need be.
 void placeWindow(QMainWindow& window, const WindowSettings& s);
-// The place (frame corner and size) the window comes back to from maximised or minimised.
-// `frameOffset` is where the client area lies inside the frame.
-QRect normalPlace(const QMainWindow& window, QPoint frameOffset);
-// Takes the window's place and state into the settings. A window hidden in the tray is minimised,
-// and its place is `trayPlace`, taken as it went there: once hidden, the window system may have
-// put its client area where its frame was.
-void recordPlace(const QMainWindow& window, QPoint frameOffset, const QRect& trayPlace,
+// Takes the window's normal place (frame corner and client size) and its state into the
+// settings. A window hidden in the tray is kept as minimised.
+void recordPlace(const QMainWindow& window, const QRect& normalPlace, bool inTray,
                  WindowSettings& s);

@@ -95,6 +95,13 @@ void TrayIcon::restore() {
         // A window minimised once is marked to start iconic; shown from the tray it must not be.
         if (window_->isHidden() || window_->isMinimized()) mapNormallyWhenShown(*window_);
         if (restoreMaximized_) {
+            // Mapped at its normal place and size with the maximised state, not at the size of
+            // the screen: xfwm4 and KWin give back the place a window was mapped at when it is
+            // un-maximised.
+            if (window_->isHidden() && normalGeometry_.isValid()) {
+                window_->setWindowState(window_->windowState() & ~Qt::WindowMaximized);
+                window_->setGeometry(normalGeometry_);
+            }
             window_->showMaximized();
         } else {
             window_->showNormal();
@@ -111,8 +118,9 @@ void TrayIcon::minimize() {
     emit minimized();
 }
 
-void TrayIcon::windowMinimized(bool wasMaximized) {
+void TrayIcon::windowMinimized(bool wasMaximized, const QRect& normalGeometry) {
     if (!visible_) return;
+    normalGeometry_ = normalGeometry;
     restoreMaximized_ = wasMaximized || (window_ && window_->windowState() & Qt::WindowMaximized);
     // Let the window finish its own state change before it is hidden.
     QTimer::singleShot(0, this, [this] {

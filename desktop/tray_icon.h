@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QTimer>
 #include <QVector>
 #include <stdexcept>
@@ -65,9 +66,10 @@ public:
     void restore();
     void minimize();
     void showMenu();
-    // The window reports that it was minimised (from the maximised state or not); while the icon is
-    // shown this hides it, and Restore brings it back in that state.
-    void windowMinimized(bool wasMaximized = false);
+    // The window reports that it was minimised (from the maximised state or not) and where its
+    // client area is in the normal state; while the icon is shown this hides it, and Restore
+    // brings it back in that state.
+    void windowMinimized(bool wasMaximized = false, const QRect& normalGeometry = {});
     // A mouse release (or another click) on the icon.
     void handleClick(INotificationArea::Click click);
     // One step of the animation.
@@ -106,6 +108,7 @@ private:
     TrayMouse menuOn_ = TrayMouse::None;
     bool hideSetting_ = false;
     bool restoreMaximized_ = false;
+    QRect normalGeometry_;
     void update();
     // The notification area went away while the icon was in it: the window must not stay lost.
     void areaGone();

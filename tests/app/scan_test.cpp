@@ -29,6 +29,12 @@ protected:
         echo.Set("127.0.0.1", {0, "", 1});
         echo.Set("10.0.0.3", {0, "", 1});
     }
+    // Runs `what` while the scan waits for the reply of `row`, however slowly the scan goes.
+    void AtRow(int row, std::function<void()> what) {
+        QObject::connect(
+            Scans(), &ScanRunner::rowProbing, form.get(),
+            [row, what](int r) { if (r == row) what(); }, Qt::QueuedConnection);
+    }
 };
 
 TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
@@ -151,7 +157,7 @@ TEST_F(Scan, StopTakesEffectAtTheNextRow) {
     echo.Set("127.0.0.1", {0, "", 120});
     Start(kList);
     TargetListView::setSubItem(Row(2), Column::ScanCount, "5");
-    QTimer::singleShot(40, [&] { Child<QToolButton>("SpeedButton6")->click(); });
+    AtRow(0, [&] { Child<QToolButton>("SpeedButton6")->click(); });
     form->runAllScan();
     EXPECT_EQ(Image(0), 2);      // the row being probed still gets its reply
     EXPECT_EQ(Cell(1, 3), "1");  // the next row is counted but not probed
@@ -165,7 +171,7 @@ TEST_F(Scan, YesToTheCloseQueryDuringAnAllScanEndsItAfterTheRowInProgress) {
     echo.Set("127.0.0.1", {0, "", 120});
     Start(kList);
     bool closed = false;
-    QTimer::singleShot(40, [&] { closed = form->close(); });
+    AtRow(0, [&] { closed = form->close(); });
     form->runAllScan();
     EXPECT_TRUE(closed);
     EXPECT_FALSE(form->isVisible());
@@ -179,7 +185,7 @@ TEST_F(Scan, NoToTheCloseQueryLetsTheScanGoOn) {
     echo.Set("127.0.0.1", {0, "", 60});
     Start(kList);
     messages.answerYes = false;
-    QTimer::singleShot(20, [&] { form->close(); });
+    AtRow(0, [&] { form->close(); });
     form->runAllScan();
     EXPECT_EQ(echo.sends, 3);
     EXPECT_TRUE(form->isVisible());
@@ -299,7 +305,7 @@ TEST_F(Scan, SelectScanWithoutASelectedRowDoesNothing) {
     // A selection, cleared while an all scan held the controls: the window still believes in it.
     List()->focusSelectScroll(Row(0));
     echo.Set("10.0.0.3", {0, "", 200});
-    QTimer::singleShot(100, form.get(), [this] { List()->clearSelection(); });
+    AtRow(2, [this] { List()->clearSelection(); });
     form->runAllScan();
     ASSERT_EQ(List()->selectedRow(), nullptr);
     ASSERT_TRUE(ContextMenuOffersTheRow());  // the window still believes in the selection

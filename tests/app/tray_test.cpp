@@ -110,6 +110,30 @@ TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {
     const std::string moved = ReadFileBytes(IniPath());
     EXPECT_NE(moved.find("Left=260\n"), std::string::npos) << moved;
     EXPECT_NE(moved.find("WindowState=0\n"), std::string::npos) << moved;
+
+    // A window manager that resizes the window to the screen before it says it is maximised
+    // (xfwm4): the screen's size is never taken for the normal place, neither where the window
+    // comes back to from the tray nor in the file.
+    Rebuild();
+    form->setGeometry(240, 160, 600, 450);
+    QApplication::processEvents();
+    form->resize(1000, 700);
+    form->setWindowState(Qt::WindowMaximized);
+    QApplication::processEvents();
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    tray.onClick(INotificationArea::Click::LeftUp);
+    ASSERT_TRUE(WaitFor([&] { return form->isVisible() && form->isMaximized(); }));
+    form->showNormal();
+    EXPECT_EQ(form->geometry(), QRect(240, 160, 600, 450));
+    const QPoint corner = form->pos();  // the frame's, as the file keeps it
+    form->showMaximized();
+    ASSERT_TRUE(form->close());
+    const std::string maximised = ReadFileBytes(IniPath());
+    EXPECT_NE(maximised.find("Left=" + std::to_string(corner.x()) + "\nTop=" +
+                             std::to_string(corner.y()) + "\nWidth=600\nHeight=450\n"),
+              std::string::npos)
+        << maximised;
 }
 
 TEST_F(Window, MinimisingWithoutAutoScanIsAnOrdinaryMinimise) {

@@ -139,9 +139,25 @@ waitfor 10 'xdotool windowminimize "$win"; [ "$(registrations)" -gt "$before" ] 
   fail "xfwm4: no item again"
 waitfor 15 'sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null; normal' ||
   { xprop -id "$win" WM_STATE WM_HINTS; fail "xfwm4: after the host came back the window never came back"; }
+# Maximised, into the tray, back and un-maximised: xfwm4 gives back the size a window was mapped
+# with, which must be the normal one, and the file keeps it.
+size() { xwininfo -id "$win" | awk '/Width:|Height:/ {print $NF}' | xargs; }
+normal_size=$(size)
+/usr/bin/python3 "$here/maximize.py" "$win" add
+waitfor 10 'xprop -id "$win" _NET_WM_STATE | grep -q MAXIMIZED_HORZ' || fail "xfwm4: no maximise"
+before=$(registrations)
+waitfor 10 'xdotool windowminimize "$win"; [ "$(registrations)" -gt "$before" ] && ! shown' ||
+  fail "xfwm4: the maximised window did not go into the item"
+waitfor 15 'sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null; normal' ||
+  fail "xfwm4: the maximised window did not come back"
+/usr/bin/python3 "$here/maximize.py" "$win" remove
+waitfor 10 '[ "$(size)" = "$normal_size" ]' ||
+  fail "xfwm4: un-maximised after the tray the window is $(size), not $normal_size"
 kill -TERM $app
 waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
-echo "PASS: xfwm4, a start in the tray and a host that came back"
+saved=$(tr -d '\r' < "$work/bin/pingrove.INI" | awk -F= '/^(Width|Height)=/ {print $2}' | xargs)
+[ "$saved" = "$normal_size" ] || fail "xfwm4: saved the size $saved, not $normal_size"
+echo "PASS: xfwm4, a start in the tray, a host that came back, maximised through the tray"
 
 # A panel that starts after the program is used at the next minimise; when its last host goes
 # and the watcher stays (KDE's lives in kded5), the hidden window comes back.

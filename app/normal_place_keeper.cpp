@@ -1,0 +1,44 @@
+#include "app/normal_place_keeper.h"
+
+#include <QEvent>
+#include <QWidget>
+
+namespace {
+// Where the client area lies inside the frame.
+QPoint FrameOffsetOf(const QWidget& w) { return w.geometry().topLeft() - w.pos(); }
+}  // namespace
+
+NormalPlaceKeeper::NormalPlaceKeeper(QWidget& window)
+    : QObject(&window), window_(window), client_(window.geometry()) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(0);
+    connect(&settle_, &QTimer::timeout, this, &NormalPlaceKeeper::take);
+    window.installEventFilter(this);
+}
+
+bool NormalPlaceKeeper::normalOnScreen() const {
+    return window_.isVisible() &&
+           !(window_.windowState() &
+             (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+}
+
+QRect NormalPlaceKeeper::place() const {
+    if (normalOnScreen()) return QRect(window_.pos(), window_.size());
+    return client_.translated(-frameOffset_);
+}
+
+bool NormalPlaceKeeper::eventFilter(QObject*, QEvent* event) {
+    const QEvent::Type t = event->type();
+    if (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show ||
+        t == QEvent::WindowStateChange)
+        settle_.start();
+    return false;
+}
+
+void NormalPlaceKeeper::take() {
+    // A minimised window keeps the frame of the normal state; a maximised one has another.
+    const Qt::WindowStates s = window_.windowState();
+    if (!window_.isVisible() || (s & (Qt::WindowMaximized | Qt::WindowFullScreen))) return;
+    frameOffset_ = FrameOffsetOf(window_);
+    if (!(s & Qt::WindowMinimized)) client_ = window_.geometry();
+}
