@@ -57,6 +57,30 @@ start_x() {
   Xvfb "$DISPLAY" "$@" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
   waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
   openbox >/dev/null 2>&1 & pids+=($!)
+  # A window mapped before the window manager runs is taken over later, in another state.
+  waitfor 10 'wm_is Openbox' || fail "openbox did not start"
+}
+
+# Whether an XEmbed tray (trayer, a panel's tray) owns the tray selection of screen 0.
+xembed_tray_owned() {
+  /usr/bin/python3 -c '
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XGetSelectionOwner.restype = ctypes.c_ulong
+d = x.XOpenDisplay(None)
+sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)'
+}
+
+# Whether the window manager that runs now is NAME (as it names itself in _NET_WM_NAME): one
+# that replaces another is ready only once the check window is its own.
+wm_is() {
+  local check
+  check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')
+  [ -n "$check" ] && xprop -id "$check" _NET_WM_NAME 2>/dev/null | grep -q "\"$1\""
 }
 
 # A sanitizer build keeps its options through the clean environment (env -i) a script may give

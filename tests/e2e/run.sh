@@ -5,7 +5,7 @@
 set -u
 exe=$(readlink -f "$1")
 shots=${2:-}
-for tool in Xvfb xdotool openbox trayer; do
+for tool in Xvfb xdotool xprop openbox trayer; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d /tmp/pingrove-e2e-XXXXXX)
@@ -29,7 +29,7 @@ waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
 openbox >/dev/null 2>&1 & pids+=($!)
 trayer --edge bottom --align right --widthtype pixel --width 64 --heighttype pixel --height 24 \
   >/dev/null 2>&1 & pids+=($!)
-sleep 1
+waitfor 10 'wm_is Openbox && xembed_tray_owned' || fail "openbox or the tray did not start"
 # A session bus, so that the program shows its controls on the accessibility bus (AT-SPI).
 a11y=false
 if command -v dbus-launch >/dev/null && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then

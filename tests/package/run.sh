@@ -13,7 +13,7 @@ src=$(readlink -f "$1")
 # release build that scripts/package makes by itself.
 build=${2:+$(readlink -f "$2")}
 [ "${PINGROVE_FULL:-0}" = 1 ] && build=
-for tool in cpack dpkg-deb lintian desktop-file-validate appstreamcli Xvfb xdotool openbox strace; do
+for tool in cpack dpkg-deb lintian desktop-file-validate appstreamcli Xvfb xdotool xprop openbox strace; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d /tmp/pingrove-package-XXXXXX)
@@ -65,6 +65,7 @@ export DISPLAY=$display XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
 mkdir -p "$XDG_RUNTIME_DIR" "$work/cwd" && chmod 700 "$XDG_RUNTIME_DIR"
 waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
 openbox >/dev/null 2>&1 & pids+=($!)
+waitfor 10 'wm_is Openbox' || fail "openbox did not start"
 printf '"IP";"Name"\r\n"127.0.0.1";"self"\r\n' > "$work/cwd/iplist.txt"
 cd "$work/cwd"
 strace -f -q -e trace=%file -o "$work/files.trace" "$root/usr/bin/pingrove" \

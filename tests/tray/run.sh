@@ -117,7 +117,7 @@ echo "PASS: item, menu, Activate, host gone, no tray, exit from the menu"
 # leave a window that every restore brings back.
 command -v xfwm4 >/dev/null || { echo "SKIP: xfwm4 is not installed (the rest passed)"; exit 0; }
 xfwm4 --replace >/dev/null 2>&1 & pids+=($!)
-waitfor 10 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || fail "xfwm4 did not start"
+waitfor 10 'wm_is Xfwm4' || fail "xfwm4 did not take over from openbox"
 printf '[Form]\r\nWindowState=1\r\nCBX2=1\r\n' > "$work/bin/pingrove.INI"
 before=$(registrations)
 "$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
