@@ -180,3 +180,32 @@ waitfor 10 iconic || fail "the window stayed hidden when the last host went"
 kill -TERM $app
 waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
 echo "PASS: a late panel, and a watcher without a host"
+
+# A real panel (LXQt's, whose status notifier plugin is watcher and host in one) that starts after
+# the program is used at the next minimise; when the panel ends, the hidden window comes back.
+command -v lxqt-panel >/dev/null || { echo "SKIP: lxqt-panel is not installed (the rest passed)"; exit 0; }
+kill -USR1 $host 2>/dev/null; kill $host 2>/dev/null
+waitfor 10 '! gdbus introspect --session --dest org.kde.StatusNotifierWatcher --object-path /' ||
+  fail "the watcher did not go"
+printf '[Form]\r\nCBX2=1\r\n' > "$work/bin/pingrove.INI"
+"$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
+waitfor 15 'test -n "$(xsearch --onlyvisible --pid $app --name "v1\.05$")"' || fail "no window"
+win=$(xsearch --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+mkdir -p "$work/lxqt/lxqt"
+printf '[panel1]\nplugins=statusnotifier\nposition=Bottom\n\n[statusnotifier]\ntype=statusnotifier\n' \
+  > "$work/lxqt/lxqt/panel.conf"
+XDG_CONFIG_HOME=$work/lxqt lxqt-panel > "$work/panel.log" 2>&1 & panel=$!; pids+=($panel)
+watcher_get() {
+  gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"
+}
+waitfor 15 'watcher_get IsStatusNotifierHostRegistered | grep -q true' || fail "lxqt-panel did not start"
+hidden() { ! shown && ! iconic; }
+waitfor 10 'xdotool windowminimize "$win"; hidden' || fail "lxqt-panel: a panel that came late was not used"
+watcher_get RegisteredStatusNotifierItems | grep -q "StatusNotifierItem-$app-" ||
+  fail "lxqt-panel does not list the item: $(watcher_get RegisteredStatusNotifierItems)"
+kill $panel
+waitfor 10 iconic || fail "lxqt-panel: the window stayed hidden when the panel ended"
+kill -TERM $app
+waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
+echo "PASS: lxqt-panel, late and gone"
