@@ -36,6 +36,7 @@ class NoTray : public INotificationArea {
     void setIcon(const QIcon&) override {}
     void setToolTip(const QString&) override {}
     void setMenu(QMenu*) override {}
+    void askAttention(QWidget*) override {}
 };
 
 }  // namespace

@@ -172,5 +172,5 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TrayIcon::notifyOnline() {
-    if (!visible_ && window_ && window_->isMinimized()) QApplication::alert(window_);
+    if (!visible_ && window_ && window_->isMinimized()) area_.askAttention(window_);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QMenu;
+class QWidget;
 
 class INotificationArea {
 public:
@@ -20,6 +21,8 @@ public:
     virtual void setToolTip(const QString& text) = 0;
     // The icon's menu, which hosts of the StatusNotifierItem protocol show by themselves.
     virtual void setMenu(QMenu* menu) = 0;
+    // Without an icon: the window's task bar entry asks for the user's attention.
+    virtual void askAttention(QWidget* window) = 0;
     std::function<void(Click)> onClick;
     // The notification area went away while the icon was in it (its panel ended or crashed).
     std::function<void()> onGone;

@@ -9,6 +9,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <cstdlib>
@@ -181,6 +182,8 @@ void QtNotificationArea::setToolTip(const QString& text) {
     if (tray_) tray_->setToolTip(text);
     if (item_) item_->setToolTip(text);
 }
+
+void QtNotificationArea::askAttention(QWidget* window) { QApplication::alert(window); }
 
 void QtNotificationArea::setMenu(QMenu* menu) {
     menu_ = menu;

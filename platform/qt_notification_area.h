@@ -26,6 +26,7 @@ public:
     void setIcon(const QIcon& icon) override;
     void setToolTip(const QString& text) override;
     void setMenu(QMenu* menu) override;
+    void askAttention(QWidget* window) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

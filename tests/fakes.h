@@ -102,6 +102,8 @@ public:
     }
     void setToolTip(const QString& t) override { toolTip = t; }
     void setMenu(QMenu* m) override { menu = m; }
+    int attentions = 0;
+    void askAttention(QWidget*) override { ++attentions; }
 };
 
 class FakeDesktopNotifier : public IDesktopNotifier {

@@ -146,7 +146,9 @@ TEST_F(Window, MinimisingWithoutAutoScanIsAnOrdinaryMinimise) {
 
 TEST_F(Window, WithoutANotificationAreaTheMinimiseGoesToTheTaskBar) {
     tray.present = false;  // stock GNOME: an ordinary minimise, no message, the scans go on
-    Start();
+    echo.Set("127.0.0.1", {0, "", 0});
+    Start("\"IP\";\"Name\"\r\n\"127.0.0.1\";\"self\"\r\n");
+    form->runAllScan();  // on screen: no need to ask for attention
     form->showMinimized();
     QApplication::processEvents();
     EXPECT_TRUE(form->isMinimized());
@@ -154,6 +156,10 @@ TEST_F(Window, WithoutANotificationAreaTheMinimiseGoesToTheTaskBar) {
     EXPECT_FALSE(tray.shown);
     EXPECT_TRUE(messages.errors.isEmpty());
     EXPECT_TRUE(Timer()->isActive());
+    // An answer while minimised: the task bar entry asks for attention in the icon's place.
+    EXPECT_EQ(tray.attentions, 0);
+    form->runAllScan();
+    EXPECT_EQ(tray.attentions, 1);
 }
 
 TEST_F(Window, ANotificationAreaThatRefusesTheIconRefusesTheMinimise) {
