@@ -41,8 +41,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
       scans_(new ScanRunner(services.echo, services.pump, this)),
       files_(services.settingsFile, services.targetListPath) {
     m_ui.setupUi(this, images::menuPictures());
-    lock_ = std::make_unique<ScanLock>(
-        m_ui.lockableButtons(), [this](bool unlocked) { setMenusUnlocked(unlocked); }, *countdown_);
+    lock_ = std::make_unique<ScanLock>(*countdown_, [this] { updateCommands(); });
     display_ =
         new ScanDisplay(*scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound,
                         tray_, services_.notifier,
@@ -156,6 +155,8 @@ void MainWindow::loadTargets() {
     applyAutoScan();
     tray_.setHint(texts::hintNoOnline());
     itemSelected_ = false;
+    rowButtonsOn_ = false;
+    updateCommands();
 }
 
 void MainWindow::applyAutoScan() {

@@ -91,7 +91,8 @@ private:
     void setPanel(Panel p, const QString& text);
     // Panel 2 and the countdown's timer after the auto-scan switch or interval was set.
     void applyAutoScan();
-    void setMenusUnlocked(bool unlocked);
+    // Enables the commands from the scan lock and the selection; called wherever either changes.
+    void updateCommands();
     void onRowSelection(QTreeWidgetItem* row, bool selected);
     void onAllScanFinished();
     void onSelectScanFinished();
@@ -116,6 +117,7 @@ private:
 
     std::string osFamily_;
     bool itemSelected_ = false;
+    bool rowButtonsOn_ = false;  // see CommandInputs
     bool sortDescending_ = false;
     bool contextMenuAllowed_ = true;  // PopupMenu1's AutoPopup
     Options options_;

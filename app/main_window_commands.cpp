@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "app/auto_scan_countdown.h"
+#include "app/command_states.h"
 #include "app/main_window.h"
 #include "app/program_info.h"
 #include "app/scan_display.h"
@@ -27,33 +28,36 @@
 // ---- the list
 
 void MainWindow::onRowSelection(QTreeWidgetItem*, bool selected) {
+    // The all scan's own selections of the row it probes change nothing.
     if (scans_->allScanRunning()) return;
-    // While a select scan's worker runs, no second probe and no deletion may start.
-    const bool enable = selected && !scans_->selectScanRunning();
-    for (QToolButton* b : {m_ui.selectScanButton, m_ui.updateButton, m_ui.deleteButton})
-        b->setEnabled(enable);
-    m_ui.selectScanItem->setEnabled(enable);
-    m_ui.deleteItem->setEnabled(enable);
     itemSelected_ = selected;
+    rowButtonsOn_ = selected;
+    updateCommands();
 }
 
 void MainWindow::onContextMenu() {
-    const bool enable = itemSelected_ && !scans_->selectScanRunning();
-    m_ui.listSelectScan->setEnabled(enable);
-    m_ui.listDelete->setEnabled(enable);
+    updateCommands();
+}
+
+void MainWindow::updateCommands() {
+    const CommandStates s = commandStates(
+        {lock_->allScanHeld(), lock_->selectScanHeld(), rowButtonsOn_, itemSelected_});
+    m_ui.allScanButton->setEnabled(s.allScanAndAdd);
+    m_ui.addButton->setEnabled(s.allScanAndAdd);
+    for (QToolButton* b : {m_ui.selectScanButton, m_ui.updateButton, m_ui.deleteButton})
+        b->setEnabled(s.rowButtons);
+    contextMenuAllowed_ = s.menus;
+    m_ui.settingsItem->setEnabled(s.menus);
+    m_ui.scanMenu->menuAction()->setEnabled(s.menus);
+    m_ui.editMenu->menuAction()->setEnabled(s.menus);
+    for (QAction* a : {m_ui.selectScanItem, m_ui.deleteItem, m_ui.listSelectScan, m_ui.listDelete})
+        a->setEnabled(s.rowItems);
 }
 
 void MainWindow::sortByColumn(int column) {
     if (!m_ui.allScanButton->isEnabled()) return;
     m_ui.list->sortRows(column, sortDescending_);
     sortDescending_ = !sortDescending_;
-}
-
-void MainWindow::setMenusUnlocked(bool unlocked) {
-    contextMenuAllowed_ = unlocked;
-    m_ui.settingsItem->setEnabled(unlocked);
-    m_ui.scanMenu->menuAction()->setEnabled(unlocked);
-    m_ui.editMenu->menuAction()->setEnabled(unlocked);
 }
 
 // ---- scans and replies
@@ -69,10 +73,8 @@ void MainWindow::runSelectScan() {
 }
 
 void MainWindow::onSelectScanFinished() {
-    lock_->releaseAfterSelectScan();
-    // A row selected while the worker ran brings its menu commands back like any selection.
-    m_ui.selectScanItem->setEnabled(itemSelected_);
-    m_ui.deleteItem->setEnabled(itemSelected_);
+    rowButtonsOn_ = true;  // whatever the selection did meanwhile
+    lock_->release(false);
 }
 
 void MainWindow::runAllScan() {
@@ -86,7 +88,7 @@ void MainWindow::requestStop() {
 
 void MainWindow::onAllScanFinished() {
     countdown_->rewindIfAtZero(options_.intervalMinutes());
-    lock_->releaseAfterAllScan();
+    lock_->release(true);
 }
 
 // ---- editing and settings

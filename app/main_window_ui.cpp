@@ -97,10 +97,6 @@ void AddKeys(QMainWindow* w, MainWindowUi& ui) {
 
 }  // namespace
 
-std::array<QToolButton*, 5> MainWindowUi::lockableButtons() const {
-    return {allScanButton, selectScanButton, addButton, updateButton, deleteButton};
-}
-
 void MainWindowUi::setupUi(QMainWindow* w, const QVector<QIcon>& pictures) {
     w->setObjectName("Form1");
     w->setWindowTitle(QString::fromUtf8(kProgramCaption));

@@ -2,27 +2,17 @@
 
 #include "app/auto_scan_countdown.h"
 
-ScanLock::ScanLock(std::array<QToolButton*, 5> buttons, std::function<void(bool)> setMenusUnlocked,
-                   AutoScanCountdown& countdown)
-    : buttons_(buttons), setMenusUnlocked_(std::move(setMenusUnlocked)), countdown_(countdown) {}
+ScanLock::ScanLock(AutoScanCountdown& countdown, std::function<void()> changed)
+    : countdown_(countdown), changed_(std::move(changed)) {}
 
 void ScanLock::take(bool allScan) {
     countdown_.pause();
-    for (size_t i = 0; i < buttons_.size(); ++i) {
-        if (allScan) wasEnabled_[i] = buttons_[i]->isEnabled();
-        buttons_[i]->setEnabled(false);
-    }
-    setMenusUnlocked_(false);
+    (allScan ? allScan_ : selectScan_) = true;
+    changed_();
 }
 
-void ScanLock::releaseAfterAllScan() {
-    for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i]->setEnabled(wasEnabled_[i]);
-    setMenusUnlocked_(true);
-    countdown_.resume();
-}
-
-void ScanLock::releaseAfterSelectScan() {
-    for (QToolButton* b : buttons_) b->setEnabled(true);
-    setMenusUnlocked_(true);
+void ScanLock::release(bool allScan) {
+    (allScan ? allScan_ : selectScan_) = false;
+    changed_();
     countdown_.resume();
 }

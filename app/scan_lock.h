@@ -1,26 +1,22 @@
 #pragma once
-// The scan lock: while a scan runs, the toolbar's commands, the menus "偵察", "編集" and "設定",
-// the list's context menu and the countdown's ticks are taken away. An all scan gives back exactly
-// the buttons that were enabled before it; a select scan gives back all of them; the countdown
-// runs again if it ran before.
-#include <QToolButton>
-#include <array>
+// The scan lock: while a scan runs, the countdown's ticks stop and the window takes its commands
+// away (see command_states.h). The countdown runs again after the scan if it ran before.
 #include <functional>
 
 class AutoScanCountdown;
 
 class ScanLock {
 public:
-    // `setMenusUnlocked` switches the menus and the context menu.
-    ScanLock(std::array<QToolButton*, 5> buttons, std::function<void(bool)> setMenusUnlocked,
-             AutoScanCountdown& countdown);
+    // `changed` runs after every take and release, for the window to enable its commands anew.
+    ScanLock(AutoScanCountdown& countdown, std::function<void()> changed);
     void take(bool allScan);
-    void releaseAfterAllScan();
-    void releaseAfterSelectScan();
+    void release(bool allScan);
+    bool allScanHeld() const { return allScan_; }
+    bool selectScanHeld() const { return selectScan_; }
 
 private:
-    std::array<QToolButton*, 5> buttons_;
-    std::array<bool, 5> wasEnabled_{};
-    std::function<void(bool)> setMenusUnlocked_;
     AutoScanCountdown& countdown_;
+    std::function<void()> changed_;
+    bool allScan_ = false;
+    bool selectScan_ = false;
 };

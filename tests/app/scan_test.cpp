@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "app/auto_scan_countdown.h"
+#include "app/command_states.h"
 #include "app/scan_lock.h"
 #include "app/status_texts.h"
 #include "app/target_facts.h"
@@ -447,32 +448,46 @@ TEST(Countdown, TicksDownToDueAndRewindsAfterTheScan) {
     EXPECT_EQ(shown.last(), std::make_pair(1, 59));
 }
 
-// The lock alone: an all scan gives back exactly what was enabled, a select scan everything,
-// and the timer comes back only when it was running.
-TEST(ScanLockUnit, ReleasesGiveBackWhatTheyShould) {
-    std::array<QToolButton, 5> buttons;
-    std::array<QToolButton*, 5> refs{};
-    for (size_t i = 0; i < 5; ++i) refs[i] = &buttons[i];
-    buttons[1].setEnabled(false);
-    bool menus = true;
+// The enabling of the commands as one table: the lock and the selection as the window believes
+// it. The window tests check that every change of that state reaches this function.
+TEST(CommandStates, TheLockAndTheSelectionDecide) {
+    const struct {
+        CommandInputs in;
+        CommandStates out;
+    } table[] = {
+        // no scan: the row commands follow the selection
+        {{false, false, false, false}, {true, false, true, false}},
+        {{false, false, true, true}, {true, true, true, true}},
+        // an all scan: everything off but the row items kept as they were
+        {{true, false, true, true}, {false, false, false, true}},
+        {{true, false, false, false}, {false, false, false, false}},
+        // a select scan: all off, the row items too (no second probe, no deletion)
+        {{false, true, true, true}, {false, false, false, false}},
+        // after a select scan the buttons are on whatever the selection did meanwhile
+        {{false, false, true, false}, {true, true, true, false}},
+        // an all scan during a select scan: still locked
+        {{true, true, true, true}, {false, false, false, false}},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(commandStates(row.in), row.out)
+            << row.in.allScanLocked << row.in.selectScanLocked << row.in.rowButtonsOn
+            << row.in.itemSelected;
+
+    // The lock: the countdown comes back only when it was running.
     AutoScanCountdown countdown;
-    ScanLock lock(
-        refs, [&](bool unlocked) { menus = unlocked; }, countdown);
+    int changes = 0;
+    ScanLock lock(countdown, [&] { ++changes; });
     countdown.start();
     lock.take(true);
-    EXPECT_FALSE(menus);
+    EXPECT_TRUE(lock.allScanHeld());
     EXPECT_FALSE(countdown.isRunning());
-    for (auto& b : buttons) EXPECT_FALSE(b.isEnabled());
-    lock.releaseAfterAllScan();
-    EXPECT_TRUE(menus);
+    lock.release(true);
     EXPECT_TRUE(countdown.isRunning());
-    EXPECT_FALSE(buttons[1].isEnabled());
-    EXPECT_TRUE(buttons[0].isEnabled());
     countdown.stop();
     lock.take(false);
-    lock.releaseAfterSelectScan();
-    for (auto& b : buttons) EXPECT_TRUE(b.isEnabled());
+    lock.release(false);
     EXPECT_FALSE(countdown.isRunning());
+    EXPECT_EQ(changes, 4);
 }
 
 }  // namespace
