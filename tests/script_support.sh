@@ -54,11 +54,11 @@ fail() { echo "FAIL: $*"; [ -f "$work/out.log" ] && sed 's/^/  pingrove: /' "$wo
 start_x() {
   DISPLAY=:$((500 + RANDOM % 400))
   export DISPLAY
-  Xvfb "$DISPLAY" "$@" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+  Xvfb "$DISPLAY" "$@" -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
   waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
-  openbox >/dev/null 2>&1 & pids+=($!)
+  openbox > "$work/openbox.log" 2>&1 & pids+=($!)
   # A window mapped before the window manager runs is taken over later, in another state.
-  waitfor 10 'wm_is Openbox' || fail "openbox did not start"
+  waitfor 10 'wm_is Openbox' || fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
 # Whether an XEmbed tray (trayer, a panel's tray) owns the tray selection of screen 0.

@@ -22,7 +22,7 @@ mainwin() { xsearch --all --onlyvisible --pid "$1" --name 'v1\.05$' | head -1; }
 otherwin() { xsearch --all --onlyvisible --pid "$1" --name . | grep -vx "${2:-none}" | head -1; }
 
 here=$(dirname "$(readlink -f "$0")")
-Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+Xvfb $display -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=$display XDG_RUNTIME_DIR=$work/run LANG=ja_JP.UTF-8
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"

@@ -60,7 +60,7 @@ if [ "$(id -u)" -eq 0 ] && ! dpkg -s pingrove >/dev/null 2>&1; then
 fi
 
 display=:$((100 + RANDOM % 400))
-Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+Xvfb $display -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=$display XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
 mkdir -p "$XDG_RUNTIME_DIR" "$work/cwd" && chmod 700 "$XDG_RUNTIME_DIR"
 waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"

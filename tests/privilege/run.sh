@@ -41,7 +41,7 @@ fi
 chmod -R a+rX "$work"
 mkdir "$work/config" && chown nobody "$work/config"  # where the user's settings are saved
 
-Xvfb $display -ac -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+Xvfb $display -ac -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 waitfor 10 "DISPLAY=$display xdotool getmouselocation" || fail "Xvfb did not start"
 before=$(icmp InEchoReps)
 cd "$work/cwd"
