@@ -9,13 +9,18 @@ static void InitPictures() {
 
 namespace {
 
+// The sizes a picture is drawn in: the program's icon and the tray's frames for window managers
+// and panels of every size, the list's and the menus' pictures at 16 px (32 px on a HiDPI screen).
+const std::initializer_list<int> kAllSizes = {16, 24, 32, 48, 64};
+const std::initializer_list<int> kSmallSizes = {16, 32};
+
 // Rendered to pixmaps once, so every use (and every tray frame) is the same crisp picture.
-QIcon Svg(const QString& name) {
+QIcon Svg(const QString& name, std::initializer_list<int> sizes = kSmallSizes) {
     static const bool initialised = (InitPictures(), true);
     (void)initialised;
     QSvgRenderer svg(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64}) {
+    for (int size : sizes) {
         QPixmap pm(size, size);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
@@ -34,10 +39,10 @@ QVector<QIcon> rowStateIcons() {
     return {Svg("list_unprobed"), Svg("list_offline"), Svg("list_online"), Svg("list_probing")};
 }
 QVector<QIcon> trayFramesFor98() {
-    return {Svg("tray_face"), Svg("tray_blank")};
+    return {Svg("tray_face", kAllSizes), Svg("tray_blank", kAllSizes)};
 }
 QVector<QIcon> trayFrames() {
-    return {Svg("tray_face")};
+    return {Svg("tray_face", kAllSizes)};
 }
 QVector<QIcon> menuPictures() {
     return {Svg("menu_select_scan"), Svg("menu_all_scan"), Svg("menu_add"), Svg("menu_update"),
@@ -46,8 +51,11 @@ QVector<QIcon> menuPictures() {
 QIcon stopGlyph() {
     return Svg("stop");
 }
+QIcon playGlyph() {
+    return Svg("play");
+}
 QIcon programIcon() {
-    return Svg("pingrove");
+    return Svg("pingrove", kAllSizes);
 }
 
 }  // namespace images

@@ -11,5 +11,6 @@ QVector<QIcon> trayFrames();  // ImageList3, tray frames of every other family: 
 QVector<QIcon>
 menuPictures();  // ImageList4, menu items: select scan, all scan, add, update, delete
 QIcon stopGlyph();
+QIcon playGlyph();  // the settings' button that plays the chosen sound
 QIcon programIcon();
 }  // namespace images

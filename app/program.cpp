@@ -167,7 +167,10 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         soundDir = installedSounds;
     IcmpEchoService echo(icmpRelay.socket, icmpRelay.pid);
     QtEventPump pump;
-    QtSound sound({soundDir, QDir::currentPath()});
+    // The sound system's module: beside the executable in the build tree, in the package's
+    // private library folder when installed (/usr/lib/x86_64-linux-gnu/pingrove).
+    QtSound sound({soundDir, QDir::currentPath()},
+                  {exeDir, QDir::cleanPath(exeDir + QStringLiteral("/../" PINGROVE_MODULE_DIR))});
     QtNotificationArea tray(QString::fromUtf8(kProgramName), ProductName());
     QtFileChooser chooser;
     QtDesktopNotifier notifier(ProductName());
@@ -189,7 +192,8 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         AddTargetDialog addDialog(&window);
         SettingsDialog settingsDialog(
             sound, chooser,
-            QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"), &window);
+            QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"),
+            images::playGlyph(), &window);
         AboutBox about(&window);
         window.setDialogs(&addDialog, &settingsDialog, &about);
         endProgramWithWindow(app, window);

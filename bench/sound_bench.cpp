@@ -11,7 +11,7 @@ namespace {
 
 void PlayChime(benchmark::State& state) {
     for (auto _ : state) {
-        QtSound sound({QStringLiteral(PINGROVE_SOUNDS)});
+        QtSound sound({QStringLiteral(PINGROVE_SOUNDS)}, {QStringLiteral(PINGROVE_BINARY_DIR)});
         sound.playAsyncNoStop(QStringLiteral("chimes.wav"));
         state.PauseTiming();
         // Without an audio device the effect may stay busy: the next request then returns at
@@ -25,7 +25,7 @@ void PlayChime(benchmark::State& state) {
 }
 
 void PlayMissingFile(benchmark::State& state) {
-    QtSound sound({});
+    QtSound sound({}, {});
     for (auto _ : state) sound.playAsyncNoStop(QStringLiteral("missing.wav"));
 }
 

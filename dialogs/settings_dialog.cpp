@@ -11,7 +11,7 @@
 #include "platform/sound.h"
 
 SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
-                               QWidget* parent)
+                               const QIcon& playIcon, QWidget* parent)
     : QDialog(parent), sound_(sound), chooser_(chooser), soundFolder_(std::move(soundFolder)) {
     makeFixedDialog(this, "Form4", QSize(349, 169));
     setWindowTitle(QStringLiteral("設定"));
@@ -40,7 +40,7 @@ SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString sou
     chooseButton_ =
         makeButton(group, "Button3", QStringLiteral("音選択..."), QRect(192, 80, 75, 25));
     playButton_ = makeButton(group, "BitBtn1", QString(), QRect(272, 80, 41, 25));
-    playButton_->setIcon(QIcon(QStringLiteral(":/icons/play.svg")));
+    playButton_->setIcon(playIcon);
     playButton_->setToolTip(QStringLiteral("音を鳴らす"));
     playButton_->setAccessibleName(playButton_->toolTip());
     intervalLabel_->setBuddy(intervalEdit_);

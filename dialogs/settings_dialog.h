@@ -23,8 +23,10 @@ class IFileChooser;
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
+    // `playIcon` is the play button's picture, drawn by the caller (read from an SVG file here,
+    // Qt would load its SVG icon engine at every start).
     SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
-                   QWidget* parent = nullptr);
+                   const QIcon& playIcon, QWidget* parent = nullptr);
 
     // Shows the options (the interval brought into 1..60 minutes) until OK or cancel. The
     // options chosen, the interval written as a plain number; nothing when cancelled.

@@ -3,11 +3,21 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSoundEffect>
-#include <QUrl>
+#include <QLibrary>
 
-QtSound::QtSound(QStringList searchDirs, QObject* parent)
-    : QObject(parent), searchDirs_(std::move(searchDirs)) {}
+QtSound::QtSound(QStringList searchDirs, const QStringList& moduleDirs, QObject* parent)
+    : QObject(parent), searchDirs_(std::move(searchDirs)) {
+    // Found now, loaded at the first sound.
+    for (const QString& dir : moduleDirs) {
+        const QFileInfo module(QDir(dir).filePath(QString::fromLatin1(kEffectPlayerModule)));
+        if (module.isFile()) {
+            modulePath_ = module.absoluteFilePath();
+            break;
+        }
+    }
+}
+
+QtSound::~QtSound() = default;
 
 QString QtSound::resolve(const QString& file) const {
     if (file.isEmpty()) return {};
@@ -22,28 +32,27 @@ QString QtSound::resolve(const QString& file) const {
 }
 
 bool QtSound::busy() const {
-    return current_ && (current_->isPlaying() || current_->status() == QSoundEffect::Loading);
+    return player_ && player_->busy();
+}
+
+IEffectPlayer* QtSound::player() {
+    if (player_ || playerMissing_) return player_.get();
+    // Never unloaded: the sound system keeps threads of its own.
+    QLibrary module(modulePath_);
+    if (auto create = reinterpret_cast<CreateEffectPlayer>(module.resolve(kCreateEffectPlayer)))
+        player_.reset(create());
+    playerMissing_ = !player_;
+    return player_.get();
 }
 
 void QtSound::playAsyncNoStop(const QString& file) {
     if (busy()) return;
-    if (current_) current_->deleteLater();
-    QString path = resolve(file);
-    if (path.isEmpty()) {
+    const QString path = resolve(file);
+    if (path.isEmpty() || !player()) {
         beep();
         return;
     }
-    auto* effect = new QSoundEffect(this);
-    current_ = effect;
-    connect(effect, &QSoundEffect::statusChanged, this, [this, effect] {
-        if (effect->status() == QSoundEffect::Error) {
-            if (current_ == effect) current_ = nullptr;
-            effect->deleteLater();
-            beep();
-        }
-    });
-    effect->setSource(QUrl::fromLocalFile(path));
-    effect->play();
+    player_->play(path, [this] { beep(); });
 }
 
 void QtSound::beep() {

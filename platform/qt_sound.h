@@ -1,25 +1,31 @@
 #pragma once
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
+#include <memory>
 
+#include "platform/effect_player.h"
 #include "platform/sound.h"
 
-class QSoundEffect;
-
-// Plays through Qt Multimedia's QSoundEffect, made for short event sounds: it decodes PCM WAV and
-// plays without blocking. A new effect object per request (one object given new sources
-// repeatedly is known to crash Qt 6.4). Bare names are looked up in `searchDirs`, in order.
+// Plays through the effect player of the module pingrove-sound.so, found in the first of
+// `moduleDirs` that has it and loaded when the first sound is asked for; without it every sound
+// is the beep. Bare names of sounds are looked up in `searchDirs`, in order.
 class QtSound : public QObject, public ISound {
     Q_OBJECT
 public:
-    explicit QtSound(QStringList searchDirs, QObject* parent = nullptr);
+    QtSound(QStringList searchDirs, const QStringList& moduleDirs, QObject* parent = nullptr);
+    ~QtSound() override;
     void playAsyncNoStop(const QString& file) override;
     void beep() override;
     QString resolve(const QString& file) const;
     bool busy() const;
+    // Whether the sound system has been loaded (by the first sound).
+    bool playerLoaded() const { return player_ != nullptr; }
 
 private:
+    IEffectPlayer* player();
+
     QStringList searchDirs_;
-    QPointer<QSoundEffect> current_;
+    QString modulePath_;
+    std::unique_ptr<IEffectPlayer> player_;
+    bool playerMissing_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include "app/image_lists.h"
 #include "platform/version.h"
 #include "settings/cp932.h"
 
@@ -24,7 +25,7 @@ void Window::Rebuild() {
     form = std::make_unique<MainWindow>(*services);
     form3 = std::make_unique<AddTargetDialog>(form.get());
     form4 = std::make_unique<SettingsDialog>(sound, chooser, QStringLiteral("/usr/share/sounds"),
-                                             form.get());
+                                             images::playGlyph(), form.get());
     about = std::make_unique<AboutBox>(form.get());
     form->setDialogs(form3.get(), form4.get(), about.get());
     Scans()->probe().delayMs = 0;  // the pause after each probe only slows the tests

@@ -81,6 +81,8 @@ xdotool mousemove --window "$win" 38 34 click 1  # 全偵察: 127.0.0.1 answers,
 sleep 4
 grep -q "$root/usr/share/pingrove/sounds/chimes.wav" "$work/files.trace" ||
   fail "the chime was not looked up under the extracted share/pingrove/sounds"
+grep -qE "\"$root/usr/lib/[a-z0-9_-]+/pingrove/pingrove-sound.so\".* = 0" "$work/files.trace" ||
+  fail "the sound module was not found in the package's private library folder"
 xdotool windowactivate --sync "$win"
 xdotool mousemove --window "$win" 20 8 click 1  # 終了
 waitfor 10 'test -n "$(otherwin)"' || fail "no close question"
