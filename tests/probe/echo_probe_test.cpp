@@ -15,28 +15,21 @@
 #include "icmp/icmp_echo_service.h"
 #include "platform/qt_event_pump.h"
 #include "probe/echo_probe.h"
+#include "reply_recorder.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Reply {
-    int status;
-    std::string ip;
-    int rtt;
-    int ttl;
-};
-
 class Probe : public ::testing::Test {
 protected:
     FakeEchoService echo;
     QtEventPump pump;
-    std::vector<Reply> replies;
+    ReplyRecorder recorder;
+    std::vector<Reply>& replies = recorder.replies;
     EchoProbe Make() {
         EchoProbe p(echo, pump);
-        p.onReply = [this](EchoProbe*, int s, const std::string& ip, int rtt, uint8_t ttl) {
-            replies.push_back({s, ip, rtt, ttl});
-        };
+        recorder.listenTo(p);
         return p;
     }
     static long Ms(Clock::time_point since) {
@@ -250,16 +243,14 @@ TEST(ProbeRelay, AHelperThatDiedFailsEveryProbeAtOnceAndIsReaped) {
         EchoProbe p(echo, pump);
         p.attempts = 2;
         p.delayMs = 0;
-        std::vector<int> statuses;
-        p.onReply = [&](EchoProbe*, int s, const std::string&, int, uint8_t) {
-            statuses.push_back(s);
-        };
+        ReplyRecorder recorder;
+        recorder.listenTo(p);
         if (onUi) {
             p.ping("127.0.0.1");
         } else {
             std::thread([&] { p.ping("127.0.0.1"); }).join();
         }
-        EXPECT_EQ(statuses, std::vector<int>(2, ipstatus::kGeneralFailure)) << onUi;
+        EXPECT_EQ(recorder.statuses(), std::vector<int>(2, ipstatus::kGeneralFailure)) << onUi;
     }
     EXPECT_FALSE(echo.brokenReason().empty());
     EXPECT_EQ(::waitpid(helper, nullptr, WNOHANG), -1);  // reaped already
@@ -299,10 +290,9 @@ TEST(ProbeLoopback, AnswersFromLoopbackByAddressAndByName) {
     p.attempts = 2;
     p.delayMs = 0;
     p.timeoutMs = 1000;
-    std::vector<Reply> replies;
-    p.onReply = [&](EchoProbe*, int s, const std::string& ip, int rtt, uint8_t ttl) {
-        replies.push_back({s, ip, rtt, ttl});
-    };
+    ReplyRecorder recorder;
+    recorder.listenTo(p);
+    std::vector<Reply>& replies = recorder.replies;
     for (const char* a : {"127.0.0.1", "localhost"}) {
         replies.clear();
         p.ping(a);

@@ -27,6 +27,7 @@
 #include "icmp/icmp_relay.h"
 #include "platform/qt_event_pump.h"
 #include "probe/echo_probe.h"
+#include "reply_recorder.h"
 
 namespace {
 
@@ -102,13 +103,6 @@ struct Ticker {
     int ticks = 0;
 };
 
-struct Reply {
-    int status;
-    std::string ip;
-    int rtt;
-    int ttl;
-};
-
 enum class Kind { Datagram, Raw, Relay };
 
 // The relay of a program that got its raw socket through a file capability.
@@ -151,12 +145,10 @@ protected:
         p.delayMs = 0;
         p.timeoutMs = timeout;
         p.ttl = static_cast<uint8_t>(ttl);
-        Reply r{-99, "", 0, 0};
-        p.onReply = [&](EchoProbe*, int s, const std::string& ip, int rtt, uint8_t t) {
-            r = {s, ip, rtt, t};
-        };
+        ReplyRecorder recorder;
+        recorder.listenTo(p);
         p.ping(address);
-        return r;
+        return recorder.replies.empty() ? Reply{-99, "", 0, 0} : recorder.replies.back();
     }
     ~Network() override { EndRelay(relay_); }
     icmp_relay::Helper relay_ = GetParam() == Kind::Relay ? StartRelay() : icmp_relay::Helper{};
@@ -204,10 +196,11 @@ TEST_P(Network, ALateAnswerIsNotTakenForTheNextAttempt) {
     p.attempts = 2;
     p.delayMs = 0;
     p.timeoutMs = 100;
-    std::vector<int> statuses;
-    p.onReply = [&](EchoProbe*, int s, const std::string&, int, uint8_t) { statuses.push_back(s); };
+    ReplyRecorder recorder;
+    recorder.listenTo(p);
     p.ping("198.18.3.10");
-    EXPECT_EQ(statuses, (std::vector<int>{ipstatus::kRequestTimedOut, ipstatus::kRequestTimedOut}));
+    EXPECT_EQ(recorder.statuses(),
+              (std::vector<int>{ipstatus::kRequestTimedOut, ipstatus::kRequestTimedOut}));
 }
 
 // Events keep running on the UI thread while the probe waits for a silent host, during its
