@@ -16,6 +16,19 @@ TMlb2 Load(const std::string& path) {
     return t;
 }
 
+// A table of these fields and rows of values, the cursor on its last row.
+TMlb2 Table(const std::vector<std::string>& fields,
+            const std::vector<std::vector<std::string>>& rows) {
+    TMlb2 t;
+    for (const std::string& f : fields) t.AddField(f);
+    for (const auto& row : rows) {
+        t.Append();
+        t.Next();
+        for (size_t i = 0; i < row.size(); ++i) t.SetValue(fields[i], row[i]);
+    }
+    return t;
+}
+
 std::vector<std::vector<std::string>> Cells(TMlb2& t) {
     std::vector<std::vector<std::string>> out;
     for (int n = 1; n <= t.RecordCount(); ++n) {
@@ -36,17 +49,7 @@ protected:
 };
 
 TEST_F(Formats, TxtWriterIsExactAndReadsBack) {
-    TMlb2 t;
-    t.AddField("IP");
-    t.AddField("Name");
-    t.Append();
-    t.Next();
-    t.SetValue("IP", "10.0.0.1");
-    t.SetValue("Name", "gw");
-    t.Append();
-    t.Next();
-    t.SetValue("IP", "10.0.0.2");
-    t.SetValue("Name", "a\"b");
+    TMlb2 t = Table({"IP", "Name"}, {{"10.0.0.1", "gw"}, {"10.0.0.2", "a\"b"}});
     ASSERT_TRUE(t.SaveToFile(dir.path("list.txt")));
     EXPECT_EQ(ReadFileBytes(dir.path("list.txt")),
               kHeader + "\"10.0.0.1\";\"gw\"\r\n\"10.0.0.2\";\"a\"\"b\"\r\n");
@@ -59,11 +62,7 @@ TEST_F(Formats, TxtWriterIsExactAndReadsBack) {
 }
 
 TEST_F(Formats, KindFollowsTheLastThreeCharacters) {
-    TMlb2 t;
-    t.AddField("A");
-    t.Append();
-    t.Next();
-    t.SetValue("A", "v");
+    TMlb2 t = Table({"A"}, {{"v"}});
     for (const char* name : {"x.Txt", "x.tXt", "plainTXT"}) {
         ASSERT_TRUE(t.SaveToFile(dir.path(name)));
         EXPECT_EQ(ReadFileBytes(dir.path(name)), "\"A\"\r\n\"v\"\r\n") << name;
@@ -140,13 +139,7 @@ TEST_F(Formats, TxtLastLineWithoutLineEndIsKept) {
 }
 
 TEST_F(Formats, CsvEscapesRoundTripAndCrIsLost) {
-    TMlb2 t;
-    t.AddField("a");
-    t.AddField("b");
-    t.Append();
-    t.Next();
-    t.SetValue("a", "x;y\\z\nw");
-    t.SetValue("b", "c\rd");
+    TMlb2 t = Table({"a", "b"}, {{"x;y\\z\nw", "c\rd"}});
     ASSERT_TRUE(t.SaveCSV(dir.path("e.csv")));
     EXPECT_EQ(ReadFileBytes(dir.path("e.csv")), "a;b\r\nx\\;y\\\\z\\nw;c\rd\r\n");
     TMlb2 back = Load(dir.path("e.csv"));
@@ -231,11 +224,7 @@ TEST_F(Formats, MlbReadsBigEndianFiles) {
 }
 
 TEST_F(Formats, BadMlbFilesLeaveTheTableAsItWas) {
-    TMlb2 good;
-    good.AddField("IP");
-    good.Append();
-    good.Next();
-    good.SetValue("IP", "10.0.0.1");
+    TMlb2 good = Table({"IP"}, {{"10.0.0.1"}});
     ASSERT_TRUE(good.SaveMLB(dir.path("g.mlb")));
     const std::string bytes = ReadFileBytes(dir.path("g.mlb"));
 
