@@ -6,14 +6,20 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QSet>
+#include <functional>
+#include <optional>
 
 #include "platform/desktop_notifier.h"
 
 class QtDesktopNotifier : public QObject, public IDesktopNotifier {
     Q_OBJECT
 public:
-    explicit QtDesktopNotifier(QString appName, QDBusConnection bus = QDBusConnection::sessionBus(),
-                               QObject* parent = nullptr);
+    // `bus` gives the connection when the first notification is sent: a start does not wait
+    // for the session bus.
+    explicit QtDesktopNotifier(
+        QString appName,
+        std::function<QDBusConnection()> bus = [] { return QDBusConnection::sessionBus(); },
+        QObject* parent = nullptr);
     void notify(const QString& title, const QString& body) override;
 
 private slots:
@@ -21,7 +27,10 @@ private slots:
 
 private:
     QString appName_;
-    QDBusConnection bus_;
+    QDBusConnection& bus();
+
+    std::function<QDBusConnection()> connect_;
+    std::optional<QDBusConnection> bus_;
     // The notifications of this program that are still up: only their clicks count.
     QSet<uint> shown_;
     uint last_ = 0;  // replaced by the next one, so a run of scans leaves one notification

@@ -61,7 +61,7 @@ TEST(DesktopNotifier, OneNotificationAClickOnItAndNothingWithoutAService) {
     QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("service"));
     ASSERT_TRUE(client.isConnected() && service.isConnected());
 
-    QtDesktopNotifier notifier(QStringLiteral("ピングローブ"), client);
+    QtDesktopNotifier notifier(QStringLiteral("ピングローブ"), [&] { return client; });
     int activated = 0;
     notifier.onActivated = [&] { ++activated; };
     // No service on the bus yet: the call comes back as an error, which is dropped.
