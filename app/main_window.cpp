@@ -63,6 +63,11 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     tray_.setRestoreOn(TrayMouse::LeftClickUp);
     tray_.setMenuOn(TrayMouse::RightClickUp);
     connect(&tray_, &TrayIcon::restored, this, &MainWindow::onTrayRestore);
+    // A panel that started while the window was minimised to the task bar takes it in.
+    connect(&tray_, &TrayIcon::areaArrived, this, [this] {
+        if (isMinimized() && isVisible() && options_.autoScanOn)
+            onMinimized(windowState() & Qt::WindowMaximized);
+    });
     connectCommands();
 
     loaded_ = files_.loadSettings();
@@ -228,6 +233,8 @@ void MainWindow::onMinimized(bool wasMaximized) {
             }
             return;
         }
+    } else if (options_.autoScanOn) {
+        tray_.awaitArea();
     }
     tray_.windowMinimized(wasMaximized, normalPlace_->client());
 }

@@ -1,6 +1,7 @@
 #include "app/normal_place_keeper.h"
 
 #include <QEvent>
+#include <QScreen>
 #include <QWidget>
 
 namespace {
@@ -40,5 +41,10 @@ void NormalPlaceKeeper::take() {
     const Qt::WindowStates s = window_.windowState();
     if (!window_.isVisible() || (s & (Qt::WindowMaximized | Qt::WindowFullScreen))) return;
     frameOffset_ = FrameOffsetOf(window_);
-    if (!(s & Qt::WindowMinimized)) client_ = window_.geometry();
+    if (s & Qt::WindowMinimized) return;
+    // A frame over the whole work area is the first half of a maximise whose second half (the
+    // state) has not come yet, even a turn or two of the event loop later on a busy machine.
+    const QScreen* screen = window_.screen();
+    if (screen && window_.frameGeometry().contains(screen->availableGeometry())) return;
+    client_ = window_.geometry();
 }

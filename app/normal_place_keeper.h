@@ -3,7 +3,8 @@
 // xfwm4 resizes a window to the screen before it says the window is maximised, so Qt takes the
 // maximised size for the normal one, and a minimised window reports its maximised size as normal.
 // A place is taken only once the window has settled in the normal state, shown, after the events
-// of one turn of the event loop, so the first half of a maximise is never taken.
+// of one turn of the event loop, and never while its frame covers the whole work area: the first
+// half of a maximise is never taken.
 #include <QObject>
 #include <QPoint>
 #include <QRect>

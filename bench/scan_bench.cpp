@@ -37,6 +37,7 @@ class NoTray : public INotificationArea {
     void setToolTip(const QString&) override {}
     void setMenu(QMenu*) override {}
     void askAttention(QWidget*) override {}
+    void awaitArrival() override {}
 };
 
 }  // namespace

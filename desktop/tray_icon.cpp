@@ -19,6 +19,7 @@ TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObj
     connect(&frameTimer_, &QTimer::timeout, this, &TrayIcon::nextFrame);
     area_.onClick = [this](INotificationArea::Click c) { handleClick(c); };
     area_.onGone = [this] { areaGone(); };
+    area_.onArrived = [this] { emit areaArrived(); };
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [this] { sessionEnding(); });
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { sessionEnding(); });
@@ -28,6 +29,7 @@ TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObj
 TrayIcon::~TrayIcon() {
     area_.onClick = nullptr;
     area_.onGone = nullptr;
+    area_.onArrived = nullptr;
     if (visible_) area_.remove();
 }
 

@@ -76,6 +76,8 @@ public:
     void nextFrame();
     // Whether the desktop has a notification area to minimise into.
     bool areaExists() { return area_.exists(); }
+    // Asks to hear (areaArrived) when a notification area comes.
+    void awaitArea() { area_.awaitArrival(); }
     // A target answered: a window minimised to the task bar (no notification area) asks for
     // attention there, in the place of the icon's animation.
     void notifyOnline();
@@ -98,6 +100,7 @@ public:
 signals:
     void restored();   // after every restore
     void minimized();  // after every minimise into the tray
+    void areaArrived();  // a notification area came, after awaitArea()
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

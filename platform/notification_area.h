@@ -21,6 +21,10 @@ public:
     virtual void setToolTip(const QString& text) = 0;
     // The icon's menu, which hosts of the StatusNotifierItem protocol show by themselves.
     virtual void setMenu(QMenu* menu) = 0;
+    // Asks to hear (onArrived) when a notification area comes, once, e.g. a panel that starts
+    // while the window is minimised to the task bar.
+    virtual void awaitArrival() = 0;
+    std::function<void()> onArrived;
     // Without an icon: the window's task bar entry asks for the user's attention.
     virtual void askAttention(QWidget* window) = 0;
     std::function<void(Click)> onClick;

@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QApplication>
 #include <QGuiApplication>
@@ -184,6 +185,34 @@ void QtNotificationArea::setToolTip(const QString& text) {
 }
 
 void QtNotificationArea::askAttention(QWidget* window) { QApplication::alert(window); }
+
+void QtNotificationArea::awaitArrival() {
+    awaiting_ = true;
+    if (listening_) return;
+    listening_ = true;
+    // A StatusNotifierItem host: the watcher comes onto the bus, or a host registers with one
+    // that is there. (A late XEmbed tray is found at the next minimise.)
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    auto* watcher = new QDBusServiceWatcher(kWatcher, bus,
+                                            QDBusServiceWatcher::WatchForRegistration, this);
+    connect(watcher, &QDBusServiceWatcher::serviceRegistered, this,
+            &QtNotificationArea::maybeArrived);
+    bus.connect(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
+                QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(maybeArrived()));
+}
+
+void QtNotificationArea::maybeArrived() {
+    if (!awaiting_) return;
+    // Asked without waiting: a watcher that hangs must not hold the window.
+    auto* pending = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(HostRegisteredQuery(), 2000), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        if (!awaiting_ || !SaysHostRegistered(w->reply())) return;
+        awaiting_ = false;
+        if (onArrived) onArrived();
+    });
+}
 
 void QtNotificationArea::setMenu(QMenu* menu) {
     menu_ = menu;

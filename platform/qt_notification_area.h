@@ -27,9 +27,13 @@ public:
     void setToolTip(const QString& text) override;
     void setMenu(QMenu* menu) override;
     void askAttention(QWidget* window) override;
+    void awaitArrival() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void maybeArrived();
 
 private:
     void report(Click click);
@@ -50,4 +54,6 @@ private:
     // While the icon is shown, whether the notification area is still there: neither protocol
     // tells a program that its host has gone.
     QTimer presence_;
+    bool awaiting_ = false;
+    bool listening_ = false;  // to the watcher's coming and its hosts' registrations
 };

@@ -103,6 +103,8 @@ public:
     void setToolTip(const QString& t) override { toolTip = t; }
     void setMenu(QMenu* m) override { menu = m; }
     int attentions = 0;
+    bool awaited = false;
+    void awaitArrival() override { awaited = true; }
     void askAttention(QWidget*) override { ++attentions; }
 };
 
