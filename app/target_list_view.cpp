@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <algorithm>
@@ -48,6 +49,18 @@ public:
         s.setHeight(std::max(s.height(), iconRow));
         return s;
     }
+    // Grid lines between the cells, drawn here: a style sheet would cost every start the parsing
+    // and a style of its own.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(QColor(0xd8, 0xd8, 0xd8));
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
 };
 
 constexpr int Index(Column c) {
@@ -73,11 +86,6 @@ TargetListView::TargetListView(QWidget* parent)
     setAllColumnsShowFocus(true);
     setIconSize(QSize(16, 16));
     setItemDelegate(new RowDelegate(this));
-    // Grid lines between the cells; selected rows keep the palette's highlight colours.
-    setStyleSheet(QStringLiteral(
-        "QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }"
-        "QTreeView::item:selected { background: palette(highlight);"
-        " color: palette(highlighted-text); }"));
     header()->setSectionsMovable(false);
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);  // one direction for all columns, so no arrow
