@@ -156,15 +156,19 @@ saved=$(tr -d '\r' < "$work/bin/pingrove.INI" | awk -F= '/^(Width|Height)=/ {pri
 [ "$saved" = "$normal_size" ] || fail "xfwm4: saved the size $saved, not $normal_size"
 echo "PASS: xfwm4, a start in the tray, a host that came back, maximised through the tray"
 
-# A panel that starts while the window is minimised to the task bar takes it in; when its last host goes
-# and the watcher stays (KDE's lives in kded5), the hidden window comes back.
-kill $host
-waitfor 10 '! gdbus introspect --session --dest org.kde.StatusNotifierWatcher --object-path /' ||
-  fail "the watcher did not go"
-printf '[Form]\r\nCBX2=1\r\n' > "$work/bin/pingrove.INI"
-"$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
-waitfor 15 'test -n "$(xsearch --onlyvisible --pid $app --name "v1\.05$")"' || fail "no window"
-win=$(xsearch --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+# A panel that starts while the window is minimised to the task bar takes it in; when its last
+# host goes and the watcher stays (KDE's lives in kded5), the hidden window comes back.
+# No watcher, and the program started afresh with auto scan on, its window on screen.
+start_without_watcher() {
+  kill -USR1 $host 2>/dev/null; kill $host 2>/dev/null
+  waitfor 10 '! gdbus introspect --session --dest org.kde.StatusNotifierWatcher --object-path /' ||
+    fail "the watcher did not go"
+  printf '[Form]\r\nCBX2=1\r\n' > "$work/bin/pingrove.INI"
+  "$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
+  waitfor 15 'test -n "$(xsearch --onlyvisible --pid $app --name "v1\.05$")"' || fail "no window"
+  win=$(xsearch --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+}
+start_without_watcher
 waitfor 10 'xdotool windowminimize "$win"; iconic' || fail "without a host the window did not minimise"
 before=$(registrations)
 watcher
@@ -179,13 +183,7 @@ echo "PASS: a late panel, and a watcher without a host"
 # A real panel (LXQt's, whose status notifier plugin is watcher and host in one) that starts after
 # the program is used at the next minimise; when the panel ends, the hidden window comes back.
 command -v lxqt-panel >/dev/null || { echo "SKIP: lxqt-panel is not installed (the rest passed)"; exit 0; }
-kill -USR1 $host 2>/dev/null; kill $host 2>/dev/null
-waitfor 10 '! gdbus introspect --session --dest org.kde.StatusNotifierWatcher --object-path /' ||
-  fail "the watcher did not go"
-printf '[Form]\r\nCBX2=1\r\n' > "$work/bin/pingrove.INI"
-"$work/bin/pingrove" > "$work/out.log" 2>&1 & app=$!; pids+=($app)
-waitfor 15 'test -n "$(xsearch --onlyvisible --pid $app --name "v1\.05$")"' || fail "no window"
-win=$(xsearch --onlyvisible --pid $app --name 'v1\.05$' | head -1)
+start_without_watcher
 mkdir -p "$work/lxqt/lxqt"
 printf '[panel1]\nplugins=statusnotifier\nposition=Bottom\n\n[statusnotifier]\ntype=statusnotifier\n' \
   > "$work/lxqt/lxqt/panel.conf"
