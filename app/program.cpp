@@ -42,11 +42,12 @@ namespace {
 // The windows are designed for "ＭＳ Ｐゴシック" at 12 pixels; IPAPGothic has the same metrics.
 void UseJapaneseFont() {
     const QString family = QStringLiteral("ＭＳ Ｐゴシック");
-    QStringList candidates = {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                              QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
-                              QStringLiteral("TakaoPGothic")};
-    for (const QString& f : QFontDatabase::families(QFontDatabase::Japanese))
-        if (!candidates.contains(f)) candidates << f;
+    // Named, not looked for: listing every font that can write Japanese reads the whole font
+    // database at start. Where none of these is installed, fontconfig's fallback for the text's
+    // script finds one.
+    const QStringList candidates = {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
+                                    QStringLiteral("TakaoPGothic")};
     QFont::insertSubstitutions(family, candidates);
     QFont font(family);
     font.setPixelSize(12);
