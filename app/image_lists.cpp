@@ -1,5 +1,6 @@
 #include "app/image_lists.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -55,7 +56,9 @@ QIcon playGlyph() {
     return Svg("play");
 }
 QIcon programIcon() {
-    return Svg("pingrove", kAllSizes);
+    // Drawn once: the application's icon, once set, is the same picture.
+    const QIcon set = QGuiApplication::windowIcon();
+    return set.isNull() ? Svg("pingrove", kAllSizes) : set;
 }
 
 }  // namespace images

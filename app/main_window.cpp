@@ -34,8 +34,6 @@
 MainWindow::MainWindow(Services& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
-      trayFramesFor98_(images::trayFramesFor98()),
-      trayFrames_(images::trayFrames()),
       tray_(services.notificationArea, images::programIcon(), this, this),
       countdown_(new AutoScanCountdown(this)),
       scans_(new ScanRunner(services.echo, services.pump, this)),
@@ -74,7 +72,14 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     applySettings(loaded_);
     normalPlace_ = new NormalPlaceKeeper(*this);
     osFamily_ = osFamilyFromPlatformId(services_.platformId);
-    tray_.setFrames(osFamily_ == "98" ? &trayFramesFor98_ : &trayFrames_);
+    // Only the frames this system shows are drawn.
+    if (osFamily_ == "98") {
+        trayFramesFor98_ = images::trayFramesFor98();
+        tray_.setFrames(&trayFramesFor98_);
+    } else {
+        trayFrames_ = images::trayFrames();
+        tray_.setFrames(&trayFrames_);
+    }
 }
 
 MainWindow::~MainWindow() {
