@@ -1,8 +1,6 @@
 #pragma once
 // Which of the window's commands are enabled, decided in one place from the window's state: the
 // scan lock (an all scan, a select scan) and the list's selection as the window believes it.
-#include <QMetaType>
-
 struct CommandInputs {
     bool allScanLocked = false;
     bool selectScanLocked = false;
@@ -11,8 +9,6 @@ struct CommandInputs {
     bool rowButtonsOn = false;
     // The selection as the window believes it: not updated while an all scan runs.
     bool itemSelected = false;
-
-    friend bool operator==(const CommandInputs&, const CommandInputs&) = default;
 };
 
 struct CommandStates {

@@ -73,13 +73,8 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     normalPlace_ = new NormalPlaceKeeper(*this);
     osFamily_ = osFamilyFromPlatformId(services_.platformId);
     // Only the frames this system shows are drawn.
-    if (osFamily_ == "98") {
-        trayFramesFor98_ = images::trayFramesFor98();
-        tray_.setFrames(&trayFramesFor98_);
-    } else {
-        trayFrames_ = images::trayFrames();
-        tray_.setFrames(&trayFrames_);
-    }
+    trayFrames_ = osFamily_ == "98" ? images::trayFramesFor98() : images::trayFrames();
+    tray_.setFrames(&trayFrames_);
 }
 
 MainWindow::~MainWindow() {

@@ -101,8 +101,7 @@ private:
 
     MainWindowUi m_ui;
     Services& services_;
-    QVector<QIcon> trayFramesFor98_;  // ImageList2
-    QVector<QIcon> trayFrames_;       // ImageList3
+    QVector<QIcon> trayFrames_;  // ImageList2 on the "98" family, else ImageList3
     TrayIcon tray_;
     AutoScanCountdown* countdown_;
     ScanRunner* scans_;

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -10,10 +11,10 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <cstdlib>
+#include <functional>
 
 #include "platform/status_notifier_item.h"
 
@@ -158,13 +159,20 @@ void QtNotificationArea::checkStillThere() {
         if (!XEmbedTrayOwned()) gone();
         return;
     }
+    askHostRegistered([this](bool registered) {
+        if (presence_.isActive() && !registered) gone();
+    });
+}
+
+void QtNotificationArea::askHostRegistered(std::function<void(bool)> answer) {
     // Asked without waiting: a watcher that hangs must not hold the window.
     auto* pending = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(HostRegisteredQuery(), 2000), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        if (presence_.isActive() && !SaysHostRegistered(w->reply())) gone();
-    });
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [answer = std::move(answer)](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                answer(SaysHostRegistered(w->reply()));
+            });
 }
 
 void QtNotificationArea::gone() {
@@ -203,12 +211,8 @@ void QtNotificationArea::awaitArrival() {
 
 void QtNotificationArea::maybeArrived() {
     if (!awaiting_) return;
-    // Asked without waiting: a watcher that hangs must not hold the window.
-    auto* pending = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(HostRegisteredQuery(), 2000), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        if (!awaiting_ || !SaysHostRegistered(w->reply())) return;
+    askHostRegistered([this](bool registered) {
+        if (!awaiting_ || !registered) return;
         awaiting_ = false;
         if (onArrived) onArrived();
     });

@@ -38,6 +38,8 @@ private slots:
 private:
     void report(Click click);
     void checkStillThere();
+    // Whether the watcher has a host registered, told to `answer` when the watcher replies.
+    void askHostRegistered(std::function<void(bool)> answer);
     void gone();
     QSystemTrayIcon& xembedIcon();
     StatusNotifierItem& item();

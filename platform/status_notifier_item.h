@@ -9,7 +9,6 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <memory>
 
 class QDBusServiceWatcher;
 class QMenu;
@@ -27,7 +26,6 @@ public:
     // Puts the item on the bus and registers it with the watcher; false when the bus refuses.
     bool show();
     void hide();
-    bool isShown() const { return shown_; }
 
     void setIcon(const QIcon& icon);
     // The tooltip's description; a first line that is the title is not repeated.
