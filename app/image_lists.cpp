@@ -1,6 +1,7 @@
 #include "app/image_lists.h"
 
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -15,21 +16,65 @@ namespace {
 const std::initializer_list<int> kAllSizes = {16, 24, 32, 48, 64};
 const std::initializer_list<int> kSmallSizes = {16, 32};
 
-// Rendered to pixmaps once, so every use (and every tray frame) is the same crisp picture.
+// Drawn into pixmaps of the given sizes at the first use of the picture, then every use (and every
+// tray frame) is the same crisp picture. Drawing the program's twenty pictures at start cost more
+// than a sixth of it, before the window could show; most of them are first painted after it shows,
+// and some (the tray's, the dialogs') in many sessions never.
+class SvgIconEngine final : public QIconEngine {
+public:
+    SvgIconEngine(QString path, std::initializer_list<int> sizes)
+        : path_(std::move(path)), sizes_(sizes) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        drawn().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return drawn().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return drawn().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        return drawn().pixmap(size, scale, mode, state);
+    }
+    // Asked for by window managers and trays before anything is drawn: the sizes are known.
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        if (mode != QIcon::Normal || state != QIcon::Off) return {};
+        QList<QSize> sizes;
+        for (int size : sizes_) sizes.append(QSize(size, size));
+        return sizes;
+    }
+    bool isNull() override { return false; }
+    QString key() const override { return QStringLiteral("pingrove-svg"); }
+    QIconEngine* clone() const override { return new SvgIconEngine(*this); }
+
+private:
+    const QIcon& drawn() {
+        if (!drawn_.isNull()) return drawn_;
+        QSvgRenderer svg(path_);
+        for (int size : sizes_) {
+            QPixmap pm(size, size);
+            pm.fill(Qt::transparent);
+            QPainter p(&pm);
+            svg.render(&p);
+            p.end();
+            drawn_.addPixmap(pm);
+        }
+        return drawn_;
+    }
+
+    QString path_;
+    QList<int> sizes_;
+    QIcon drawn_;
+};
+
 QIcon Svg(const QString& name, std::initializer_list<int> sizes = kSmallSizes) {
     static const bool initialised = (InitPictures(), true);
     (void)initialised;
-    QSvgRenderer svg(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
-    QIcon icon;
-    for (int size : sizes) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        svg.render(&p);
-        p.end();
-        icon.addPixmap(pm);
-    }
-    return icon;
+    return QIcon(
+        new SvgIconEngine(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"), sizes));
 }
 
 }  // namespace

@@ -78,15 +78,13 @@ waitfor 20 'test -n "$(mainwin)"' || fail "the extracted program opened no windo
 win=$(mainwin)
 xdotool windowactivate --sync "$win"
 xdotool mousemove --window "$win" 38 34 click 1  # 全偵察: 127.0.0.1 answers, the chime plays
-sleep 4
-grep -q "$root/usr/share/pingrove/sounds/chimes.wav" "$work/files.trace" ||
+waitfor 20 'grep -q "$root/usr/share/pingrove/sounds/chimes.wav" "$work/files.trace"' ||
   fail "the chime was not looked up under the extracted share/pingrove/sounds"
-grep -qE "\"$root/usr/lib/[a-z0-9_-]+/pingrove/pingrove-sound.so\".* = 0" "$work/files.trace" ||
+waitfor 10 'grep -qE "\"$root/usr/lib/[a-z0-9_-]+/pingrove/pingrove-sound.so\".* = 0" "$work/files.trace"' ||
   fail "the sound module was not found in the package's private library folder"
 xdotool windowactivate --sync "$win"
 xdotool mousemove --window "$win" 20 8 click 1  # 終了
 waitfor 10 'test -n "$(otherwin)"' || fail "no close question"
-sleep 0.5
 xdotool windowactivate --sync "$(otherwin)" key Return  # はい
 # The program itself must end; strace may stay for a session bus that D-Bus started on the side.
 waitfor 15 '! kill -0 $app' || fail "the program did not end after はい"
