@@ -123,6 +123,14 @@ void MainWindow::setDialogs(AddTargetDialog* addDialog, SettingsDialog* settings
                 [this](const QString& path) { options_.soundFile = path; });
 }
 
+void MainWindow::setDialogMaker(std::function<void()> make) {
+    makeDialogs_ = std::move(make);
+}
+
+void MainWindow::makeDialogs() {
+    if (makeDialogs_) std::exchange(makeDialogs_, nullptr)();
+}
+
 void MainWindow::applySettings(const WindowSettings& s) {
     placeWindow(*this, s);
     for (int i = 0; i < kColumnCount; ++i) m_ui.list->setColumnWidth(i, s.columnWidths[i]);
@@ -244,5 +252,6 @@ void MainWindow::onTrayRestore() {
 }
 
 void MainWindow::showAbout() {
+    makeDialogs();
     if (about_) about_->showCentredOnScreen(this);
 }

@@ -24,6 +24,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -51,6 +52,9 @@ public:
     explicit MainWindow(Services& services, QWidget* parent = nullptr);
     ~MainWindow() override;
     void setDialogs(AddTargetDialog* addDialog, SettingsDialog* settingsDialog, AboutBox* about);
+    // The dialogs made at the first command that needs one (it calls setDialogs): a start that
+    // builds them before the window shows makes the user wait for windows they may never open.
+    void setDialogMaker(std::function<void()> make);
     // Shows the window in the state the settings name.
     void showAtStart();
     // The desktop session is ending. Asks as a close does when the session manager lets us ask;
@@ -85,6 +89,7 @@ protected:
 private:
     void connectCommands();
     void applySettings(const WindowSettings& s);
+    void makeDialogs();
     void loadTargets();
     // Saves the settings, then the target list; raises an error naming the file that failed.
     void saveFiles();
@@ -113,6 +118,7 @@ private:
     AddTargetDialog* addDialog_ = nullptr;
     SettingsDialog* settingsDialog_ = nullptr;
     AboutBox* about_ = nullptr;
+    std::function<void()> makeDialogs_;
 
     std::string osFamily_;
     bool itemSelected_ = false;

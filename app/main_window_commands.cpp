@@ -94,6 +94,7 @@ void MainWindow::onAllScanFinished() {
 // ---- editing and settings
 
 void MainWindow::addTarget() {
+    makeDialogs();
     if (!addDialog_) return;
     countdown_->pause();
     addDialog_->setWindowTitle(m_ui.addTarget->toolTip());
@@ -113,6 +114,7 @@ void MainWindow::deleteTarget() {
 }
 
 void MainWindow::openSettings() {
+    makeDialogs();
     if (!settingsDialog_) return;
     countdown_->pause();
     centreOver(settingsDialog_, this);

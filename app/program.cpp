@@ -46,8 +46,8 @@ void UseJapaneseFont() {
     // database at start. Where none of these is installed, fontconfig's fallback for the text's
     // script finds one.
     const QStringList candidates = {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
-                                    QStringLiteral("TakaoPGothic")};
+                                    QStringLiteral("Noto Sans CJK JP"),
+                                    QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")};
     QFont::insertSubstitutions(family, candidates);
     QFont font(family);
     font.setPixelSize(12);
@@ -190,13 +190,16 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         platformId()};
     try {
         MainWindow window(services);
-        AddTargetDialog addDialog(&window);
-        SettingsDialog settingsDialog(
-            sound, chooser,
-            QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"),
-            images::playGlyph(), &window);
-        AboutBox about(&window);
-        window.setDialogs(&addDialog, &settingsDialog, &about);
+        // Children of the window, which deletes them.
+        window.setDialogMaker([&] {
+            window.setDialogs(
+                new AddTargetDialog(&window),
+                new SettingsDialog(
+                    sound, chooser,
+                    QFileInfo(soundDir).isDir() ? soundDir : QStringLiteral("/usr/share/sounds"),
+                    images::playGlyph(), &window),
+                new AboutBox(&window));
+        });
         endProgramWithWindow(app, window);
         window.showAtStart();
         // The tray item's title is the application's name. Set once the window exists, whose
