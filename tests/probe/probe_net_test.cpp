@@ -286,7 +286,7 @@ TEST_P(Network, RequestsCarryBlockSizeBytesOf0xA7AndTheTtl) {
 
 TEST_P(Network, ConcurrentPingDoesNotConfuseTheReplies) {
     if (std::system("command -v ping >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ping";
-    std::system("ping -f -q -w 3 198.18.1.10 >/dev/null 2>&1 &");
+    ASSERT_EQ(std::system("ping -f -q -w 3 198.18.1.10 >/dev/null 2>&1 &"), 0);
     EchoProbe p(echo, pump);
     p.attempts = 20;
     p.delayMs = 20;

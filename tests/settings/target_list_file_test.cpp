@@ -169,14 +169,16 @@ TEST(OddFiles, AreReportedKeptAndNeverWrittenOver) {
          ReadResult::Unreadable, true},
         {"FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0644); }, ReadResult::NotRegular,
          false},
-        {"link to /dev/zero", [](const std::string& p) { ::symlink("/dev/zero", p.c_str()); },
+        {"link to /dev/zero",
+         [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
          ReadResult::NotRegular, false},
         {"folder", [](const std::string& p) { ::mkdir(p.c_str(), 0755); }, ReadResult::NotRegular,
          false},
         {"over the limit",
          [&](const std::string& p) {
              WriteFileBytes(p, bytes);
-             ::truncate(p.c_str(), static_cast<off_t>(KeptFile::kSizeLimit) + 1);  // sparse
+             ASSERT_EQ(::truncate(p.c_str(), static_cast<off_t>(KeptFile::kSizeLimit) + 1),
+                       0);  // sparse
          },
          ReadResult::TooBig, true},
     };
