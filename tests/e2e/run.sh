@@ -80,26 +80,33 @@ openmenu() {  # openmenu X: a top-level item of the menu bar, by its position
   xdotool windowactivate --sync "$win"
   xdotool mousemove --window "$win" "$1" 8 click 1
 }
-modal() { waitfor 5 'test -n "$(otherwin $app $win)"' && sleep 0.5; }
+# A dialog is ready for keys once it is the active window; it is gone once no other window is.
+modal() {
+  waitfor 5 'test -n "$(otherwin $app $win)"' &&
+    xdotool windowactivate --sync "$(otherwin $app $win)" >/dev/null 2>&1
+}
+closed() { waitfor 5 'test -z "$(otherwin $app $win)"' || fail "$1 did not close"; }
 openmenu 135; modal || fail "settings dialog did not open"; shot settings-dialog
 named settings-dialog
 first=$(xdotool getwindowgeometry "$(otherwin $app $win)" | grep Position)
-xdotool key Escape; sleep 0.5
+xdotool key Escape; closed "the settings dialog"
 for again in 2 3; do  # shown again, the dialog comes back to the same place
   openmenu 135; modal || fail "settings dialog did not open again"
   place=$(xdotool getwindowgeometry "$(otherwin $app $win)" | grep Position)
-  xdotool key Escape; sleep 0.5
+  xdotool key Escape; closed "the settings dialog"
   [ $again = 2 ] && second=$place
 done
 [ "$place" = "$second" ] || fail "the settings dialog moved between showings: $second, then $place"
 echo "settings dialog: $first, then $second"
-openmenu 98; sleep 0.5; xdotool key Down Return; modal || fail "add dialog did not open"
+shown() { xsearch --onlyvisible --pid "$app" | wc -l; }  # menus have no caption: counted
+before=$(shown)
+openmenu 98; waitfor 5 '[ "$(shown)" -gt "$before" ]' || fail "the edit menu did not open"
+xdotool key Down Return; modal || fail "add dialog did not open"
 shot add-dialog
 named add-dialog
-xdotool key Escape; sleep 0.5
+xdotool key Escape; closed "the add dialog"
 openmenu 200; modal || fail "about box did not open"; shot about-box
-xdotool key Return; sleep 0.5
-[ -z "$(otherwin $app $win)" ] || fail "a dialog stayed open"
+xdotool key Return; closed "the about box"
 
 # Minimise to the tray (auto scan is on by default) and restore with a click on the icon.
 xdotool windowminimize "$win"
