@@ -33,7 +33,6 @@ enum class MenuPicture {
 struct MainWindowUi {
     // Builds the tree into `window`, with the menu pictures in MenuPicture's order.
     void setupUi(QMainWindow* window, const QVector<QIcon>& menuPictures);
-    // The buttons a scan takes away: SpeedButton1 to SpeedButton5.
     QLabel* panel(Panel p) const { return panels[static_cast<int>(p)]; }
 
     // The commands (Action1 to Action5); menus, buttons and keys trigger them.

@@ -23,8 +23,8 @@ class IFileChooser;
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    // `playIcon` is the play button's picture, drawn by the caller (read from an SVG file here,
-    // Qt would load its SVG icon engine at every start).
+    // `playIcon` is the play button's picture, drawn by the caller like every other picture (read
+    // from an SVG file here, Qt would load its SVG icon engine plugin for this one).
     SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
                    const QIcon& playIcon, QWidget* parent = nullptr);
 

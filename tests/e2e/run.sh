@@ -98,9 +98,10 @@ for again in 2 3; do  # shown again, the dialog comes back to the same place
 done
 [ "$place" = "$second" ] || fail "the settings dialog moved between showings: $second, then $place"
 echo "settings dialog: $first, then $second"
-shown() { xsearch --onlyvisible --pid "$app" | wc -l; }  # menus have no caption: counted
-before=$(shown)
-openmenu 98; waitfor 5 '[ "$(shown)" -gt "$before" ]' || fail "the edit menu did not open"
+# Menus have no caption: they are counted among the program's visible windows.
+windows() { xsearch --onlyvisible --pid "$app" | wc -l; }
+before=$(windows)
+openmenu 98; waitfor 5 '[ "$(windows)" -gt "$before" ]' || fail "the edit menu did not open"
 xdotool key Down Return; modal || fail "add dialog did not open"
 shot add-dialog
 named add-dialog
@@ -116,7 +117,6 @@ tray=$(xsearch --onlyvisible --class trayer | head -1)
 eval "$(xdotool getwindowgeometry --shell "$tray")"
 iconx=$((X + WIDTH - 12)) icony=$((Y + HEIGHT / 2))  # trayer packs its icons to the right
 # The icon acts on the release of a button, not on its press.
-windows() { xsearch --onlyvisible --pid "$app" | wc -l; }
 before=$(windows)
 xdotool mousemove $iconx $icony mousedown 3
 sleep 1
