@@ -17,7 +17,7 @@ void AutoScanCountdown::restart(int minutes) {
     elapsedSeconds_ = 0;
     remainingMinutes_ = intervalSeconds_ / 60;
     remainingSeconds_ = intervalSeconds_ % 60;
-    emit displayChanged(remainingMinutes_, remainingSeconds_);
+    if (!halted_) emit displayChanged(remainingMinutes_, remainingSeconds_);
 }
 
 void AutoScanCountdown::tick() {
@@ -37,7 +37,7 @@ void AutoScanCountdown::rewindIfAtZero(int minutes) {
 }
 
 void AutoScanCountdown::start() {
-    timer_.start();
+    if (!halted_) timer_.start();
 }
 
 void AutoScanCountdown::stop() {
@@ -50,7 +50,12 @@ void AutoScanCountdown::pause() {
 }
 
 void AutoScanCountdown::resume() {
-    if (ranBeforePause_) timer_.start();
+    if (ranBeforePause_ && !halted_) timer_.start();
+}
+
+void AutoScanCountdown::halt() {
+    halted_ = true;
+    timer_.stop();
 }
 
 int AutoScanCountdown::secondsOf(int minutes) {

@@ -36,6 +36,9 @@ public:
     // Stops the ticks, remembering whether they ran; resume() starts them again only if they did.
     void pause();
     void resume();
+    // Stops the ticks for good (no echo can be sent any more): start and resume do nothing after.
+    void halt();
+    bool halted() const { return halted_; }
 
     // Minutes times 60, held within the 32-bit range.
     static int secondsOf(int minutes);
@@ -47,6 +50,7 @@ signals:
 private:
     QTimer timer_;
     bool ranBeforePause_ = false;
+    bool halted_ = false;
     int elapsedSeconds_ = 0;
     int intervalSeconds_ = 0;
     int remainingMinutes_ = 0;

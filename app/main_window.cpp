@@ -14,6 +14,7 @@
 #include "app/about_box.h"
 #include "app/auto_scan_countdown.h"
 #include "app/close_query.h"
+#include "app/echo_outage.h"
 #include "app/image_lists.h"
 #include "app/kept_files.h"
 #include "app/normal_place_keeper.h"
@@ -46,6 +47,9 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
                         {[this] { return options_.soundOn ? options_.soundFile : QString(); },
                          [this] { return options_.notifyOn && (isHidden() || isMinimized()); }},
                         this);
+    new EchoOutage(*scans_, *countdown_,
+                   {*m_ui.panel(Panel::AutoScan), *m_ui.panel(Panel::Countdown)}, *this,
+                   services_.messages, services_.notifier, tray_);
     // A click on the notification brings the window back, from the tray or the task bar.
     services_.notifier.onActivated = [this] { tray_.restore(); };
     closeQuery_ = std::make_unique<CloseQuery>(
@@ -173,6 +177,7 @@ void MainWindow::loadTargets() {
 }
 
 void MainWindow::applyAutoScan() {
+    if (countdown_->halted()) return;  // echo stopped: the panels keep saying so
     setPanel(Panel::AutoScan, texts::autoScan(options_.autoScanOn, options_.intervalText));
     countdown_->stop();
     if (options_.autoScanOn) countdown_->start();

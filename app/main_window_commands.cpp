@@ -67,6 +67,7 @@ void MainWindow::runSelectScan() {
         return;
     QTreeWidgetItem* item = m_ui.list->selectedRow();
     if (!item) return;  // the selection was cleared during the last row of an all scan
+    if (!scans_->readyToScan()) return;  // told why, and the row stays as it was
     lock_->take(false);
     display_->selectScanStarting(m_ui.list->indexOfTopLevelItem(item));
     scans_->runSelectScan(TargetRow(item).address());

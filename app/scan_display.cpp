@@ -28,18 +28,20 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
       window_(std::move(window)) {
     connect(&scans, &ScanRunner::allScanStarting, this, [this] {
         for (int i = 0; i < list_.rowCount(); ++i) TargetRow(list_.row(i)).setIcon(RowIcon::None);
+        allScanClearedIcons_ = true;
     });
     connect(&scans, &ScanRunner::rowStarting, this,
-            [this](int row) { TargetRow(list_.row(row)).raiseScanCount(); });
+            [this](int row) { countRaised(list_.row(row)); });
+    connect(&scans, &ScanRunner::probeLost, this, &ScanDisplay::probeLost);
     connect(&scans, &ScanRunner::rowProbing, this, &ScanDisplay::rowProbing);
     connect(&scans, &ScanRunner::replied, this, &ScanDisplay::replied);
     connect(&scans, &ScanRunner::echoStopped, this, [this](const QString& why) {
-        const QString text = texts::echoStopped(why);
-        probePanel_.setText(text);
-        probePanel_.setToolTip(text);
+        probePanel_.setText(texts::echoStoppedShort());
+        probePanel_.setToolTip(texts::echoStopped(why));
     });
     connect(&scans, &ScanRunner::selectScanFinished, this, &ScanDisplay::notifyCameOnline);
     connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
+        allScanClearedIcons_ = false;
         notifyCameOnline();
         if (onlineFound) return;
         tray_.setAnimating(false);
@@ -48,9 +50,38 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
     });
 }
 
+void ScanDisplay::countRaised(QTreeWidgetItem* row) {
+    raisedRow_ = row;
+    countBefore_ = TargetListView::subItem(row, Column::ScanCount);
+    TargetRow(row).raiseScanCount();
+}
+
+namespace {
+// The icon of the row's last real result of this run.
+RowIcon LastResultIcon(const QTreeWidgetItem* row) {
+    const TargetFacts* facts = TargetListView::factsOf(row);
+    if (!facts || !facts->probed()) return RowIcon::None;
+    return facts->online() ? RowIcon::Online : RowIcon::Offline;
+}
+}  // namespace
+
+void ScanDisplay::probeLost() {
+    if (raisedRow_) {
+        TargetListView::setSubItem(raisedRow_, Column::ScanCount, countBefore_);
+        TargetRow(raisedRow_).setIcon(LastResultIcon(raisedRow_));
+        raisedRow_ = nullptr;
+    }
+    if (!allScanClearedIcons_) return;
+    for (int i = 0; i < list_.rowCount(); ++i) {
+        QTreeWidgetItem* row = list_.row(i);
+        if (TargetListView::imageIndex(row) == static_cast<int>(RowIcon::None))
+            TargetRow(row).setIcon(LastResultIcon(row));
+    }
+}
+
 void ScanDisplay::selectScanStarting(int row) {
     TargetRow target(list_.row(row));
-    target.raiseScanCount();
+    countRaised(target.item());
     target.setIcon(RowIcon::Probing);
     probePanel_.setText(texts::probing(target.address()));
 }
@@ -62,6 +93,7 @@ void ScanDisplay::rowProbing(int row, const QString& address) {
 }
 
 void ScanDisplay::replied(const ProbeResult& result) {
+    raisedRow_ = nullptr;  // a real result: the raised count stands
     const QString& ip = result.responder;
     const QString& address = result.address;
     const int64_t at = result.when.toMSecsSinceEpoch();

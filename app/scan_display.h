@@ -15,6 +15,7 @@ class QPlainTextEdit;
 class ScanRunner;
 class TargetListView;
 class TrayIcon;
+class QTreeWidgetItem;
 
 class ScanDisplay : public QObject {
     Q_OBJECT
@@ -37,6 +38,11 @@ public:
 private:
     void rowProbing(int row, const QString& address);
     void replied(const ProbeResult& result);
+    // The probe under way measured nothing (echo stopped): its row gets back the count and icon
+    // its last real result left, and so do the rows an interrupted all scan cleared.
+    void probeLost();
+    // The row whose scan count a probe's start raised, and the count it had before.
+    void countRaised(QTreeWidgetItem* row);
 
     TargetListView& list_;
     QLabel& probePanel_;
@@ -49,4 +55,7 @@ private:
     IDesktopNotifier& notifier_;
     Window window_;
     QStringList cameOnline_;
+    QTreeWidgetItem* raisedRow_ = nullptr;
+    QString countBefore_;
+    bool allScanClearedIcons_ = false;
 };

@@ -36,15 +36,25 @@ void ScanRunner::onProbeReply(int status, const std::string& ipAddress, int rttM
 }
 
 void ScanRunner::deliver(const ProbeResult& r) {
+    // A failure because the helper died is no result of the target's: nothing was measured.
+    if (r.status != ipstatus::kSuccess && !maySend()) {
+        emit probeLost(r.address);
+        return;
+    }
     emit replied(r);
     if (r.status == ipstatus::kSuccess) onlineFound_ = true;
-    if (echoStopTold_) return;
-    if (const std::string why = echo_.brokenReason(); !why.empty()) {
-        echoStopTold_ = true;
-        // The rows left would only fail one by one; the message stays where the user sees it.
-        if (allScanRunning_) stopRequested_ = true;
-        emit echoStopped(QString::fromStdString(why));
-    }
+}
+
+bool ScanRunner::maySend() {
+    if (echoStopTold_) return false;
+    const std::string why = echo_.brokenReason();
+    if (why.empty()) return true;
+    echoStopTold_ = true;
+    echoStopReason_ = QString::fromStdString(why);
+    // The rows left would only fail one by one.
+    if (allScanRunning_) stopRequested_ = true;
+    emit echoStopped(echoStopReason_);
+    return false;
 }
 
 void ScanRunner::deliverWorkerReplies() {
@@ -58,6 +68,13 @@ void ScanRunner::deliverWorkerReplies() {
 
 void ScanRunner::runSelectScan(const QString& address) {
     selectScanRunning_ = true;
+    if (!readyToScan()) {
+        // The helper died since the window asked: what it began on the row is taken back, and
+        // the scan ends as one that ran.
+        emit probeLost(address);
+        QMetaObject::invokeMethod(this, &ScanRunner::finishSelectScan, Qt::QueuedConnection);
+        return;
+    }
     if (worker_) worker_->wait();  // the previous worker has released; let it end
     probedAddress_ = address.toStdString();
     // Queued behind the reply that the probe queued, so the release comes last.
@@ -79,14 +96,23 @@ void ScanRunner::waitForSelectScan() {
     }
 }
 
+bool ScanRunner::readyToScan() {
+    const bool told = echoStopTold_;
+    if (maySend()) return true;
+    if (told) emit scanRefused(echoStopReason_);
+    return false;
+}
+
 void ScanRunner::runAllScan(const std::function<int()>& rowCount,
                             const std::function<QString(int)>& addressOf) {
+    if (!readyToScan()) return;
     onlineFound_ = false;
     stopRequested_ = false;
     allScanRunning_ = true;
     try {
         emit allScanStarting();
         for (int row = 0; row < rowCount(); ++row) {
+            if (echoStopTold_) break;  // before the row's count is raised: nothing is measured
             const QString address = addressOf(row);
             emit rowStarting(row);
             pump_.processEvents();

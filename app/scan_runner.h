@@ -31,6 +31,9 @@ public:
     bool onlineFound() const { return onlineFound_; }
     bool stopRequested() const { return stopRequested_; }
     void requestStop() { stopRequested_ = true; }
+    // False once echo requests cannot be sent any more, with `echoStopped` the first time and
+    // `scanRefused` later: a scan asks before it changes any row, and does not run.
+    bool readyToScan();
 
     // Probes `address` on the worker: `replied`, then `selectScanFinished` follow.
     void runSelectScan(const QString& address);
@@ -54,8 +57,15 @@ signals:
     // Once per run, after the reply that found it: echo requests cannot be sent any more (the
     // ICMP helper died), and why. A running all scan stops; later probes fail at once.
     void echoStopped(const QString& why);
+    // A scan was asked for after that and did not run.
+    void scanRefused(const QString& why);
+    // The probe of `address` under way when echo stopped measured nothing: whatever its start
+    // showed on the row is to be taken back. (No `replied` follows for it.)
+    void probeLost(const QString& address);
 
 private:
+    // False once echo requests cannot be sent; the first time, `echoStopped` follows.
+    bool maySend();
     void onProbeReply(int status, const std::string& ip, int rttMs, uint8_t ttl);
     void deliver(const ProbeResult& r);
     // Called through the event queue by name: what the worker hands over travels under
@@ -68,6 +78,7 @@ private:
     IEventPump& pump_;
     EchoProbe probe_;
     bool echoStopTold_ = false;
+    QString echoStopReason_;
     // What the probe is at: the row's address text, for the reply (set before the worker starts).
     std::string probedAddress_;
     std::unique_ptr<PingWorker> worker_;

@@ -83,6 +83,19 @@ QString echoStopped(const QString& why) {
         .arg(why);
 }
 
+QString echoStoppedShort() {
+    return QStringLiteral("ping を送れません");
+}
+QString autoScanHalted() {
+    return QStringLiteral("自動偵察-停止");
+}
+QString countdownHalted() {
+    return QStringLiteral("ping を送れないため自動偵察を止めました");
+}
+QString hintEchoStopped() {
+    return QStringLiteral("ピングローブ\nping を送れません。起動し直してください");
+}
+
 QString notRead(ReadResult result, const QString& path, const ReadLimits& limits) {
     // What becomes of the file: kept under another name at the first save, or, for a file that
     // is not the program's to replace (one beside an installed program), left as it is.

@@ -9,10 +9,16 @@
 class TargetFacts;
 
 namespace texts {
-QString probing(const QString& address);                 // panel 0 while a probe runs
-QString online(const QString& address);                  // panel 0 after an echo reply
-QString offline(const QString& address);                 // panel 0 after any other outcome
-QString echoStopped(const QString& why);                 // panel 0 once pinging stopped working
+QString probing(const QString& address);  // panel 0 while a probe runs
+QString online(const QString& address);   // panel 0 after an echo reply
+QString offline(const QString& address);  // panel 0 after any other outcome
+// Once pinging stopped working: the whole reason with what to do (a message, a notification,
+// panel 0's tooltip), and what panel 0, panel 2, panel 3 and the tray's hint say.
+QString echoStopped(const QString& why);
+QString echoStoppedShort();
+QString autoScanHalted();
+QString countdownHalted();
+QString hintEchoStopped();
 QString sound(bool on);                                  // panel 1
 QString autoScan(bool on, const QString& intervalText);  // panel 2
 QString countdown(int minutes, int seconds);             // panel 3

@@ -58,7 +58,8 @@ public:
     // Host-name look-up (IPv4): the first address, network byte order.
     virtual std::optional<uint32_t> resolve(const std::string& name) = 0;
     // Empty while echo requests can be sent; once the facility stopped working for good (the
-    // helper that holds the socket died), why, in Japanese. Every send then fails at once.
+    // helper that holds the socket died), why, in Japanese. Every send then fails at once. Asks
+    // without waiting, so a command can be refused before it changes anything.
     virtual std::string brokenReason() const { return {}; }
 };
 

@@ -53,6 +53,14 @@ void RelayLink::markBroken(const std::string& what) {
     broken_.store(true, std::memory_order_release);
 }
 
+bool RelayLink::checkAlive() {
+    if (broken()) return false;
+    pollfd p{socket_, POLLRDHUP, 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLRDHUP | POLLERR | POLLNVAL)))
+        markBroken("補助プロセス pingrove-icmp が終了しました");
+    return !broken();
+}
+
 std::string RelayLink::whyBroken() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return why_;
@@ -288,7 +296,7 @@ IcmpEchoService::IcmpEchoService(int relay, pid_t helper)
     : relay_(relay >= 0 ? std::make_shared<RelayLink>(relay, helper) : nullptr) {}
 
 std::string IcmpEchoService::brokenReason() const {
-    return relay_ && relay_->broken() ? relay_->whyBroken() : std::string();
+    return relay_ && !relay_->checkAlive() ? relay_->whyBroken() : std::string();
 }
 
 bool IcmpEchoService::isAvailable(std::string* why) {

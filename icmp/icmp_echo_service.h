@@ -23,6 +23,10 @@ public:
     RelayLink(int socket, pid_t helper) : socket_(socket), helper_(helper) {}
     int socket() const { return socket_; }
     bool broken() const { return broken_.load(std::memory_order_acquire); }
+    // Whether the helper's end has closed (it ended), asked without waiting and without reading
+    // anything queued: a scan can be refused before it changes any row. Marks the relay broken
+    // when it has.
+    bool checkAlive();
     // Marks the relay broken for good (once; later calls change nothing). `what` says what the
     // program saw; the helper's end, once reaped, is added to it.
     void markBroken(const std::string& what);

@@ -15,6 +15,7 @@ public:
         bool known;
         {
             std::lock_guard<std::mutex> l(s_.mutex_);
+            if (!s_.broken_.empty()) return EchoReply{};
             s_.sent_.push_back(dotted);
             auto it = s_.outcomes_.find(dotted);
             known = it != s_.outcomes_.end();

@@ -41,13 +41,24 @@ public:
         return sent_;
     }
 
+    // Set: the facility stopped for good (its helper died) and every send fails at once.
+    void Break(const std::string& why) {
+        std::lock_guard<std::mutex> l(mutex_);
+        broken_ = why;
+    }
+
     bool isAvailable(std::string* why) override;
     std::unique_ptr<IEchoHandle> open() override;
     std::optional<uint32_t> resolve(const std::string& name) override;
+    std::string brokenReason() const override {
+        std::lock_guard<std::mutex> l(mutex_);
+        return broken_;
+    }
 
 private:
     friend class FakeEchoHandle;
-    std::mutex mutex_;
+    std::string broken_;
+    mutable std::mutex mutex_;
     std::map<std::string, Outcome> outcomes_;
     std::map<std::string, std::string> names_;
     std::vector<std::string> sent_;

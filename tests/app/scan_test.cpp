@@ -34,7 +34,10 @@ protected:
     void AtRow(int row, std::function<void()> what) {
         QObject::connect(
             Scans(), &ScanRunner::rowProbing, form.get(),
-            [row, what](int r) { if (r == row) what(); }, Qt::QueuedConnection);
+            [row, what](int r) {
+                if (r == row) what();
+            },
+            Qt::QueuedConnection);
     }
 };
 
@@ -327,30 +330,59 @@ TEST_F(Scan, ClosingDuringASelectScanWaitsAndSaves) {
     EXPECT_EQ(ReadFileBytes(ListPath()), kList);
 }
 
-// The ICMP helper died: the probe fails at once, the panel says so once, the all scan stops at the
-// next row, a select scan fails too, and the window still closes and saves.
-TEST_F(Scan, AHelperThatDiedStopsTheScanWithOneMessageAndTheWindowStaysLive) {
+// The ICMP helper died while the window was idle: the death is seen before a scan changes any
+// row. No all, select or auto scan runs; each command tells the reason instead, and the window
+// still closes and saves.
+TEST_F(Scan, AHelperThatDiedBeforeTheScanLeavesEveryRowAsItWas) {
     int pair[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
     ::close(pair[1]);
     IcmpEchoService dead(pair[0]);
     echoService = &dead;
     Start(kList);
-    Scans()->probe().delayMs = 0;
     form->runAllScan();
-    EXPECT_EQ(Image(0), 1);
-    EXPECT_TRUE(Panel(0).startsWith(QStringLiteral("ping を送れなくなりました（")))
-        << Panel(0).toStdString();
-    EXPECT_EQ(Cell(1, 3), "1");
-    EXPECT_EQ(Image(1), -1);
     List()->focusSelectScroll(Row(2));
     form->runSelectScan();
-    ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));
-    EXPECT_EQ(Image(2), 1);
-    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.3）オフライン"));  // told once only
+    EXPECT_FALSE(Scans()->selectScanRunning());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Image(i), -1) << i;
+        EXPECT_EQ(Cell(i, 3), "0") << i;
+    }
+    ASSERT_TRUE(WaitFor([&] { return messages.errors.size() == 2; }));
+    EXPECT_TRUE(messages.errors[0].startsWith(QStringLiteral("ping を送れなくなりました（")));
+    EXPECT_TRUE(messages.errors[0].contains(QStringLiteral("起動し直して")));
+    EXPECT_FALSE(Timer()->isActive());
+    EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-停止"));
     EXPECT_TRUE(form->close());
     EXPECT_EQ(ReadFileBytes(ListPath()), kList);
     ::close(pair[0]);
+}
+
+// The helper dies in the middle of an all scan: the probe under way measured nothing, so its row
+// and the rows the scan had cleared show their last real results again. Later scans, by hand or
+// by the countdown, do not run; hidden in the tray, the reason comes as a notification.
+TEST_F(Scan, AHelperThatDiesDuringAScanLeavesTheLastRealResults) {
+    Start(kList);
+    Scans()->probe().delayMs = 0;
+    form->runAllScan();
+    AtRow(1, [&] { echo.Break("補助プロセス pingrove-icmp が終了しました"); });
+    form->runAllScan();
+    EXPECT_EQ(std::vector<int>({Image(0), Image(1), Image(2)}), std::vector<int>({2, 1, 2}));
+    EXPECT_EQ(QStringList({Cell(0, 3), Cell(1, 3), Cell(2, 3)}), QStringList({"2", "1", "1"}));
+    EXPECT_EQ(Panel(0), QStringLiteral("ping を送れません"));
+    ASSERT_TRUE(WaitFor([&] { return messages.errors.size() == 1; }));
+    EXPECT_TRUE(messages.errors[0].contains(QStringLiteral("pingrove-icmp が終了しました")));
+    Countdown()->start();
+    EXPECT_FALSE(Timer()->isActive());
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    emit Countdown()->due();
+    EXPECT_EQ(QStringList({Cell(0, 3), Cell(1, 3), Cell(2, 3)}), QStringList({"2", "1", "1"}));
+    ASSERT_TRUE(WaitFor([&] { return notifier.bodies.size() == 1; }));
+    EXPECT_TRUE(notifier.bodies[0].contains(QStringLiteral("起動し直して")));
+    EXPECT_EQ(Tray()->hint(),
+              QStringLiteral("ピングローブ\nping を送れません。起動し直してください"));
+    EXPECT_EQ(messages.errors.size(), 1);
 }
 
 TEST_F(Scan, CountdownReachesTheAutoScanOnTheNinehundredthTick) {
@@ -469,9 +501,8 @@ TEST(CommandStates, TheLockAndTheSelectionDecide) {
         {{true, true, true, true}, {false, false, false, false}},
     };
     for (const auto& row : table)
-        EXPECT_EQ(commandStates(row.in), row.out)
-            << row.in.allScanLocked << row.in.selectScanLocked << row.in.rowButtonsOn
-            << row.in.itemSelected;
+        EXPECT_EQ(commandStates(row.in), row.out) << row.in.allScanLocked << row.in.selectScanLocked
+                                                  << row.in.rowButtonsOn << row.in.itemSelected;
 
     // The lock: the countdown comes back only when it was running.
     AutoScanCountdown countdown;
