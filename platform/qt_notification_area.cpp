@@ -5,27 +5,19 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <cstdlib>
-#include <functional>
 
 #include "platform/status_notifier_item.h"
 
 namespace {
 
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-
-bool WatcherOnTheBus() {
-    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    return bus && bus->isServiceRegistered(kWatcher).value();
-}
 
 QDBusMessage HostRegisteredQuery() {
     QDBusMessage get = QDBusMessage::createMethodCall(
@@ -35,18 +27,8 @@ QDBusMessage HostRegisteredQuery() {
     return get;
 }
 
-bool SaysHostRegistered(const QDBusMessage& reply) {
-    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-           reply.arguments().first().value<QDBusVariant>().variant().toBool();
-}
-
-// A watcher may outlive every host (KDE's lives in kded5, not in the panel): a host must be
-// registered with it, not just the watcher be there.
-bool StatusNotifierHostRegistered() {
-    if (!WatcherOnTheBus()) return false;
-    return SaysHostRegistered(
-        QDBusConnection::sessionBus().call(HostRegisteredQuery(), QDBus::Block, 1000));
-}
+// Shorter than the presence check's period, so that questions never pile up.
+constexpr int kAnswerWithinMs = 1500;
 
 // An XEmbed tray owns the selection _NET_SYSTEM_TRAY_S<screen> of the X server.
 bool XEmbedTrayOwned() {
@@ -82,6 +64,8 @@ QtNotificationArea::QtNotificationArea(QString id, QString title, QObject* paren
     QCoreApplication::instance()->installEventFilter(this);
     presence_.setInterval(2000);
     connect(&presence_, &QTimer::timeout, this, &QtNotificationArea::checkStillThere);
+    // Once the start is over, so that the first minimise finds the answer there already.
+    QTimer::singleShot(1000, this, &QtNotificationArea::listen);
 }
 
 QtNotificationArea::~QtNotificationArea() = default;
@@ -131,11 +115,15 @@ bool QtNotificationArea::eventFilter(QObject* watched, QEvent* event) {
     return true;  // presses do nothing by themselves
 }
 
-bool QtNotificationArea::exists() { return StatusNotifierHostRegistered() || XEmbedTrayOwned(); }
+bool QtNotificationArea::exists() {
+    listen();
+    return hostRegistered_ || XEmbedTrayOwned();
+}
 
 bool QtNotificationArea::add() {
     remove();
-    statusNotifier_ = StatusNotifierHostRegistered();
+    listen();
+    statusNotifier_ = hostRegistered_;
     if (statusNotifier_) {
         if (!item().show()) return false;
     } else if (XEmbedTrayOwned()) {
@@ -143,6 +131,7 @@ bool QtNotificationArea::add() {
     } else {
         return false;
     }
+    unanswered_ = 0;
     presence_.start();
     return true;
 }
@@ -159,20 +148,73 @@ void QtNotificationArea::checkStillThere() {
         if (!XEmbedTrayOwned()) gone();
         return;
     }
-    askHostRegistered([this](bool registered) {
-        if (presence_.isActive() && !registered) gone();
+    askHostRegistered();
+}
+
+void QtNotificationArea::listen() {
+    if (listening_) return;
+    listening_ = true;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    // Signals from any sender: naming the watcher would make Qt look up its owner, waiting for the
+    // bus. A stranger's signal only makes us ask again.
+    auto* watcher =
+        new QDBusServiceWatcher(kWatcher, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) {
+                if (!owner.isEmpty()) {
+                    askHostRegistered();
+                    return;
+                }
+                answered(true, false);  // the watcher's name lost its owner: gone for sure
+            });
+    for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
+        bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"), kWatcher,
+                    QString::fromLatin1(signal), this, SLOT(askHostRegistered()));
+    askHostRegistered();
+}
+
+void QtNotificationArea::askHostRegistered() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (asking_ || !bus.isConnected()) return;
+    asking_ = true;
+    auto* pending =
+        new QDBusPendingCallWatcher(bus.asyncCall(HostRegisteredQuery(), kAnswerWithinMs), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        asking_ = false;
+        const QDBusMessage reply = w->reply();
+        if (reply.type() == QDBusMessage::ReplyMessage) {
+            answered(true, !reply.arguments().isEmpty() &&
+                               reply.arguments().first().value<QDBusVariant>().variant().toBool());
+            return;
+        }
+        // The bus itself says there is no watcher; anything else (no reply in time, a watcher
+        // that broke off) is no answer.
+        const QString error = reply.errorName();
+        const bool noWatcher =
+            error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+            error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+        answered(noWatcher, false);
     });
 }
 
-void QtNotificationArea::askHostRegistered(std::function<void(bool)> answer) {
-    // Asked without waiting: a watcher that hangs must not hold the window.
-    auto* pending = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(HostRegisteredQuery(), 2000), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [answer = std::move(answer)](QDBusPendingCallWatcher* w) {
-                w->deleteLater();
-                answer(SaysHostRegistered(w->reply()));
-            });
+void QtNotificationArea::answered(bool replied, bool registered) {
+    if (!replied) {
+        // Twice in a row without an answer: a watcher that hangs is as good as none.
+        if (++unanswered_ < 2) return;
+    } else {
+        unanswered_ = 0;
+    }
+    hostRegistered_ = replied && registered;
+    if (hostRegistered_) {
+        if (awaiting_) {
+            awaiting_ = false;
+            if (onArrived) onArrived();
+        }
+        return;
+    }
+    if (statusNotifier_ && presence_.isActive()) gone();
 }
 
 void QtNotificationArea::gone() {
@@ -192,30 +234,15 @@ void QtNotificationArea::setToolTip(const QString& text) {
     if (item_) item_->setToolTip(text);
 }
 
-void QtNotificationArea::askAttention(QWidget* window) { QApplication::alert(window); }
-
-void QtNotificationArea::awaitArrival() {
-    awaiting_ = true;
-    if (listening_) return;
-    listening_ = true;
-    // A StatusNotifierItem host: the watcher comes onto the bus, or a host registers with one
-    // that is there. (A late XEmbed tray is found at the next minimise.)
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    auto* watcher = new QDBusServiceWatcher(kWatcher, bus,
-                                            QDBusServiceWatcher::WatchForRegistration, this);
-    connect(watcher, &QDBusServiceWatcher::serviceRegistered, this,
-            &QtNotificationArea::maybeArrived);
-    bus.connect(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
-                QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(maybeArrived()));
+void QtNotificationArea::askAttention(QWidget* window) {
+    QApplication::alert(window);
 }
 
-void QtNotificationArea::maybeArrived() {
-    if (!awaiting_) return;
-    askHostRegistered([this](bool registered) {
-        if (!awaiting_ || !registered) return;
-        awaiting_ = false;
-        if (onArrived) onArrived();
-    });
+void QtNotificationArea::awaitArrival() {
+    // A StatusNotifierItem host: the watcher comes onto the bus, or a host registers with one
+    // that is there. (A late XEmbed tray is found at the next minimise.)
+    awaiting_ = true;
+    listen();
 }
 
 void QtNotificationArea::setMenu(QMenu* menu) {

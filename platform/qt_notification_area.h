@@ -10,10 +10,14 @@ class StatusNotifierItem;
 
 // The icon speaks StatusNotifierItem when a host of it is registered on the session bus, else
 // XEmbed through QSystemTrayIcon, chosen again at every add: a panel that started after the
-// program, or one of the other kind, is still found. A StatusNotifierItem host shows the exported
-// menu itself and reports a click once the button is up. Qt's XEmbed icon acts on the press and
-// would open the menu then, so its presses are held back here and the click is reported when the
-// button comes up.
+// program, or one of the other kind, is still found. Nothing here waits for another process:
+// whether a StatusNotifierItem host is registered is what the watcher last answered, kept current
+// by its signals and the change of its name's owner and asked again without waiting. A watcher
+// that does not answer (a panel being restarted, a stopped process) is "no answer yet", and
+// "gone" only after two questions in a row went unanswered or when its name loses its owner. A
+// StatusNotifierItem host shows the exported menu itself and reports a click once the button is up.
+// Qt's XEmbed icon acts on the press and would open the menu then, so its presses are held back
+// here and the click is reported when the button comes up.
 class QtNotificationArea : public QObject, public INotificationArea {
     Q_OBJECT
 public:
@@ -33,13 +37,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
-    void maybeArrived();
+    // Asks the watcher, without waiting, whether a host is registered.
+    void askHostRegistered();
 
 private:
     void report(Click click);
     void checkStillThere();
-    // Whether the watcher has a host registered, told to `answer` when the watcher replies.
-    void askHostRegistered(std::function<void(bool)> answer);
+    // Starts following the watcher (once, at the first need of it).
+    void listen();
+    // `replied`: the watcher (or the bus, for a watcher that is not there) answered.
+    void answered(bool replied, bool registered);
     void gone();
     QSystemTrayIcon& xembedIcon();
     StatusNotifierItem& item();
@@ -57,5 +64,8 @@ private:
     // tells a program that its host has gone.
     QTimer presence_;
     bool awaiting_ = false;
-    bool listening_ = false;  // to the watcher's coming and its hosts' registrations
+    bool listening_ = false;       // to the watcher's coming and its hosts' registrations
+    bool hostRegistered_ = false;  // as the watcher last said
+    bool asking_ = false;          // a question is under way: none is stacked on it
+    int unanswered_ = 0;           // questions in a row that got no answer
 };

@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QImage>
 #include <QMenu>
@@ -142,7 +143,10 @@ private:
     void request(StatusNotifierItem::Request r) {
         // After the reply: what the request opens (a menu, a question) must not hold the bus.
         QMetaObject::invokeMethod(
-            item_, [item = item_, r] { if (item->onRequest) item->onRequest(r); },
+            item_,
+            [item = item_, r] {
+                if (item->onRequest) item->onRequest(r);
+            },
             Qt::QueuedConnection);
     }
     StatusNotifierItem* item_;
@@ -172,22 +176,47 @@ StatusNotifierItem::StatusNotifierItem(QString id, QString title, QObject* paren
     });
 }
 
-StatusNotifierItem::~StatusNotifierItem() { hide(); }
+StatusNotifierItem::~StatusNotifierItem() {
+    hide();
+}
 
-bool StatusNotifierItem::hasMenu() const { return menuExporter_ != nullptr; }
+bool StatusNotifierItem::hasMenu() const {
+    return menuExporter_ != nullptr;
+}
+
+namespace {
+// A call to the bus itself, sent without waiting for its answer.
+QDBusMessage BusCall(const char* method, const QString& name) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QString::fromLatin1(method));
+    call << name;
+    return call;
+}
+}  // namespace
 
 bool StatusNotifierItem::show() {
     if (shown_) return true;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.registerObject(kItemPath, this)) return false;
     if (menuExporter_) bus.registerObject(kMenuPath, menuExporter_);
-    if (!bus.registerService(service_)) {
-        bus.unregisterObject(kItemPath);
-        bus.unregisterObject(kMenuPath);
-        return false;
-    }
     shown_ = true;
-    registerWithWatcher();
+    // The name is asked for without waiting; the watcher hears of the item once it is ours. The
+    // requests and releases go out in order, so the bus always ends in the last one's state.
+    QDBusMessage request = BusCall("RequestName", service_);
+    request << 4u;  // DBUS_NAME_FLAG_DO_NOT_QUEUE
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(request), this);
+    const quint64 showing = ++showings_;
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [this, showing](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusMessage reply = w->reply();
+                constexpr uint kPrimaryOwner = 1;
+                if (shown_ && showing == showings_ && reply.type() == QDBusMessage::ReplyMessage &&
+                    !reply.arguments().isEmpty() &&
+                    reply.arguments().first().toUInt() == kPrimaryOwner)
+                    registerWithWatcher();
+            });
     return true;
 }
 
@@ -196,15 +225,15 @@ void StatusNotifierItem::hide() {
     shown_ = false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     // Giving up the name is what tells the watcher and the hosts that the item has gone.
-    bus.unregisterService(service_);
+    bus.asyncCall(BusCall("ReleaseName", service_));
     bus.unregisterObject(kMenuPath);
     bus.unregisterObject(kItemPath);
 }
 
 void StatusNotifierItem::registerWithWatcher() {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
-        QStringLiteral("RegisterStatusNotifierItem"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
+                                       QStringLiteral("RegisterStatusNotifierItem"));
     call << service_;
     // Not waited for: a watcher that hangs must not hold the window.
     QDBusConnection::sessionBus().asyncCall(call, 2000);

@@ -23,7 +23,8 @@ public:
     StatusNotifierItem(QString id, QString title, QObject* parent = nullptr);
     ~StatusNotifierItem() override;
 
-    // Puts the item on the bus and registers it with the watcher; false when the bus refuses.
+    // Puts the item on the bus and registers it with the watcher once its name is granted, all
+    // without waiting; false when the connection refuses the item's object.
     bool show();
     void hide();
 
@@ -52,7 +53,8 @@ private:
     QIcon icon_;
     QString service_;
     bool shown_ = false;
-    StatusNotifierItemAdaptor* adaptor_;  // owned as a child
+    quint64 showings_ = 0;                      // an answer to an earlier show counts for nothing
+    StatusNotifierItemAdaptor* adaptor_;        // owned as a child
     DBusMenuExporter* menuExporter_ = nullptr;  // a child, exported beside the item
     QDBusServiceWatcher* watcher_;
 };

@@ -81,6 +81,33 @@ echo "menu: 元に戻す, 終了 (id $exit_id)"
 # Activate brings the window back, as a left click does.
 sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
 waitfor 10 shown || fail "Activate did not bring the window back"
+# Back on screen, the item's name is given up: the panel keeps no stale item.
+mine=org.kde.StatusNotifierItem-$app-1
+owned() {
+  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner "$1" | grep -q true
+}
+waitfor 10 '! owned $mine' || fail "the item's name stayed on the bus after the restore"
+
+# A watcher that stops answering (a panel being restarted, a stopped process): the minimise does
+# not wait for it, the window goes into the item the program knows of and answers meanwhile, and
+# a watcher that answers again in time keeps it there.
+asked() { [ -f "$work/items.asked" ] && wc -l < "$work/items.asked" || echo 0; }
+before=$(registrations)
+kill -STOP $host
+xdotool windowminimize "$win"
+waitfor 10 '! shown && ! iconic' || fail "with the watcher stopped the window did not go into the item"
+gdbus call --session --dest $mine --object-path /StatusNotifierItem --method \
+  org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Title | grep -q ピングローブ ||
+  fail "the program did not answer while the watcher was stopped"
+kill -CONT $host
+# Three questions after the stop (one may be a stale one answered late): the presence check ran.
+n=$(asked)
+waitfor 15 '[ "$(asked)" -ge $((n + 3)) ] && [ "$(registrations)" -gt "$before" ]' ||
+  fail "the watcher was asked nothing more, or the item not registered, after it went on"
+! shown && ! iconic || fail "a watcher that was stopped for a moment took the window out of the tray"
+sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
+waitfor 10 shown || fail "Activate did not bring the window back after the watcher went on"
 
 # The host goes away while the window is in it: the window comes back, minimised.
 xdotool windowminimize "$win"

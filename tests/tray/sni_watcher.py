@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """A StatusNotifierItem watcher and host on the session bus, as a panel of KDE Plasma or GNOME's
-AppIndicator extension runs one. Each registered item's service name is appended to FILE.
+AppIndicator extension runs one. Each registered item's service name is appended to FILE, and a
+line to FILE.asked for every question whether a host is registered.
 SIGUSR1 takes the host away and leaves the watcher, as KDE's watcher in kded5 stays when the
 panel ends. Usage: sni_watcher.py FILE"""
 import signal
@@ -37,6 +38,9 @@ def call(conn, sender, path, iface, method, args, invocation):
 
 
 def get(conn, sender, path, iface, prop):
+    if prop == "IsStatusNotifierHostRegistered":
+        with open(sys.argv[1] + ".asked", "a") as f:
+            f.write(sender + "\n")
     return {"RegisteredStatusNotifierItems": GLib.Variant("as", items),
             "IsStatusNotifierHostRegistered": GLib.Variant("b", host[0]),
             "ProtocolVersion": GLib.Variant("i", 0)}[prop]
