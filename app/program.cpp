@@ -174,7 +174,8 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
                   {exeDir, QDir::cleanPath(exeDir + QStringLiteral("/../" PINGROVE_MODULE_DIR))});
     QtNotificationArea tray(QString::fromUtf8(kProgramName), ProductName());
     QtFileChooser chooser;
-    QtDesktopNotifier notifier(ProductName());
+    QtDesktopNotifier notifier(ProductName(),
+                               [] { return images::programIcon().pixmap(48, 48).toImage(); });
     SettingsFile settings(QCoreApplication::applicationFilePath());
     Services services{
         echo,

@@ -115,8 +115,11 @@ void ScanDisplay::replied(const ProbeResult& result) {
         TargetRow(marked).setIcon(RowIcon::Online);
         TargetListView::recordResult(marked, true, result.rttMs, result.ttl, at);
         if (cameOnline && window_.notifyUnseen && window_.notifyUnseen()) {
-            cameOnline_ << texts::cameOnline(TargetListView::subItem(marked, Column::Name),
-                                             TargetRow(marked).address());
+            if (cameOnline_.size() < kNamedInNotification)
+                cameOnline_ << texts::cameOnline(TargetListView::subItem(marked, Column::Name),
+                                                 TargetRow(marked).address());
+            else
+                ++moreCameOnline_;
         }
     }
     probePanel_.setText(texts::online(address));
@@ -134,6 +137,8 @@ void ScanDisplay::replied(const ProbeResult& result) {
 
 void ScanDisplay::notifyCameOnline() {
     if (cameOnline_.isEmpty()) return;
+    if (moreCameOnline_ > 0) cameOnline_ << texts::andMore(moreCameOnline_);
     notifier_.notify(ProductName(), cameOnline_.join(QLatin1Char('\n')));
     cameOnline_.clear();
+    moreCameOnline_ = 0;
 }

@@ -54,7 +54,10 @@ private:
     TrayIcon& tray_;
     IDesktopNotifier& notifier_;
     Window window_;
+    // Named up to kNamedInNotification, then counted: a thousand targets make one short notice.
+    static constexpr int kNamedInNotification = 10;
     QStringList cameOnline_;
+    int moreCameOnline_ = 0;
     QTreeWidgetItem* raisedRow_ = nullptr;
     QString countBefore_;
     bool allScanClearedIcons_ = false;

@@ -52,6 +52,10 @@ QString cameOnline(const QString& name, const QString& address) {
            QStringLiteral("がオンラインになりました");
 }
 
+QString andMore(int count) {
+    return QStringLiteral("ほか %1 件").arg(count);
+}
+
 QString targetFacts(const TargetFacts& f) {
     if (!f.probed()) return QStringLiteral("未偵察");
     const auto time = [](int64_t ms) {

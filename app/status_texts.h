@@ -26,6 +26,8 @@ QString hintNoOnline();
 QString hintOnline();
 // One line of the desktop notification for a target that came online unseen.
 QString cameOnline(const QString& name, const QString& address);
+// The last line of a notification that names only some of the targets.
+QString andMore(int count);
 // What this run learned of a target, on one line (the row's tooltip and accessible description).
 QString targetFacts(const TargetFacts& facts);
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.

@@ -4,6 +4,7 @@
 // asynchronous: a service that is only activatable and answers late delays nothing, and one that
 // is missing gives an error reply that is dropped.
 #include <QDBusConnection>
+#include <QImage>
 #include <QObject>
 #include <QSet>
 #include <functional>
@@ -15,23 +16,28 @@ class QtDesktopNotifier : public QObject, public IDesktopNotifier {
     Q_OBJECT
 public:
     // `bus` gives the connection when the first notification is sent: a start does not wait
-    // for the session bus.
+    // for the session bus. `picture`, drawn at the first notification, goes with each one as
+    // its image: a program that is not installed has no icon by name.
     explicit QtDesktopNotifier(
-        QString appName,
+        QString appName, std::function<QImage()> picture = {},
         std::function<QDBusConnection()> bus = [] { return QDBusConnection::sessionBus(); },
         QObject* parent = nullptr);
     void notify(const QString& title, const QString& body) override;
 
 private slots:
     void actionInvoked(uint id, const QString& action);
+    void closed(uint id, uint reason);
 
 private:
     QString appName_;
     QDBusConnection& bus();
+    std::function<QImage()> drawPicture_;
+    std::optional<QImage> picture_;
 
     std::function<QDBusConnection()> connect_;
     std::optional<QDBusConnection> bus_;
-    // The notifications of this program that are still up: only their clicks count.
+    // The notifications of this program that the service has not said are closed: only their
+    // clicks count, never another program's.
     QSet<uint> shown_;
     uint last_ = 0;  // replaced by the next one, so a run of scans leaves one notification
 };

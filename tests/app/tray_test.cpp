@@ -70,6 +70,8 @@ TEST_F(Window, TargetsThatComeOnlineUnseenAreToldByOneNotification) {
     EXPECT_EQ(notifier.titles[0], QStringLiteral("ピングローブ"));
     EXPECT_EQ(notifier.bodies[0], QStringLiteral("self（127.0.0.1）がオンラインになりました\n"
                                                  "silent（10.0.0.9）がオンラインになりました"));
+    form->runAllScan();  // told once: the next scan has no news
+    EXPECT_EQ(notifier.bodies.size(), 1);
     ASSERT_TRUE(notifier.onActivated);
     notifier.onActivated();
     EXPECT_TRUE(form->isVisible());
@@ -83,6 +85,25 @@ TEST_F(Window, TargetsThatComeOnlineUnseenAreToldByOneNotification) {
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
     form->runAllScan();
     EXPECT_EQ(notifier.bodies.size(), 1);
+    // Twelve at once: ten by name, then how many more.
+    std::string list = "\"IP\";\"Name\"\r\n";
+    for (int i = 1; i <= 12; ++i) {
+        const std::string a = "127.0.1." + std::to_string(i);
+        echo.Set(a, {0, "", 0});
+        list += "\"" + a + "\";\"h" + std::to_string(i) + "\"\r\n";
+    }
+    form->close();
+    WriteFileBytes(ListPath(), list);
+    WriteFileBytes(IniPath(), "[Form]\nCBX3=1\n");
+    Rebuild();
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    form->runAllScan();
+    ASSERT_EQ(notifier.bodies.size(), 2);
+    const QStringList lines = notifier.bodies[1].split('\n');
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines[9], QStringLiteral("h10（127.0.1.10）がオンラインになりました"));
+    EXPECT_EQ(lines[10], QStringLiteral("ほか 2 件"));
 }
 
 TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {
@@ -131,8 +152,8 @@ TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {
     form->showMaximized();
     ASSERT_TRUE(form->close());
     const std::string maximised = ReadFileBytes(IniPath());
-    EXPECT_NE(maximised.find("Left=" + std::to_string(corner.x()) + "\nTop=" +
-                             std::to_string(corner.y()) + "\nWidth=600\nHeight=450\n"),
+    EXPECT_NE(maximised.find("Left=" + std::to_string(corner.x()) +
+                             "\nTop=" + std::to_string(corner.y()) + "\nWidth=600\nHeight=450\n"),
               std::string::npos)
         << maximised;
 }
