@@ -159,8 +159,9 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::loadTargets() {
-    // Memory that runs out while the rows are built is a list too large to hold, never a crash:
-    // the window starts empty and the file is kept aside at the first save.
+    // An allocation refused while the rows are built (an address-space limit such as ulimit -v;
+    // under Linux's overcommit the out-of-memory killer may act first) is a list too large to
+    // hold: the window starts empty and the file is kept aside at the first save.
     if (!m_ui.list->appendRows(files_.loadTargets())) files_.targetsNotHeld();
     // Files that could not be read are told of once, in one message, when the window is up.
     if (const QString notRead = files_.notReadMessage(); !notRead.isEmpty())

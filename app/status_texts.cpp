@@ -56,10 +56,12 @@ QString andMore(int count) {
     return QStringLiteral("ほか %1 件").arg(count);
 }
 
-QString targetFacts(const TargetFacts& f) {
+QString targetFacts(const TargetFacts& f, const QDate& today) {
     if (!f.probed()) return QStringLiteral("未偵察");
-    const auto time = [](int64_t ms) {
-        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss"));
+    const auto time = [&today](int64_t ms) {
+        const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms);
+        return t.toString(t.date() == today ? QStringLiteral("HH:mm:ss")
+                                            : QStringLiteral("M'月'd'日 'HH:mm:ss"));
     };
     QString s = (f.online() ? QStringLiteral("オンライン") : QStringLiteral("オフライン")) +
                 QStringLiteral("（%1 から）").arg(time(f.sinceMs()));

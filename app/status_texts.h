@@ -29,7 +29,8 @@ QString cameOnline(const QString& name, const QString& address);
 // The last line of a notification that names only some of the targets.
 QString andMore(int count);
 // What this run learned of a target, on one line (the row's tooltip and accessible description).
-QString targetFacts(const TargetFacts& facts);
+// Times of another day than `today` carry their date: after midnight "17:20" alone would mislead.
+QString targetFacts(const TargetFacts& facts, const QDate& today = QDate::currentDate());
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.
 QString logLine(const QDateTime& when, const QLocale& locale, const QString& address);
 // What a file may hold, and whether one that could not be read is kept under another name at the

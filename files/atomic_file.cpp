@@ -64,11 +64,23 @@ std::string WriteTarget(const std::string& path) {
 // user would pick, so a ".iplist.txt.backup" of the user's is never taken for a leftover.
 constexpr std::string_view kTemporarySuffix = ".pingrove-tmp";
 
+// The file's name as its temporary's starts: whole while the temporary's name stays within a
+// folder entry's 255 bytes, else cut (at a character's start), so that a name the user may give
+// is never refused only for what the temporary adds to it.
+std::string TemporaryStem(const std::string& base) {
+    constexpr size_t kNameMax = 255;
+    constexpr size_t kAdded = 1 + 1 + 6 + kTemporarySuffix.size();
+    if (base.size() + kAdded <= kNameMax) return base;
+    size_t cut = kNameMax - kAdded;
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+    return base.substr(0, cut);
+}
+
 // Temporary files of an earlier write that was killed before its rename, regular files of our own.
 void RemoveLeftovers(const std::string& dir, const std::string& base) {
     DIR* d = ::opendir(dir.c_str());
     if (!d) return;
-    const std::string prefix = "." + base + ".";
+    const std::string prefix = "." + TemporaryStem(base) + ".";
     while (dirent* e = ::readdir(d)) {
         std::string_view name(e->d_name);
         if (name.size() != prefix.size() + 6 + kTemporarySuffix.size() ||
@@ -173,7 +185,7 @@ bool writeFileAtomically(const std::string& requested, std::string_view data) {
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     if (base.empty()) return false;
     RemoveLeftovers(dir, base);
-    std::string tmp = dir + "/." + base + ".XXXXXX" + std::string(kTemporarySuffix);
+    std::string tmp = dir + "/." + TemporaryStem(base) + ".XXXXXX" + std::string(kTemporarySuffix);
     mode_t mode = NewFileMode(path);
     int fd = ::mkstemps(tmp.data(), static_cast<int>(kTemporarySuffix.size()));
     if (fd < 0) return false;
@@ -191,6 +203,17 @@ bool writeFileAtomically(const std::string& requested, std::string_view data) {
         ::close(dfd);
     }
     return true;
+}
+
+bool makePrivateFolders(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    struct stat st {};
+    if (p.empty() || ::stat(p.c_str(), &st) == 0) return !p.empty() && S_ISDIR(st.st_mode);
+    const size_t slash = p.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !makePrivateFolders(p.substr(0, slash)))
+        return false;
+    return ::mkdir(p.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 bool writeTextFileAtomically(const std::string& path, std::string_view text) {

@@ -11,11 +11,11 @@
 
 // What a read of a file found.
 enum class ReadResult {
-    Read,        // the whole file is in `data`
-    Missing,     // no such file
-    NotRegular,  // a FIFO, device, folder or socket: never opened for reading, left as it is
-    Unreadable,  // it exists but cannot be opened or read (no permission, an I/O error)
-    TooBig,      // larger than the limit in bytes
+    Read,         // the whole file is in `data`
+    Missing,      // no such file
+    NotRegular,   // a FIFO, device, folder or socket: never opened for reading, left as it is
+    Unreadable,   // it exists but cannot be opened or read (no permission, an I/O error)
+    TooBig,       // larger than the limit in bytes
     TooManyRows,  // more rows than the limit (a list the window could not hold)
     OutOfMemory,  // the memory ran out while it was read or taken apart
 };
@@ -37,6 +37,10 @@ std::optional<std::string> moveAsideToBackup(const std::string& path);
 // The first free backup name for `path`, as above.
 std::string freeBackupName(const std::string& path);
 bool writeFileAtomically(const std::string& path, std::string_view data);
+// Makes the folder and any missing folders above it, each one it makes readable by the user
+// alone (0700), as the per-user data and settings folders ought to be; an existing one is left
+// as it is. False when it is not a folder afterwards.
+bool makePrivateFolders(const std::string& path);
 // Writes like a text-mode stream of the desktop the file kinds come from: an LF, also one inside
 // a value, reaches the disk as CR LF, unless a CR already stands before it.
 bool writeTextFileAtomically(const std::string& path, std::string_view text);

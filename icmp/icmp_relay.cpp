@@ -83,6 +83,7 @@ uint16_t FirstIdentifier() {
 // busy machine that gives the helper little time) the queue would fill and the kernel would drop
 // the program's own replies with the rest; this filter lets the kernel drop the others first:
 // every ICMP error passes (its quote is looked at here), an echo reply only with one of `ids`.
+// It only ever lets through more than the book takes, never less.
 void FilterReplies(const std::vector<uint16_t>& ids) {
     const auto n = static_cast<uint8_t>(ids.size());
     std::vector<sock_filter> code = {
@@ -96,7 +97,11 @@ void FilterReplies(const std::vector<uint16_t>& ids) {
     code.push_back(BPF_STMT(BPF_RET | BPF_K, 0));       // drop
     code.push_back(BPF_STMT(BPF_RET | BPF_K, 0xFFFF));  // accept
     const sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
-    ::setsockopt(kRaw, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+    if (::setsockopt(kRaw, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0) return;
+    // Refused (no memory for it): the filter before this one does not know the new identifier
+    // and would drop its reply, so none stays. The request book still passes on only our own.
+    const int unused = 0;
+    ::setsockopt(kRaw, SOL_SOCKET, SO_DETACH_FILTER, &unused, sizeof unused);
 }
 
 class Relay {

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include "files/atomic_file.h"
 #include "settings/profile_file.h"
 
 namespace {
@@ -100,7 +102,8 @@ QString SettingsFile::movedAsidePath() const {
 
 bool SettingsFile::save(const WindowSettings& s) {
     if (!written_.prepareReplacement()) return false;
-    QDir().mkpath(QFileInfo(writePath_).absolutePath());
+    // The per-user folder, the first time.
+    makePrivateFolders(QFile::encodeName(QFileInfo(writePath_).absolutePath()).toStdString());
     std::vector<std::pair<QString, QString>> values = {
         {"Left", QString::number(s.left)},
         {"Top", QString::number(s.top)},

@@ -125,7 +125,8 @@ std::vector<Target> TargetListFile::load() {
 
 bool TargetListFile::save(const std::vector<Target>& targets) {
     failedPath_.clear();
-    QDir().mkpath(QFileInfo(path_).absolutePath());  // the per-user data folder, the first time
+    // The per-user folder, the first time.
+    makePrivateFolders(QFile::encodeName(QFileInfo(path_).absolutePath()).toStdString());
     if (!kept_.prepareReplacement()) {
         failedPath_ = path_;
         return false;

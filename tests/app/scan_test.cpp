@@ -91,9 +91,14 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
     f.record(true, 1, 64, at(30));
     f.record(true, 2, 63, at(40));
     EXPECT_EQ(f.sinceMs(), at(20));  // online since the change
-    EXPECT_EQ(texts::targetFacts(f),
+    const QDate day = QDate(2026, 12, 8);
+    EXPECT_EQ(texts::targetFacts(f, day),
               QStringLiteral("オンライン（12:00:20 から）／最終応答 12:00:40　2 ms　TTL 63／"
                              "応答 3/5（60%）／最小 1・平均 2・最大 3 ms"));
+    // Seen the next day, the times carry their date.
+    EXPECT_TRUE(texts::targetFacts(f, day.addDays(1))
+                    .startsWith(QStringLiteral(
+                        "オンライン（12月8日 12:00:20 から）／最終応答 12月8日 12:00:40")));
     f.record(false, 0, 0, at(50));
     EXPECT_FALSE(f.online());
     EXPECT_EQ(f.sinceMs(), at(50));

@@ -306,8 +306,8 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
         << messages.informs.last().toStdString();
 }
 
-// The room for the rows is asked for before they are built: memory that runs out leaves the list
-// empty, never a crash. The address space of a child is limited to show it.
+// The room for the rows is asked for before they are built: an allocation refused on the way (an
+// address-space limit) leaves the list empty, not a crash. A child's address space is limited.
 TEST(ListView, RowsThatCannotBeHeldAreRefusedNotACrash) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer reserves more address space than the limit allows";

@@ -238,7 +238,10 @@ TEST(ProbeRelay, AHelperThatDiedFailsEveryProbeAtOnceAndIsReaped) {
     if (helper == 0) ::_exit(0);
     ::close(pair[1]);
     IcmpEchoService echo(pair[0], helper);
-    // Seen before any probe: a scan can be refused before it changes a row.
+    // Seen before any probe, once the helper has ended (waited for, not reaped): a scan can be
+    // refused before it changes a row.
+    siginfo_t ended{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(helper), &ended, WEXITED | WNOWAIT), 0);
     EXPECT_FALSE(echo.brokenReason().empty());
     QtEventPump pump;
     for (bool onUi : {true, false}) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 
+#include "files/atomic_file.h"
 #include "settings/settings_file.h"
 #include "settings/target_list_file.h"
 #include "test_support.h"
@@ -122,9 +123,14 @@ TEST(TargetListFile, TheListsPlaceKeepsTheHomeFolderClean) {
     EXPECT_EQ(TargetListFile::locate(o, h, data, true), o + "/iplist.txt");
     WriteFileBytes(home.path("iplist.txt"), "\"IP\";\"Name\"\r\n");
     EXPECT_EQ(TargetListFile::locate(h, h, data, true), h + "/iplist.txt");
-    // The data folder is made by the first save.
+    // The data folder is made by the first save, for the user alone, as is the one above it.
     TargetListFile f(data + "/pingrove/iplist.txt");
     EXPECT_TRUE(f.save({{"10.0.0.9", "n", {}, {}}}));
+    struct stat st {};
+    for (const std::string& folder : {other.path("data"), other.path("data/pingrove")}) {
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u) << folder;
+    }
 }
 
 TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
@@ -145,6 +151,15 @@ TEST(TargetListFile, SavesThroughALinkAndClearsLeftovers) {
     EXPECT_EQ(ReadFileBytes(elsewhere.path(".real.txt.backup")), "the user's");
     EXPECT_EQ(ReadFileBytes(elsewhere.path(".real.txt.2024-1")), "the user's");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.path()), {}), 3);
+    // A name near a folder entry's 255 bytes is written: what the temporary adds is cut from its
+    // own name (at a character's start), and its leftover is still found.
+    std::string name = "x";
+    while (name.size() < 250) name += "ログ";
+    const std::string stem = name.substr(0, 232);  // the whole characters within 234 bytes
+    WriteFileBytes(elsewhere.path("." + stem + ".a1B2c3.pingrove-tmp"), "half a save");
+    ASSERT_TRUE(writeFileAtomically(elsewhere.path(name), "whole"));
+    EXPECT_EQ(ReadFileBytes(elsewhere.path(name)), "whole");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.path()), {}), 4);
 }
 
 }  // namespace
