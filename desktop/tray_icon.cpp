@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QWidget>
 #include <QWindow>
+#include <utility>
 
 #include "settings/cp932.h"
 #include "platform/window_map_state.h"
@@ -96,14 +97,17 @@ void TrayIcon::restore() {
     if (window_) {
         // A window minimised once is marked to start iconic; shown from the tray it must not be.
         if (window_->isHidden() || window_->isMinimized()) mapNormallyWhenShown(*window_);
-        if (restoreMaximized_) {
-            // Mapped at its normal place and size with the maximised state, not at the size of
-            // the screen: xfwm4 and KWin give back the place a window was mapped at when it is
-            // un-maximised.
-            if (window_->isHidden() && normalGeometry_.isValid()) {
-                window_->setWindowState(window_->windowState() & ~Qt::WindowMaximized);
-                window_->setGeometry(normalGeometry_);
-            }
+        if (restoreMaximized_ && window_->isHidden() && normalGeometry_.isValid()) {
+            // Mapped in the normal state at its normal place first, then maximised as a click on
+            // the title bar's button would: xfwm4 and KWin give back the place a window was
+            // mapped at when it is un-maximised, and openbox drops the maximised state of a
+            // window mapped maximised that is then given its normal geometry.
+            window_->setWindowState(window_->windowState() &
+                                    ~(Qt::WindowMaximized | Qt::WindowMinimized));
+            window_->setGeometry(normalGeometry_);
+            window_->showNormal();
+            whenMapped(AfterMap::Maximize);
+        } else if (restoreMaximized_) {
             window_->showMaximized();
         } else {
             window_->showNormal();
@@ -159,15 +163,22 @@ void TrayIcon::areaGone() {
     // its last normal showing, and it comes back normal.
     mapNormallyWhenShown(*window_);
     window_->showNormal();
-    if (QWindow* w = window_->windowHandle()) w->installEventFilter(this);
+    whenMapped(AfterMap::Minimize);
+}
+
+void TrayIcon::whenMapped(AfterMap then) {
+    afterMap_ = then;
+    if (QWindow* w = window_ ? window_->windowHandle() : nullptr) w->installEventFilter(this);
 }
 
 bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
     auto* w = qobject_cast<QWindow*>(watched);
     if (event->type() == QEvent::Expose && w && w->isExposed()) {
         w->removeEventFilter(this);
-        QTimer::singleShot(0, this, [this] {
-            if (window_ && !visible_) window_->showMinimized();
+        QTimer::singleShot(0, this, [this, then = std::exchange(afterMap_, AfterMap::Nothing)] {
+            if (!window_ || window_->isHidden()) return;
+            if (then == AfterMap::Minimize && !visible_) window_->showMinimized();
+            if (then == AfterMap::Maximize && !window_->isMinimized()) window_->showMaximized();
         });
     }
     return false;

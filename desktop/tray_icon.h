@@ -115,6 +115,10 @@ private:
     void update();
     // The notification area went away while the icon was in it: the window must not stay lost.
     void areaGone();
+    // What the window is to do once it is on screen (mapped and exposed).
+    enum class AfterMap { Nothing, Minimize, Maximize };
+    void whenMapped(AfterMap then);
+    AfterMap afterMap_ = AfterMap::Nothing;
     QIcon pictureIcon() const;
 
     INotificationArea& area_;

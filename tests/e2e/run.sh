@@ -134,6 +134,23 @@ xdotool mouseup 1
 waitfor 5 'test -n "$(mainwin $app)"' || fail "tray click did not restore"
 shot restored
 
+# Maximised, into the tray and back with a click: maximised again, and un-maximised it has its
+# normal size back (openbox drops the maximised state of a window that is given its normal
+# geometry as it is mapped).
+size() { xwininfo -id "$win" | awk '/Width:|Height:/ {print $NF}' | xargs; }
+maximised() { xprop -id "$win" _NET_WM_STATE | grep -q MAXIMIZED_HORZ; }
+normal_size=$(size)
+/usr/bin/python3 "$here/../tray/maximize.py" "$win" add
+waitfor 10 maximised || fail "the window was not maximised"
+xdotool windowminimize "$win"
+waitfor 5 'test -z "$(mainwin $app)"' || fail "the maximised window did not leave for the tray"
+waitfor 10 'xdotool mousemove $iconx $icony mousedown 1 mouseup 1; test -n "$(mainwin $app)"' ||
+  fail "a click on the icon did not bring the maximised window back"
+waitfor 10 maximised || fail "the maximised window came back $(size), not maximised"
+/usr/bin/python3 "$here/../tray/maximize.py" "$win" remove
+waitfor 10 '! maximised && [ "$(size)" = "$normal_size" ]' ||
+  fail "un-maximised after the tray the window is $(size), not $normal_size"
+
 # Close through the menu item 終了: the question, Yes, then both files on disk.
 xdotool windowactivate --sync "$win"
 xdotool mousemove --window "$win" 20 8 click 1

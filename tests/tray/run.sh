@@ -166,17 +166,22 @@ waitfor 15 'sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/de
 # Maximised, into the tray, back and un-maximised: xfwm4 gives back the size a window was mapped
 # with, which must be the normal one, and the file keeps it.
 size() { xwininfo -id "$win" | awk '/Width:|Height:/ {print $NF}' | xargs; }
-normal_size=$(size)
-/usr/bin/python3 "$here/maximize.py" "$win" add
-waitfor 10 'xprop -id "$win" _NET_WM_STATE | grep -q MAXIMIZED_HORZ' || fail "xfwm4: no maximise"
-before=$(registrations)
-waitfor 10 'xdotool windowminimize "$win"; [ "$(registrations)" -gt "$before" ] && ! shown' ||
-  fail "xfwm4: the maximised window did not go into the item"
-waitfor 15 'sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null; normal' ||
-  fail "xfwm4: the maximised window did not come back"
-/usr/bin/python3 "$here/maximize.py" "$win" remove
-waitfor 10 '[ "$(size)" = "$normal_size" ]' ||
-  fail "xfwm4: un-maximised after the tray the window is $(size), not $normal_size"
+maximised() { xprop -id "$win" _NET_WM_STATE | grep -q MAXIMIZED_HORZ; }
+through_the_item() {  # through_the_item WM: maximised, into the item, back maximised, un-maximised
+  normal_size=$(size)
+  /usr/bin/python3 "$here/maximize.py" "$win" add
+  waitfor 10 maximised || fail "$1: no maximise"
+  local before=$(registrations)
+  waitfor 10 'xdotool windowminimize "$win"; [ "$(registrations)" -gt "$before" ] && ! shown' ||
+    fail "$1: the maximised window did not go into the item"
+  waitfor 15 'sni /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null; normal' ||
+    fail "$1: the maximised window did not come back"
+  waitfor 10 maximised || fail "$1: the maximised window came back $(size), not maximised"
+  /usr/bin/python3 "$here/maximize.py" "$win" remove
+  waitfor 10 '! maximised && [ "$(size)" = "$normal_size" ]' ||
+    fail "$1: un-maximised after the tray the window is $(size), not $normal_size"
+}
+through_the_item xfwm4
 kill -TERM $app
 waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
 saved=$(tr -d '\r' < "$work/bin/pingrove.INI" | awk -F= '/^(Width|Height)=/ {print $2}' | xargs)
@@ -229,3 +234,15 @@ waitfor 10 iconic || fail "lxqt-panel: the window stayed hidden when the panel e
 kill -TERM $app
 waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
 echo "PASS: lxqt-panel, late and gone"
+
+# KWin, the same way: a maximised window through the item comes back maximised, and un-maximised
+# it has its normal size (KWin gives back the place a window was mapped at).
+command -v kwin_x11 >/dev/null || { echo "SKIP: kwin_x11 is not installed (the rest passed)"; exit 0; }
+kwin_x11 --replace > "$work/kwin.log" 2>&1 & pids+=($!)
+waitfor 20 'wm_is KWin' || fail "KWin did not take over: $(cat "$work/kwin.log")"
+start_without_watcher
+watcher
+through_the_item KWin
+kill -TERM $app
+waitfor 10 '! kill -0 $app' || fail "SIGTERM did not end the program"
+echo "PASS: KWin, maximised through the tray"
