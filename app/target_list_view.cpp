@@ -112,9 +112,7 @@ bool TargetListView::appendRows(const std::vector<Target>& targets) {
     // 1.5 KB a row beside their texts, measured) is asked for first, in one piece, and given back.
     size_t need = targets.size() * 2048;
     for (const Target& t : targets) need += static_cast<size_t>(t.ip.size() + t.name.size()) * 8;
-    void* volatile room = std::malloc(need);
-    if (!room) return false;
-    std::free(room);
+    if (!roomFor_(need)) return false;
     QList<QTreeWidgetItem*> rows;
     try {
         rows.reserve(static_cast<qsizetype>(targets.size()));

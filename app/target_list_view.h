@@ -6,6 +6,8 @@
 #include <QVector>
 
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 
 #include "settings/list_columns.h"
 #include "settings/target_list_file.h"
@@ -46,6 +48,10 @@ public:
     // The rows of a list read at start, all at once. False, with no row added, when the memory
     // ran out on the way.
     bool appendRows(const std::vector<Target>& targets);
+    // Whether `bytes` can be had now, for the rows about to be built. A test puts a refusal in
+    // its place to take the way of a list too large to hold.
+    using RoomCheck = std::function<bool(size_t bytes)>;
+    void setRoomCheck(RoomCheck check) { roomFor_ = std::move(check); }
     int rowCount() const { return topLevelItemCount(); }
     QTreeWidgetItem* row(int i) const { return topLevelItem(i); }
     // The first row, in list order, whose address text equals `address` exactly.
@@ -84,5 +90,11 @@ protected:
 private:
     static QTreeWidgetItem* newRow(const Target& target);
     QVector<QIcon> stateIcons_;
+    // Asked for in one piece and given back at once.
+    RoomCheck roomFor_ = [](size_t bytes) {
+        void* volatile room = std::malloc(bytes);
+        std::free(room);
+        return room != nullptr;
+    };
     int sortKeyColumn_ = 0;
 };

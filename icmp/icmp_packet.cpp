@@ -97,6 +97,10 @@ std::optional<Concerned> concernedRequest(const uint8_t* p, size_t n) {
     if (ihl < 20 || n < ihl + 8) return std::nullopt;
     const uint8_t* icmp = p + ihl;
     if (icmp[0] == ICMP_ECHOREPLY) return Concerned{idAt(icmp), addressAt(p + 12)};
+    // Only an error quotes a packet; any other message's body is the sender's to fill.
+    if (icmp[0] != ICMP_DEST_UNREACH && icmp[0] != ICMP_SOURCE_QUENCH && icmp[0] != ICMP_REDIRECT &&
+        icmp[0] != ICMP_TIME_EXCEEDED && icmp[0] != ICMP_PARAMETERPROB)
+        return std::nullopt;
     // An error quotes the IP header of the request and the first 8 bytes of its ICMP part.
     const uint8_t* inner = icmp + 8;
     if (n < ihl + 8 + 20) return std::nullopt;

@@ -271,6 +271,13 @@ TEST_F(Window, ChosenSoundStaysAfterCancelAndCancelRestoresTheTimer) {
     EXPECT_EQ(sound.played, QStringList{QStringLiteral("/tmp/ベル.wav")});
     EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-オン(15分毎)"));  // the rest was cancelled
     EXPECT_TRUE(Timer()->isActive());
+    chooser.answer.clear();  // the sound chooser cancelled: the chosen sound stays
+    WhenModal([](QWidget* w) {
+        auto* d = qobject_cast<SettingsDialog*>(w);
+        Click(d, "Button3");
+        Click(d, "Button2");
+    });
+    form->openSettings();
     ASSERT_TRUE(form->close());
     EXPECT_NE(ReadFileBytes(IniPath()).find("DF=/tmp/ベル.wav\n"), std::string::npos);
 }

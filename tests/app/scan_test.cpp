@@ -138,19 +138,25 @@ TEST_F(Scan, TheLogIsSavedFromItsContextMenu) {
     chooser.answer = QString::fromStdString(dir.path("no such folder/log.txt"));
     ASSERT_TRUE(saveFromMenu());
     EXPECT_EQ(messages.errors.last(), chooser.answer + QStringLiteral(" に書き込めません"));
+    chooser.answer.clear();  // cancelled: nothing written, nothing reported
+    ASSERT_TRUE(saveFromMenu());
+    EXPECT_EQ(messages.errors.size(), 1);
 }
 
 TEST_F(Scan, OfflinePanelAndTrayResetWhenNobodyAnswers) {
+    // A scan where somebody answered, then one where nobody did: the mark of the first is gone.
+    echo.Set("10.0.0.2", {0, "", 0});
     Start("\"IP\";\"Name\"\r\n\"10.0.0.2\";\"\"\r\n");
-    Tray()->setAnimating(true);
-    Tray()->setHint(texts::hintOnline());
+    form->runAllScan();
+    EXPECT_TRUE(Tray()->isAnimating());
+    echo.Set("10.0.0.2", {11010, "", 0});
     form->runAllScan();
     EXPECT_EQ(Panel(0), QStringLiteral("偵察済（10.0.0.2）オフライン"));
     EXPECT_FALSE(Tray()->isAnimating());
     EXPECT_EQ(Tray()->iconIndex(), 0);
     EXPECT_EQ(Tray()->hint(), texts::hintNoOnline());
-    EXPECT_TRUE(LogLines(*form).isEmpty());
-    EXPECT_TRUE(sound.played.isEmpty());
+    EXPECT_EQ(LogLines(*form).size(), 1);  // the first scan's answer only
+    EXPECT_EQ(sound.played.size(), 1);
 }
 
 TEST_F(Scan, EmptyListProbesNothingAndResetsTheTray) {

@@ -43,7 +43,7 @@ TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
     tray.onClick(INotificationArea::Click::LeftUp);
-    EXPECT_TRUE(form->isMaximized());
+    EXPECT_TRUE(WaitFor([&] { return form->isMaximized(); }));
 }
 
 // A target that comes online while the window is not on screen is told by one desktop
@@ -146,10 +146,10 @@ TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
     tray.onClick(INotificationArea::Click::LeftUp);
     ASSERT_TRUE(WaitFor([&] { return form->isVisible() && form->isMaximized(); }));
-    form->showNormal();
-    EXPECT_EQ(form->geometry(), QRect(240, 160, 600, 450));
-    const QPoint corner = form->pos();  // the frame's, as the file keeps it
-    form->showMaximized();
+    // Mapped at its normal place, then maximised: that place is the normal one.
+    EXPECT_EQ(form->normalGeometry(), QRect(240, 160, 600, 450));
+    // The frame's corner, as the file keeps it.
+    const QPoint corner = QPoint(240, 160) - (form->geometry().topLeft() - form->pos());
     ASSERT_TRUE(form->close());
     const std::string maximised = ReadFileBytes(IniPath());
     EXPECT_NE(maximised.find("Left=" + std::to_string(corner.x()) +
@@ -304,6 +304,18 @@ TEST_F(Window, SortedOrderIsTheSavedOrderAndCountsStartAgain) {
     EXPECT_TRUE(
         messages.informs.last().startsWith(QStringLiteral("読み込めなかった元の偵察先リスト")))
         << messages.informs.last().toStdString();
+
+    // A list read whole whose rows find no room: the same, with the memory named.
+    const std::string few = "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"a\"\r\n";
+    WriteFileBytes(ListPath(), few);
+    beforeShow = [](MainWindow& w) {
+        w.findChild<TargetListView*>("ListView1")->setRoomCheck([](size_t) { return false; });
+    };
+    Rebuild();
+    EXPECT_EQ(List()->rowCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return messages.errors.last().contains(QStringLiteral("メモリ")); }));
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(ReadFileBytes(ListPath() + ".bak.2"), few);
 }
 
 // The room for the rows is asked for before they are built: an allocation refused on the way (an

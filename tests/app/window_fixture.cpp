@@ -29,6 +29,7 @@ void Window::Rebuild() {
     about = std::make_unique<AboutBox>(form.get());
     form->setDialogs(form3.get(), form4.get(), about.get());
     Scans()->probe().delayMs = 0;  // the pause after each probe only slows the tests
+    if (beforeShow) beforeShow(*form);
     form->showAtStart();
 }
 

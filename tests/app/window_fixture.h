@@ -83,6 +83,8 @@ protected:
     static bool WaitFor(const std::function<bool()>& done,
                         std::source_location where = std::source_location::current());
 
+    // Runs on the window built before it is shown (and reads its list), at every Rebuild.
+    std::function<void(MainWindow&)> beforeShow;
     TempDir dir;
     FakeEchoService echo;
     QtEventPump pump;

@@ -118,6 +118,23 @@ TEST(IcmpPacket, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
     EXPECT_TRUE(error(0, "198.18.2.10"));
     EXPECT_FALSE(error(0, "198.18.1.10"));
     EXPECT_FALSE(error(0x1234, "198.18.2.10"));
+    // What quotes something else than one of its echo requests, with its identifier where an echo
+    // request has it: another program's UDP datagram, an echo reply to somebody else's ping of
+    // this host, or a message that is no error at all.
+    auto quoting = [&](uint8_t type, uint8_t protocol, uint8_t quotedType) {
+        std::vector<uint8_t> m = {type, 0, 0, 0, 0, 0, 0, 0};
+        auto quoted = WithIpHeader(echoRequest(0, 1, kData), "198.18.2.10");
+        quoted[9] = protocol;
+        quoted[20] = quotedType;
+        m.insert(m.end(), quoted.begin(), quoted.begin() + 28);
+        auto p = WithIpHeader(m, "198.18.2.10");
+        return book.concerns(p.data(), p.size());
+    };
+    EXPECT_TRUE(quoting(ICMP_DEST_UNREACH, IPPROTO_ICMP, ICMP_ECHO));
+    EXPECT_FALSE(quoting(ICMP_DEST_UNREACH, IPPROTO_UDP, ICMP_ECHO));
+    EXPECT_FALSE(quoting(ICMP_DEST_UNREACH, IPPROTO_ICMP, ICMP_ECHOREPLY));
+    for (uint8_t noError : {ICMP_ECHO, ICMP_TIMESTAMP, ICMP_INFO_REQUEST})
+        EXPECT_FALSE(quoting(noError, IPPROTO_ICMP, ICMP_ECHO)) << int(noError);
     // Only the recent requests count: eight later ones push the first out.
     for (int i = 0; i < 8; ++i) book.handOut(inet_addr("198.18.2.10"), (20 + 2 * i) * ms);
     EXPECT_FALSE(reply(0xFFFF, "198.18.1.10"));

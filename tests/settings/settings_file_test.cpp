@@ -107,6 +107,16 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     ASSERT_TRUE(File().save(s));
     std::string text = ReadFileBytes(dir.path("pingrove.INI"));
     EXPECT_EQ(text.rfind("[Mine]\nA=1\n[Form]\nExtra=x\nTop=0\nLeft=5\n", 0), 0u);
+
+    // Written by hand in other spellings: read and written back in the same section and lines,
+    // never as a second section or key that the next read would not see.
+    WriteFileBytes(dir.path("pingrove.INI"), "[form]\nleft=7\n[FORM]\nTOP=8\n");
+    EXPECT_EQ(File().load().left, 7);
+    ASSERT_TRUE(File().save(s));
+    text = ReadFileBytes(dir.path("pingrove.INI"));
+    EXPECT_EQ(text.rfind("[form]\nLeft=5\n", 0), 0u) << text;
+    EXPECT_EQ(text.find("[Form]"), std::string::npos) << text;
+    EXPECT_EQ(File().load().left, 5);
 }
 
 TEST_F(Settings, InstalledOrUnwritableProgramsKeepTheirSettingsPerUser) {
