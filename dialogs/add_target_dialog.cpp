@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QValidator>
+#include <algorithm>
 
 #include "dialogs/dialog_parts.h"
 #include "dialogs/spin_edit.h"
@@ -51,6 +52,7 @@ AddTargetDialog::AddTargetDialog(QWidget* parent) : QDialog(parent) {
         octets_[i]->setObjectName(QStringLiteral("CSpinEdit%1").arg(i + 1));
         octets_[i]->setGeometry(lefts[i], 40, 45, 21);
         octets_[i]->setAccessibleName(QStringLiteral("偵察先ＩＰアドレス　第%1部").arg(i + 1));
+        octets_[i]->onOtherText = [this, i](const QString& text) { otherText(i, text); };
     }
     const char* dotNames[3] = {"Label3", "Label4", "Label5"};
     for (int i = 0; i < 3; ++i)
@@ -78,6 +80,34 @@ QString AddTargetDialog::addressText() const {
     QStringList parts;
     for (SpinEdit* s : octets_) parts << QString::number(s->number());
     return parts.join(QLatin1Char('.'));
+}
+
+void AddTargetDialog::otherText(int field, const QString& text) {
+    QString t = text;
+    t.replace(QChar(0xFF0E), QLatin1Char('.')).replace(QChar(0x3002), QLatin1Char('.'));
+    // Full-width digits, as a Japanese input method may give them, are digits too.
+    for (QChar& c : t)
+        if (c.unicode() >= 0xFF10 && c.unicode() <= 0xFF19) c = QChar(c.unicode() - 0xFF10 + '0');
+    const QStringList parts = t.split(QLatin1Char('.'));
+    const auto octet = [](const QString& p) {
+        bool ok = false;
+        const int v = p.toInt(&ok);
+        return ok && !p.isEmpty() && p.size() <= 3 && v >= 0 && v <= 255 ? v : -1;
+    };
+    // After the refused keystroke has been handled: the field keeps what it had meanwhile.
+    if (parts.size() == 4 &&
+        std::all_of(parts.begin(), parts.end(), [&](const QString& p) { return octet(p) >= 0; })) {
+        QTimer::singleShot(0, this, [this, parts, octet] {
+            for (int i = 0; i < 4; ++i) octets_[i]->setValue(octet(parts[i]));
+            octets_[3]->setFocus();
+            octets_[3]->selectAll();
+        });
+    } else if (parts.size() == 2 && parts[1].isEmpty() && field < 3) {
+        QTimer::singleShot(0, this, [this, field] {
+            octets_[field + 1]->setFocus();
+            octets_[field + 1]->selectAll();
+        });
+    }
 }
 
 void AddTargetDialog::showDuplicate(const QString& address) {

@@ -38,6 +38,10 @@ public:
 private:
     // The four octets joined by ".", without leading zeros.
     QString addressText() const;
+    // What an octet field makes of text that is no number: a dot typed after its digits (also
+    // "．" and "。" from a Japanese input method) moves on to the next field, as people type
+    // addresses; a whole dotted address (pasted) fills the four fields.
+    void otherText(int field, const QString& text);
     // Remembers the refused address and starts the blink.
     void showDuplicate(const QString& address);
     // The end of every run: no message, blink stopped.

@@ -25,8 +25,8 @@ class SettingsDialog : public QDialog {
 public:
     // `playIcon` is the play button's picture, drawn by the caller like every other picture (read
     // from an SVG file here, Qt would load its SVG icon engine plugin for this one).
-    SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
-                   const QIcon& playIcon, QWidget* parent = nullptr);
+    SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder, const QIcon& playIcon,
+                   QWidget* parent = nullptr);
 
     // Shows the options (the interval brought into 1..60 minutes) until OK or cancel. The
     // options chosen, the interval written as a plain number; nothing when cancelled.

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -30,7 +31,9 @@ QValidator::State SpinEdit::validate(QString& text, int&) const {
     const QString t = text.trimmed();
     if (t.isEmpty() || t == QLatin1String("-") || t == QLatin1String("+"))
         return QValidator::Intermediate;
-    return Clamped(t, minimum(), maximum()) ? QValidator::Acceptable : QValidator::Invalid;
+    if (Clamped(t, minimum(), maximum())) return QValidator::Acceptable;
+    if (onOtherText) onOtherText(t);
+    return QValidator::Invalid;
 }
 
 int SpinEdit::valueFromText(const QString& text) const {

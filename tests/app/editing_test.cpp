@@ -1,5 +1,7 @@
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -151,6 +153,53 @@ TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
     form->addTarget();
     EXPECT_EQ(List()->rowCount(), 3);  // 10.0.0.1 is neither 010.0.0.1 nor 10.0.0.10
     EXPECT_EQ(sound.beeps, 0);
+}
+
+// Addresses typed as people type them: a dot (also "．" and "。" from an input method) moves on to
+// the next field, and a pasted address fills the four; nothing runs together into 255.
+TEST_F(Window, AddressesAreTypedWithDotsOrPasted) {
+    Start();
+    auto typed = [&](const QString& keys) {
+        std::array<int, 4> got{};
+        WhenModal([&](QWidget* w) {
+            auto* d = qobject_cast<AddTargetDialog*>(w);
+            Fill(d, {0, 0, 0, 0}, QString());
+            QApplication::setActiveWindow(d);  // the keys go where the focus goes
+            Octet(d, 0)->setFocus();
+            Octet(d, 0)->selectAll();
+            for (QChar c : keys) {
+                if (c.unicode() < 0x80) {
+                    QTest::keyClicks(d->focusWidget(), QString(c));
+                } else {  // as a Japanese input method commits it
+                    QInputMethodEvent commit;
+                    commit.setCommitString(QString(c));
+                    QApplication::sendEvent(d->focusWidget(), &commit);
+                }
+                QApplication::processEvents();
+            }
+            for (int i = 0; i < 4; ++i) got[i] = Octet(d, i)->number();
+            Click(d, "Button2");
+        });
+        form->addTarget();
+        return got;
+    };
+    EXPECT_EQ(typed("198.18.3.7"), (std::array<int, 4>{198, 18, 3, 7}));
+    EXPECT_EQ(typed(QStringLiteral("10。1．2.30")), (std::array<int, 4>{10, 1, 2, 30}));
+    QApplication::clipboard()->setText(QStringLiteral("192.0.2.44"));
+    std::array<int, 4> pasted{};
+    WhenModal([&](QWidget* w) {
+        auto* d = qobject_cast<AddTargetDialog*>(w);
+        QApplication::setActiveWindow(d);
+        Octet(d, 1)->setFocus();
+        Octet(d, 1)->selectAll();
+        QTest::keySequence(d->focusWidget(), QKeySequence::Paste);
+        QApplication::processEvents();
+        for (int i = 0; i < 4; ++i) pasted[i] = Octet(d, i)->number();
+        Click(d, "Button1");
+    });
+    form->addTarget();
+    EXPECT_EQ(pasted, (std::array<int, 4>{192, 0, 2, 44}));
+    EXPECT_EQ(Cell(0, 0), "192.0.2.44");
 }
 
 TEST_F(Window, SpinEditsReadTextThatIsNoIntegerAsTheMinimum) {
