@@ -14,8 +14,8 @@ struct CommandInputs {
 struct CommandStates {
     bool allScanAndAdd = false;  // 全偵察, 追加 (buttons)
     bool rowButtons = false;     // 選択偵察, 更新, 削除 (buttons)
-    bool menus = false;          // the menus 偵察, 編集, the item 設定, the list's context menu
-    bool rowItems = false;       // 選択偵察 and 削除 in the menus and the context menu
+    bool menus = false;     // the menus 偵察, 編集, the item 設定, the list's context menu
+    bool rowItems = false;  // 選択偵察 and 削除 in the menus and the context menu
 
     friend bool operator==(const CommandStates&, const CommandStates&) = default;
 };

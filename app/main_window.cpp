@@ -13,6 +13,7 @@
 
 #include "app/about_box.h"
 #include "app/auto_scan_countdown.h"
+#include "app/change_notices.h"
 #include "app/close_query.h"
 #include "app/echo_outage.h"
 #include "app/image_lists.h"
@@ -41,12 +42,13 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
       files_(services.settingsFile, services.targetListPath) {
     m_ui.setupUi(this, images::menuPictures());
     lock_ = std::make_unique<ScanLock>(*countdown_, [this] { updateCommands(); });
-    display_ =
-        new ScanDisplay(*scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound,
-                        tray_, services_.notifier,
-                        {[this] { return options_.soundOn ? options_.soundFile : QString(); },
-                         [this] { return options_.notifyOn && (isHidden() || isMinimized()); }},
-                        this);
+    display_ = new ScanDisplay(
+        *scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound, tray_,
+        {[this] { return options_.soundOn ? options_.soundFile : QString(); }}, this);
+    auto* notices = new ChangeNotices(
+        *scans_, services_.notifier,
+        [this] { return options_.notifyOn && (isHidden() || isMinimized()); }, this);
+    connect(display_, &ScanDisplay::stateChanged, notices, &ChangeNotices::changed);
     new EchoOutage(*scans_, *countdown_,
                    {*m_ui.panel(Panel::AutoScan), *m_ui.panel(Panel::Countdown)}, *this,
                    services_.messages, services_.notifier, tray_);

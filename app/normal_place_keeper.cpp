@@ -6,7 +6,9 @@
 
 namespace {
 // Where the client area lies inside the frame.
-QPoint FrameOffsetOf(const QWidget& w) { return w.geometry().topLeft() - w.pos(); }
+QPoint FrameOffsetOf(const QWidget& w) {
+    return w.geometry().topLeft() - w.pos();
+}
 }  // namespace
 
 NormalPlaceKeeper::NormalPlaceKeeper(QWidget& window)

@@ -12,19 +12,17 @@
 #include "app/target_list_view.h"
 #include "desktop/tray_icon.h"
 #include "icmp/echo_service.h"
-#include "platform/desktop_notifier.h"
 #include "platform/sound.h"
 
 ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probePanel,
-                         QPlainTextEdit& log, ISound& sound, TrayIcon& tray,
-                         IDesktopNotifier& notifier, Window window, QObject* parent)
+                         QPlainTextEdit& log, ISound& sound, TrayIcon& tray, Window window,
+                         QObject* parent)
     : QObject(parent),
       list_(list),
       probePanel_(probePanel),
       log_(log),
       sound_(sound),
       tray_(tray),
-      notifier_(notifier),
       window_(std::move(window)) {
     connect(&scans, &ScanRunner::allScanStarting, this, [this] {
         for (int i = 0; i < list_.rowCount(); ++i) TargetRow(list_.row(i)).setIcon(RowIcon::None);
@@ -39,10 +37,8 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
         probePanel_.setText(texts::echoStoppedShort());
         probePanel_.setToolTip(texts::echoStopped(why));
     });
-    connect(&scans, &ScanRunner::selectScanFinished, this, &ScanDisplay::notifyCameOnline);
     connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
         allScanClearedIcons_ = false;
-        notifyCameOnline();
         if (onlineFound) return;
         tray_.setAnimating(false);
         tray_.setIconIndex(0);
@@ -99,8 +95,12 @@ void ScanDisplay::replied(const ProbeResult& result) {
     const int64_t at = result.when.toMSecsSinceEpoch();
     if (result.status != ipstatus::kSuccess) {
         if (QTreeWidgetItem* row = list_.findRow(address)) {
+            const TargetFacts* before = TargetListView::factsOf(row);
+            const bool first = !before;
+            const bool changed = first || before->online();
             TargetRow(row).setIcon(RowIcon::Offline);
-            TargetListView::recordResult(row, false, 0, 0, at);
+            TargetListView::recordResult(row, false, 0, 0, at, result.status);
+            if (changed) tellChange(row, result, first);
         }
         probePanel_.setText(texts::offline(address));
         return;
@@ -111,16 +111,11 @@ void ScanDisplay::replied(const ProbeResult& result) {
     if (QTreeWidgetItem* row = list_.findRow(ip); row || probed) {
         QTreeWidgetItem* marked = row ? row : probed;
         const TargetFacts* before = TargetListView::factsOf(marked);
-        const bool cameOnline = !before || !before->online();
+        const bool first = !before;
+        const bool cameOnline = first || !before->online();
         TargetRow(marked).setIcon(RowIcon::Online);
         TargetListView::recordResult(marked, true, result.rttMs, result.ttl, at);
-        if (cameOnline && window_.notifyUnseen && window_.notifyUnseen()) {
-            if (cameOnline_.size() < kNamedInNotification)
-                cameOnline_ << texts::cameOnline(TargetListView::subItem(marked, Column::Name),
-                                                 TargetRow(marked).address());
-            else
-                ++moreCameOnline_;
-        }
+        if (cameOnline) tellChange(marked, result, first);
     }
     probePanel_.setText(texts::online(address));
     QTreeWidgetItem* selected = list_.selectedRow();
@@ -135,10 +130,8 @@ void ScanDisplay::replied(const ProbeResult& result) {
     }
 }
 
-void ScanDisplay::notifyCameOnline() {
-    if (cameOnline_.isEmpty()) return;
-    if (moreCameOnline_ > 0) cameOnline_ << texts::andMore(moreCameOnline_);
-    notifier_.notify(ProductName(), cameOnline_.join(QLatin1Char('\n')));
-    cameOnline_.clear();
-    moreCameOnline_ = 0;
+void ScanDisplay::tellChange(QTreeWidgetItem* row, const ProbeResult& result, bool first) {
+    emit stateChanged({TargetRow(row).address(), TargetListView::subItem(row, Column::Name),
+                       result.status == ipstatus::kSuccess, first, result.status, result.rttMs,
+                       result.when});
 }

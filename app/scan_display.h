@@ -7,8 +7,9 @@
 #include <QStringList>
 #include <functional>
 
+#include "app/state_change.h"
+
 struct ProbeResult;
-class IDesktopNotifier;
 class ISound;
 class QLabel;
 class QPlainTextEdit;
@@ -24,16 +25,16 @@ public:
     struct Window {
         // The sound file for an online reply, or empty when the sound is off.
         std::function<QString()> soundToPlay;
-        // Whether a target that comes online is to be told by a desktop notification now: the
-        // switch is on and the window is not on screen (in the tray or minimised).
-        std::function<bool()> notifyUnseen;
     };
     ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probePanel, QPlainTextEdit& log,
-                ISound& sound, TrayIcon& tray, IDesktopNotifier& notifier, Window window,
-                QObject* parent = nullptr);
+                ISound& sound, TrayIcon& tray, Window window, QObject* parent = nullptr);
 
     // A select scan starts on the selected row.
     void selectScanStarting(int row);
+
+signals:
+    // A target's state changed, or it got its first result of this run.
+    void stateChanged(const StateChange& change);
 
 private:
     void rowProbing(int row, const QString& address);
@@ -47,17 +48,11 @@ private:
     TargetListView& list_;
     QLabel& probePanel_;
     QPlainTextEdit& log_;
-    // Targets that came online unseen during this scan, told in one notification at its end.
-    void notifyCameOnline();
+    void tellChange(QTreeWidgetItem* row, const ProbeResult& result, bool first);
 
     ISound& sound_;
     TrayIcon& tray_;
-    IDesktopNotifier& notifier_;
     Window window_;
-    // Named up to kNamedInNotification, then counted: a thousand targets make one short notice.
-    static constexpr int kNamedInNotification = 10;
-    QStringList cameOnline_;
-    int moreCameOnline_ = 0;
     QTreeWidgetItem* raisedRow_ = nullptr;
     QString countBefore_;
     bool allScanClearedIcons_ = false;

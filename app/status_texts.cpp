@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace texts {
 
@@ -52,8 +53,38 @@ QString cameOnline(const QString& name, const QString& address) {
            QStringLiteral("がオンラインになりました");
 }
 
+QString wentOffline(const QString& name, const QString& address) {
+    return (name.isEmpty() ? address : QStringLiteral("%1（%2）").arg(name, address)) +
+           QStringLiteral("がオフラインになりました");
+}
+
 QString andMore(int count) {
     return QStringLiteral("ほか %1 件").arg(count);
+}
+
+QString failureReason(int status) {
+    static const std::pair<int, const char*> kReasons[] = {
+        {-1, "名前を解決できません"},
+        {11002, "ネットワークに到達できません"},
+        {11003, "ホストに到達できません"},
+        {11004, "プロトコルに到達できません"},
+        {11005, "ポートに到達できません"},
+        {11009, "パケットが大きすぎます"},
+        {11010, "時間切れ"},
+        {11012, "経路が正しくありません"},
+        {11013, "TTL が尽きました"},
+        {11014, "再構成の時間切れ"},
+        {11015, "パラメーターの問題"},
+        {11016, "送信元抑制"},
+        {11050, "送信できません"},
+    };
+    QString words = QStringLiteral("エラー");
+    for (const auto& [code, text] : kReasons)
+        if (code == status) words = QString::fromUtf8(text);
+    // A negative code with the minus sign, as the texts are set.
+    const QString number = status < 0 ? QStringLiteral("−%1").arg(-static_cast<qint64>(status))
+                                      : QString::number(status);
+    return QStringLiteral("%1（%2）").arg(words, number);
 }
 
 QString targetFacts(const TargetFacts& f, const QDate& today) {
@@ -81,6 +112,9 @@ QString targetFacts(const TargetFacts& f, const QDate& today) {
                  .arg(*f.minRtt())
                  .arg(qRound(*f.averageRtt()))
                  .arg(*f.maxRtt());
+    if (const auto failed = f.lastFailure())
+        s += QStringLiteral("／最終失敗 %1　%2")
+                 .arg(time(failed->atMs), failureReason(failed->status));
     return s;
 }
 

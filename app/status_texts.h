@@ -26,11 +26,14 @@ QString hintNoOnline();
 QString hintOnline();
 // One line of the desktop notification for a target that came online unseen.
 QString cameOnline(const QString& name, const QString& address);
+QString wentOffline(const QString& name, const QString& address);
 // The last line of a notification that names only some of the targets.
 QString andMore(int count);
 // What this run learned of a target, on one line (the row's tooltip and accessible description).
 // Times of another day than `today` carry their date: after midnight "17:20" alone would mislead.
 QString targetFacts(const TargetFacts& facts, const QDate& today = QDate::currentDate());
+// Why an echo failed, in words with its status code: 「時間切れ（11010）」.
+QString failureReason(int status);
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.
 QString logLine(const QDateTime& when, const QLocale& locale, const QString& address);
 // What a file may hold, and whether one that could not be read is kept under another name at the

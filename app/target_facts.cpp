@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs) {
+void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int status) {
     Result r;
     r.atSeconds = static_cast<uint32_t>(std::max<int64_t>(0, atMs / 1000));
     r.rttMs = online ? static_cast<int16_t>(std::clamp(rttMs, 0, 32767)) : int16_t{-1};
@@ -16,7 +16,10 @@ void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs) {
         next_ = (next_ + 1) % kKept;
     }
     ++probes_;
-    if (!online) return;
+    if (!online) {
+        lastFailure_ = Failure{atMs, status};
+        return;
+    }
     minRtt_ = answers_ == 0 ? r.rttMs : std::min<int>(minRtt_, r.rttMs);
     maxRtt_ = answers_ == 0 ? r.rttMs : std::max<int>(maxRtt_, r.rttMs);
     ++answers_;

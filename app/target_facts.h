@@ -20,13 +20,20 @@ public:
         int64_t atMs() const { return int64_t{atSeconds} * 1000; }
     };
 
-    void record(bool online, int rttMs, int ttl, int64_t atMs);
+    // `status` is the echo status of a result that is no answer (0 for an answer).
+    void record(bool online, int rttMs, int ttl, int64_t atMs, int status = 0);
 
     bool probed() const { return probes_ > 0; }
     bool online() const { return probed() && last(0).online(); }
     // When the state last changed (the first result counts as a change).
     int64_t sinceMs() const { return sinceMs_; }
     std::optional<Result> lastAnswer() const { return lastAnswer_; }
+    // The last result that was no answer: when, and its echo status (why).
+    struct Failure {
+        int64_t atMs = 0;
+        int status = 0;
+    };
+    std::optional<Failure> lastFailure() const { return lastFailure_; }
     int answers() const { return answers_; }
     int probes() const { return probes_; }
     // Of every answer of this run, in ms; nothing before the first.
@@ -50,4 +57,5 @@ private:
     int minRtt_ = 0;
     int maxRtt_ = 0;
     std::optional<Result> lastAnswer_;
+    std::optional<Failure> lastFailure_;
 };

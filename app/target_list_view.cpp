@@ -236,13 +236,13 @@ const TargetFacts* TargetListView::factsOf(const QTreeWidgetItem* row) {
 }
 
 void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl,
-                                  int64_t atMs) {
+                                  int64_t atMs, int status) {
     auto facts = row->data(0, kFactsRole).value<std::shared_ptr<TargetFacts>>();
     if (!facts) {
         facts = std::make_shared<TargetFacts>();
         row->setData(0, kFactsRole, QVariant::fromValue(facts));
     }
-    facts->record(online, rttMs, ttl, atMs);
+    facts->record(online, rttMs, ttl, atMs, status);
     const QString text = texts::targetFacts(*facts);
     for (int c = 0; c < kColumnCount; ++c) row->setData(c, Qt::AccessibleDescriptionRole, text);
 }

@@ -44,7 +44,8 @@ public:
     static const TargetFacts* factsOf(const QTreeWidgetItem* row);
     // Takes one probe's outcome into the row's facts; screen readers hear them as the row's
     // description, and the row's tooltip shows them with a picture of the recent past.
-    static void recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl, int64_t atMs);
+    static void recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl, int64_t atMs,
+                             int status = 0);
     // The rows of a list read at start, all at once. False, with no row added, when the memory
     // ran out on the way.
     bool appendRows(const std::vector<Target>& targets);

@@ -46,7 +46,7 @@ SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString sou
     intervalLabel_->setBuddy(intervalEdit_);
     intervalEdit_->setAccessibleName(intervalLabel_->text());
     // Beside the buttons, where the dialog had room: the designed controls keep their places.
-    notifyBox_ = new QCheckBox(QStringLiteral("オンラインを通知する"), this);
+    notifyBox_ = new QCheckBox(QStringLiteral("状態の変化を通知する"), this);
     notifyBox_->setObjectName("CheckBox3");
     notifyBox_->setGeometry(16, 140, 140, 17);
     notifyBox_->setToolTip(QStringLiteral(

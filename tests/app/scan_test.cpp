@@ -76,6 +76,10 @@ TEST_F(Scan, AllScanMarksCountsLogsAndRestores) {
                     ->data(1, Qt::AccessibleDescriptionRole)
                     .toString()
                     .contains(QStringLiteral("／最終応答 なし／応答 0/1（0%）")));
+    EXPECT_TRUE(Row(1)
+                    ->data(1, Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .endsWith(QStringLiteral("時間切れ（11010）")));
 }
 
 // The facts of a run over a clock of the test's own: since when, answers, times, and a bound.
@@ -84,8 +88,8 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
     auto at = [&](int seconds) { return noon + seconds * 1000; };
     TargetFacts f;
     EXPECT_EQ(texts::targetFacts(f), QStringLiteral("未偵察"));
-    f.record(false, 0, 0, at(0));
-    f.record(false, 0, 0, at(10));
+    f.record(false, 0, 0, at(0), 11003);
+    f.record(false, 0, 0, at(10), 11010);
     EXPECT_EQ(f.sinceMs(), at(0));  // offline since the first result
     f.record(true, 3, 64, at(20));
     f.record(true, 1, 64, at(30));
@@ -94,7 +98,8 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
     const QDate day = QDate(2026, 12, 8);
     EXPECT_EQ(texts::targetFacts(f, day),
               QStringLiteral("オンライン（12:00:20 から）／最終応答 12:00:40　2 ms　TTL 63／"
-                             "応答 3/5（60%）／最小 1・平均 2・最大 3 ms"));
+                             "応答 3/5（60%）／最小 1・平均 2・最大 3 ms／"
+                             "最終失敗 12:00:10　時間切れ（11010）"));
     // Seen the next day, the times carry their date.
     EXPECT_TRUE(texts::targetFacts(f, day.addDays(1))
                     .startsWith(QStringLiteral(
@@ -111,6 +116,13 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
     EXPECT_EQ(f.probes(), 156);
     EXPECT_EQ(f.answers(), 78);
     EXPECT_TRUE(texts::targetFacts(f).contains(QStringLiteral("／応答 78/156（50%）")));
+    // Why, in words with the status code, for the failures a user meets.
+    EXPECT_EQ(QStringList({texts::failureReason(11003), texts::failureReason(-1),
+                           texts::failureReason(11013), texts::failureReason(4711)}),
+              QStringList({QStringLiteral("ホストに到達できません（11003）"),
+                           QStringLiteral("名前を解決できません（−1）"),
+                           QStringLiteral("TTL が尽きました（11013）"),
+                           QStringLiteral("エラー（4711）")}));
 }
 
 // The log's context menu saves the lines as shown, in UTF-8, through an atomic write; a file that

@@ -49,7 +49,7 @@ TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
 // A target that comes online while the window is not on screen is told by one desktop
 // notification per scan; not again while it stays online, not while the window is shown, not
 // with the switch off; a click on it brings the window back.
-TEST_F(Window, TargetsThatComeOnlineUnseenAreToldByOneNotification) {
+TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
     echo.Set("127.0.0.1", {0, "", 0});
     echo.Set("127.0.0.2", {0, "", 0});
     Start(
@@ -62,16 +62,18 @@ TEST_F(Window, TargetsThatComeOnlineUnseenAreToldByOneNotification) {
     form->runAllScan();  // still online: no news
     EXPECT_TRUE(notifier.bodies.isEmpty());
     echo.Set("127.0.0.1", {11010, "", 0});
-    form->runAllScan();
+    form->runAllScan();  // one went offline
+    ASSERT_EQ(notifier.bodies.size(), 1);
+    EXPECT_EQ(notifier.bodies[0], QStringLiteral("self（127.0.0.1）がオフラインになりました"));
     echo.Set("127.0.0.1", {0, "", 0});
     echo.Set("10.0.0.9", {0, "", 0});
     form->runAllScan();  // two came online: one notification
-    ASSERT_EQ(notifier.bodies.size(), 1);
-    EXPECT_EQ(notifier.titles[0], QStringLiteral("ピングローブ"));
-    EXPECT_EQ(notifier.bodies[0], QStringLiteral("self（127.0.0.1）がオンラインになりました\n"
+    ASSERT_EQ(notifier.bodies.size(), 2);
+    EXPECT_EQ(notifier.titles[1], QStringLiteral("ピングローブ"));
+    EXPECT_EQ(notifier.bodies[1], QStringLiteral("self（127.0.0.1）がオンラインになりました\n"
                                                  "silent（10.0.0.9）がオンラインになりました"));
     form->runAllScan();  // told once: the next scan has no news
-    EXPECT_EQ(notifier.bodies.size(), 1);
+    EXPECT_EQ(notifier.bodies.size(), 2);
     ASSERT_TRUE(notifier.onActivated);
     notifier.onActivated();
     EXPECT_TRUE(form->isVisible());
@@ -84,7 +86,7 @@ TEST_F(Window, TargetsThatComeOnlineUnseenAreToldByOneNotification) {
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
     form->runAllScan();
-    EXPECT_EQ(notifier.bodies.size(), 1);
+    EXPECT_EQ(notifier.bodies.size(), 2);
     // Twelve at once: ten by name, then how many more.
     std::string list = "\"IP\";\"Name\"\r\n";
     for (int i = 1; i <= 12; ++i) {
@@ -99,8 +101,8 @@ TEST_F(Window, TargetsThatComeOnlineUnseenAreToldByOneNotification) {
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
     form->runAllScan();
-    ASSERT_EQ(notifier.bodies.size(), 2);
-    const QStringList lines = notifier.bodies[1].split('\n');
+    ASSERT_EQ(notifier.bodies.size(), 3);
+    const QStringList lines = notifier.bodies[2].split('\n');
     ASSERT_EQ(lines.size(), 11);
     EXPECT_EQ(lines[9], QStringLiteral("h10（127.0.1.10）がオンラインになりました"));
     EXPECT_EQ(lines[10], QStringLiteral("ほか 2 件"));
