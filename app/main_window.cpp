@@ -16,6 +16,7 @@
 #include "app/change_notices.h"
 #include "app/close_query.h"
 #include "app/echo_outage.h"
+#include "app/history_log.h"
 #include "app/image_lists.h"
 #include "app/kept_files.h"
 #include "app/normal_place_keeper.h"
@@ -49,6 +50,11 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
         *scans_, services_.notifier,
         [this] { return options_.notifyOn && (isHidden() || isMinimized()); }, this);
     connect(display_, &ScanDisplay::stateChanged, notices, &ChangeNotices::changed);
+    if (!services_.historyPath.isEmpty()) {
+        history_ =
+            new HistoryLog(services_.historyPath, *this, services_.messages, services_.notifier);
+        connect(display_, &ScanDisplay::stateChanged, history_, &HistoryLog::changed);
+    }
     new EchoOutage(*scans_, *countdown_,
                    {*m_ui.panel(Panel::AutoScan), *m_ui.panel(Panel::Countdown)}, *this,
                    services_.messages, services_.notifier, tray_);

@@ -38,6 +38,7 @@ class AboutBox;
 class AddTargetDialog;
 class AutoScanCountdown;
 class CloseQuery;
+class HistoryLog;
 class NormalPlaceKeeper;
 class QTreeWidgetItem;
 class ScanLock;
@@ -129,4 +130,5 @@ private:
     bool shown_ = false;
     QElapsedTimer minimizeRefused_;
     NormalPlaceKeeper* normalPlace_ = nullptr;  // a child
+    HistoryLog* history_ = nullptr;             // a child, when a history is kept
 };

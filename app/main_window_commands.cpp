@@ -10,6 +10,7 @@
 
 #include "app/auto_scan_countdown.h"
 #include "app/command_states.h"
+#include "app/history_log.h"
 #include "app/main_window.h"
 #include "app/program_info.h"
 #include "app/scan_display.h"
@@ -141,6 +142,11 @@ void MainWindow::showLogMenu(const QPoint& at) {
     QAction* save = menu->addAction(QStringLiteral("ログを保存…"), this, &MainWindow::saveLog);
     save->setObjectName(QStringLiteral("SaveLog"));
     save->setEnabled(!m_ui.log->document()->isEmpty());
+    if (history_) {
+        QAction* open = menu->addAction(QStringLiteral("履歴を開く"), history_, &HistoryLog::open);
+        open->setObjectName(QStringLiteral("OpenHistory"));
+        open->setEnabled(history_->exists());
+    }
     menu->popup(m_ui.log->viewport()->mapToGlobal(at));
 }
 

@@ -177,6 +177,16 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
     QtDesktopNotifier notifier(ProductName(),
                                [] { return images::programIcon().pixmap(48, 48).toImage(); });
     SettingsFile settings(QCoreApplication::applicationFilePath());
+    // The history beside the settings, or for a program kept per user where the base directory
+    // rules put state: $XDG_STATE_HOME (~/.local/state).
+    const QString stateHome = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString historyPath = settings.perUser()
+                                    ? (QDir::isAbsolutePath(stateHome)
+                                           ? stateHome
+                                           : QDir::homePath() + QStringLiteral("/.local/state")) +
+                                          QStringLiteral("/pingrove/history.csv")
+                                    : QFileInfo(settings.writePath()).absolutePath() +
+                                          QStringLiteral("/pingrove-history.csv");
     Services services{
         echo,
         pump,
@@ -188,7 +198,8 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         settings,
         TargetListFile::locate(QDir::currentPath(), QDir::homePath(),
                                qEnvironmentVariable("XDG_DATA_HOME"), settings.perUser()),
-        platformId()};
+        platformId(),
+        historyPath};
     try {
         MainWindow window(services);
         // Children of the window, which deletes them.

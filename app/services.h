@@ -22,4 +22,6 @@ struct Services {
     SettingsFile& settingsFile;
     QString targetListPath;  // absolute, fixed at start-up
     int platformId;
+    // Where the history of state changes is kept; empty: none is kept.
+    QString historyPath = {};
 };

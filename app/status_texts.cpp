@@ -58,11 +58,15 @@ QString wentOffline(const QString& name, const QString& address) {
            QStringLiteral("がオフラインになりました");
 }
 
+QString historyNotWritten(const QString& path) {
+    return QStringLiteral("履歴ファイル %1 に書き込めません。").arg(path);
+}
+
 QString andMore(int count) {
     return QStringLiteral("ほか %1 件").arg(count);
 }
 
-QString failureReason(int status) {
+QString failureWords(int status) {
     static const std::pair<int, const char*> kReasons[] = {
         {-1, "名前を解決できません"},
         {11002, "ネットワークに到達できません"},
@@ -78,9 +82,13 @@ QString failureReason(int status) {
         {11016, "送信元抑制"},
         {11050, "送信できません"},
     };
-    QString words = QStringLiteral("エラー");
     for (const auto& [code, text] : kReasons)
-        if (code == status) words = QString::fromUtf8(text);
+        if (code == status) return QString::fromUtf8(text);
+    return QStringLiteral("エラー");
+}
+
+QString failureReason(int status) {
+    const QString words = failureWords(status);
     // A negative code with the minus sign, as the texts are set.
     const QString number = status < 0 ? QStringLiteral("−%1").arg(-static_cast<qint64>(status))
                                       : QString::number(status);

@@ -32,8 +32,11 @@ QString andMore(int count);
 // What this run learned of a target, on one line (the row's tooltip and accessible description).
 // Times of another day than `today` carry their date: after midnight "17:20" alone would mislead.
 QString targetFacts(const TargetFacts& facts, const QDate& today = QDate::currentDate());
-// Why an echo failed, in words with its status code: 「時間切れ（11010）」.
+// Why an echo failed, in words with its status code: 「時間切れ（11010）」; the words alone.
 QString failureReason(int status);
+QString failureWords(int status);
+// The history file could not be written (told once).
+QString historyNotWritten(const QString& path);
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.
 QString logLine(const QDateTime& when, const QLocale& locale, const QString& address);
 // What a file may hold, and whether one that could not be read is kept under another name at the

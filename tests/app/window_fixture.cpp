@@ -21,7 +21,7 @@ void Window::Rebuild() {
     settings = std::make_unique<SettingsFile>(QString::fromStdString(dir.path("pingrove")));
     services.reset(new Services{*echoService, pump, *soundService, messages, chooser, tray,
                                 notifier, *settings, QString::fromStdString(ListPath()),
-                                platformId()});
+                                platformId(), QString::fromStdString(HistoryPath())});
     form = std::make_unique<MainWindow>(*services);
     form3 = std::make_unique<AddTargetDialog>(form.get());
     form4 = std::make_unique<SettingsDialog>(sound, chooser, QStringLiteral("/usr/share/sounds"),

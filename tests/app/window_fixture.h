@@ -36,6 +36,7 @@ protected:
     void Rebuild();
     std::string ListPath() const { return dir.path("iplist.txt"); }
     std::string IniPath() const { return dir.path("pingrove.INI"); }
+    std::string HistoryPath() const { return dir.path("pingrove-history.csv"); }
     QTreeWidgetItem* Row(int i) const { return List()->row(i); }
     // Whether a right click into the list opens its context menu (closed again at once).
     bool ContextMenuOpens() const {

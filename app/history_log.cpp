@@ -1,0 +1,114 @@
+#include "app/history_log.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+#include <cstdlib>
+
+#include "app/program_info.h"
+#include "app/status_texts.h"
+#include "files/append_log.h"
+#include "platform/desktop_notifier.h"
+#include "platform/message_box.h"
+
+// Appends on its own thread; tells the log of a failure through the event queue.
+class HistoryWriter : public QObject {
+public:
+    HistoryWriter(const QString& path, HistoryLog& log)
+        : file_(QFile::encodeName(path).toStdString(), HistoryLog::header().toStdString(),
+                HistoryLog::kRotateAt),
+          log_(log) {}
+    void write(const QByteArray& line) {
+        if (file_.append(std::string_view(line.constData(), static_cast<size_t>(line.size()))))
+            return;
+        QMetaObject::invokeMethod(&log_, "writeFailed", Qt::QueuedConnection);
+    }
+
+private:
+    AppendLog file_;
+    HistoryLog& log_;
+};
+
+namespace {
+
+// One field as RFC 4180 has it: quoted when it holds a comma, a quote or a line end.
+QByteArray Field(const QString& text) {
+    QByteArray f = text.toUtf8();
+    if (!f.contains(',') && !f.contains('"') && !f.contains('\r') && !f.contains('\n')) return f;
+    f.replace("\"", "\"\"");
+    return '"' + f + '"';
+}
+
+}  // namespace
+
+HistoryLog::HistoryLog(QString path, QWidget& window, IMessageBox& messages,
+                       IDesktopNotifier& notifier)
+    : QObject(&window),
+      path_(std::move(path)),
+      window_(window),
+      messages_(messages),
+      notifier_(notifier),
+      thread_(new QThread(this)),
+      writer_(new HistoryWriter(path_, *this)) {
+    setObjectName(QStringLiteral("HistoryLog"));
+    writer_->moveToThread(thread_);
+    connect(thread_, &QThread::finished, writer_, &QObject::deleteLater);
+    thread_->start();
+}
+
+HistoryLog::~HistoryLog() {
+    thread_->quit();
+    // Bounded: a disk that hangs must not hold the end of the program for ever.
+    thread_->wait(5000);
+}
+
+QByteArray HistoryLog::header() {
+    return QByteArray("\xEF\xBB\xBF") +
+           QStringLiteral("日時,アドレス,名前,状態,状態コード,理由,応答時間（ms）\r\n").toUtf8();
+}
+
+QByteArray HistoryLog::line(const StateChange& c) {
+    // The offset written out also for UTC ("+00:00", not "Z"), so every line reads the same way.
+    const QDateTime local = c.when.toLocalTime();
+    const int offset = local.offsetFromUtc();
+    const QString when = local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+                         QStringLiteral("%1%2:%3")
+                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                             .arg(std::abs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
+    const QByteArrayList fields = {
+        Field(when),
+        Field(c.address),
+        Field(c.name),
+        Field(c.online ? QStringLiteral("オンライン") : QStringLiteral("オフライン")),
+        QByteArray::number(c.status),
+        Field(c.online ? QStringLiteral("応答あり") : texts::failureWords(c.status)),
+        c.online ? QByteArray::number(c.rttMs) : QByteArray()};
+    return fields.join(',') + "\r\n";
+}
+
+void HistoryLog::changed(const StateChange& change) {
+    QMetaObject::invokeMethod(
+        writer_, [w = writer_, l = line(change)] { w->write(l); }, Qt::QueuedConnection);
+}
+
+bool HistoryLog::exists() const {
+    return QFileInfo::exists(path_);
+}
+
+void HistoryLog::open() const {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path_));
+}
+
+void HistoryLog::writeFailed() {
+    if (std::exchange(failureTold_, true)) return;
+    const QString text = texts::historyNotWritten(path_);
+    if (window_.isVisible() && !window_.isMinimized())
+        messages_.showError(&window_, ProductName(), text);
+    else
+        notifier_.notify(ProductName(), text);
+}
