@@ -1,7 +1,7 @@
 #pragma once
-// A target's recent past as a picture: its last results as a strip, oldest on the left (green
-// online, red offline, grey not yet probed), with the round-trip times of the answers drawn over
-// it as a line, scaled to the largest of them.
+// A target's recent past as a picture: its last results as a strip across the whole width,
+// oldest on the left (green online, red offline), with the round-trip times of the answers drawn
+// over it as a line, scaled to the largest of them, which the scale names.
 #include <QImage>
 
 class TargetFacts;

@@ -95,7 +95,7 @@ QString failureReason(int status) {
     return QStringLiteral("%1（%2）").arg(words, number);
 }
 
-QString targetFacts(const TargetFacts& f, const QDate& today) {
+QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<ShownCounts> counts) {
     if (!f.probed()) return QStringLiteral("未偵察");
     const auto time = [&today](int64_t ms) {
         const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms);
@@ -111,10 +111,11 @@ QString targetFacts(const TargetFacts& f, const QDate& today) {
                  .arg(a->ttl);
     else
         s += QStringLiteral("／最終応答 なし");
+    const ShownCounts shown = counts.value_or(ShownCounts{f.answers(), f.probes()});
     s += QStringLiteral("／応答 %1/%2（%3%）")
-             .arg(f.answers())
-             .arg(f.probes())
-             .arg(qRound(100.0 * f.answers() / f.probes()));
+             .arg(shown.answers)
+             .arg(shown.probes)
+             .arg(shown.probes > 0 ? qRound(100.0 * shown.answers / shown.probes) : 0);
     if (f.minRtt())
         s += QStringLiteral("／最小 %1・平均 %2・最大 %3 ms")
                  .arg(*f.minRtt())

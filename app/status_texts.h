@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <optional>
 
 #include "files/atomic_file.h"
 
@@ -31,7 +32,14 @@ QString wentOffline(const QString& name, const QString& address);
 QString andMore(int count);
 // What this run learned of a target, on one line (the row's tooltip and accessible description).
 // Times of another day than `today` carry their date: after midnight "17:20" alone would mislead.
-QString targetFacts(const TargetFacts& facts, const QDate& today = QDate::currentDate());
+// `counts`: the answers and probes to show, where the row counts otherwise than the facts (a
+// row counted by a scan stopped before its probe).
+struct ShownCounts {
+    qint64 answers = 0;
+    qint64 probes = 0;
+};
+QString targetFacts(const TargetFacts& facts, const QDate& today = QDate::currentDate(),
+                    std::optional<ShownCounts> counts = std::nullopt);
 // Why an echo failed, in words with its status code: 「時間切れ（11010）」; the words alone.
 QString failureReason(int status);
 QString failureWords(int status);

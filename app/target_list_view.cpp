@@ -182,6 +182,7 @@ QTreeWidgetItem* TargetListView::findRow(const QString& address) const {
 void TargetListView::raiseCount(QTreeWidgetItem* row, Column c) {
     qint64 n = subItem(row, c).toLongLong();
     setSubItem(row, c, QString::number(n + 1));
+    describe(row);
 }
 
 void TargetListView::setImage(QTreeWidgetItem* row, int index) {
@@ -243,7 +244,21 @@ void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttMs, 
         row->setData(0, kFactsRole, QVariant::fromValue(facts));
     }
     facts->record(online, rttMs, ttl, atMs, status);
-    const QString text = texts::targetFacts(*facts);
+    describe(row);
+}
+
+QString TargetListView::factsText(const QTreeWidgetItem* row) {
+    const TargetFacts* facts = factsOf(row);
+    if (!facts) return QString();
+    // The counts the row shows: a scan stopped before its probe has counted the row already.
+    return texts::targetFacts(*facts, QDate::currentDate(),
+                              texts::ShownCounts{subItem(row, Column::OnlineCount).toLongLong(),
+                                                 subItem(row, Column::ScanCount).toLongLong()});
+}
+
+void TargetListView::describe(QTreeWidgetItem* row) {
+    const QString text = factsText(row);
+    if (text.isNull()) return;
     for (int c = 0; c < kColumnCount; ++c) row->setData(c, Qt::AccessibleDescriptionRole, text);
 }
 
@@ -266,7 +281,8 @@ bool TargetListView::viewportEvent(QEvent* e) {
         QStringLiteral(
             "<p style='white-space:pre'>%1</p>"
             "<p><img src='data:image/png;base64,%2'></p>")
-            .arg(texts::targetFacts(*facts).toHtmlEscaped(), QString::fromLatin1(png.toBase64()));
+            .arg(factsText(row).replace(QStringLiteral("／"), QStringLiteral("\n")).toHtmlEscaped(),
+                 QString::fromLatin1(png.toBase64()));
     QToolTip::showText(help->globalPos(), html, viewport(), visualItemRect(row));
     return true;
 }

@@ -46,6 +46,8 @@ public:
     // description, and the row's tooltip shows them with a picture of the recent past.
     static void recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl, int64_t atMs,
                              int status = 0);
+    // The row's facts as one line, with the counts the row shows; null before its first probe.
+    static QString factsText(const QTreeWidgetItem* row);
     // The rows of a list read at start, all at once. False, with no row added, when the memory
     // ran out on the way.
     bool appendRows(const std::vector<Target>& targets);
@@ -90,6 +92,8 @@ protected:
 
 private:
     static QTreeWidgetItem* newRow(const Target& target);
+    // Screen readers hear the facts as the row's description.
+    static void describe(QTreeWidgetItem* row);
     QVector<QIcon> stateIcons_;
     // Asked for in one piece and given back at once.
     RoomCheck roomFor_ = [](size_t bytes) {

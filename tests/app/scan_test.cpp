@@ -194,6 +194,19 @@ TEST_F(Scan, StopTakesEffectAtTheNextRow) {
     EXPECT_FALSE(Scans()->stopRequested());
 }
 
+// A row the stopped scan counted but did not probe: its facts count what the row shows.
+TEST_F(Scan, TheFactsCountWhatTheRowCounts) {
+    Start(kList);
+    form->runAllScan();
+    AtRow(0, [&] { Child<QToolButton>("SpeedButton6")->click(); });
+    form->runAllScan();
+    EXPECT_EQ(Cell(1, 3), "2");
+    EXPECT_TRUE(Row(1)
+                    ->data(1, Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .contains(QStringLiteral("／応答 0/2（0%）")));
+}
+
 TEST_F(Scan, YesToTheCloseQueryDuringAnAllScanEndsItAfterTheRowInProgress) {
     echo.Set("127.0.0.1", {0, "", 120});
     Start(kList);
