@@ -1,5 +1,6 @@
 #include "app/history_log.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -94,6 +95,12 @@ QByteArray HistoryLog::line(const StateChange& c) {
 void HistoryLog::changed(const StateChange& change) {
     QMetaObject::invokeMethod(
         writer_, [w = writer_, l = line(change)] { w->write(l); }, Qt::QueuedConnection);
+}
+
+void HistoryLog::settle() {
+    QMetaObject::invokeMethod(
+        writer_, [] {}, Qt::BlockingQueuedConnection);
+    QCoreApplication::sendPostedEvents(this);
 }
 
 bool HistoryLog::exists() const {

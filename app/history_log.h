@@ -31,6 +31,9 @@ public:
     bool exists() const;
     // Opens the file with the desktop's application for it, without waiting for it.
     void open() const;
+    // Waits until the lines given so far are written, then lets their failures be told: for a
+    // test, which must not guess when a thread is done.
+    void settle();
 
     // The file's first bytes and one event's line, as written.
     static QByteArray header();

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "app/application.h"
+#include "app/history_log.h"
 #include "app/program.h"
 #include "app/window_placement.h"
 #include "platform/termination_signals.h"
@@ -405,6 +406,19 @@ TEST_F(Window, FailedWritesAreReportedAndTheWindowStaysOpen) {
     ::mkdir(IniPath().c_str(), 0700);
     EXPECT_TRUE(form->close());  // はい to both: the user is never kept in
     ::rmdir(IniPath().c_str());
+
+    // A history that cannot be written is told of once, however many changes follow.
+    ::mkdir(HistoryPath().c_str(), 0700);
+    messages.errors.clear();
+    Start();
+    for (const int status : {0, 11010, 0}) {
+        echo.Set("10.0.0.1", {status, "", 0});
+        form->runAllScan();
+    }
+    form->findChild<HistoryLog*>("HistoryLog")->settle();
+    EXPECT_EQ(messages.errors, QStringList{QStringLiteral("履歴ファイル %1 に書き込めません。")
+                                               .arg(QString::fromStdString(HistoryPath()))});
+    ::rmdir(HistoryPath().c_str());
 }
 
 // Every way of saying はい ends the event loop, also from the tray where no window is on screen.
