@@ -61,7 +61,7 @@ fi
 
 display=:$((100 + RANDOM % 400))
 Xvfb $display -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
+export DISPLAY=$display XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 mkdir -p "$XDG_RUNTIME_DIR" "$work/cwd" && chmod 700 "$XDG_RUNTIME_DIR"
 waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
 openbox >/dev/null 2>&1 & pids+=($!)

@@ -46,7 +46,8 @@ waitfor 10 "DISPLAY=$display xdotool getmouselocation" || fail "Xvfb did not sta
 before=$(icmp InEchoReps)
 cd "$work/cwd"
 ip netns exec $ns runuser -u nobody -- env -i "${sanitizer_env[@]}" DISPLAY=$display HOME="$work" \
-  XDG_CONFIG_HOME="$work/config" PATH=/usr/bin:/bin QT_PLUGIN_PATH="$work/plugins" \
+  XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/config" PATH=/usr/bin:/bin \
+  QT_PLUGIN_PATH="$work/plugins" \
   QT_QPA_GENERIC_PLUGINS=pingrovesocketreport PINGROVE_PLUGIN_REPORT="$work/report/sockets" \
   "$work/bin/pingrove" > "$work/out.log" 2>&1 &
 runner=$!; pids+=($runner)
