@@ -16,22 +16,24 @@
 #include "platform/desktop_notifier.h"
 #include "platform/message_box.h"
 
-// Appends on its own thread; tells the log of a failure through the event queue.
+// Appends on its own thread; a failure reaches the log through a queued signal, which a log
+// that is gone no longer hears.
 class HistoryWriter : public QObject {
+    Q_OBJECT
 public:
-    HistoryWriter(const QString& path, HistoryLog& log)
+    explicit HistoryWriter(const QString& path)
         : file_(QFile::encodeName(path).toStdString(), HistoryLog::header().toStdString(),
-                HistoryLog::kRotateAt),
-          log_(log) {}
+                HistoryLog::kRotateAt) {}
     void write(const QByteArray& line) {
-        if (file_.append(std::string_view(line.constData(), static_cast<size_t>(line.size()))))
-            return;
-        QMetaObject::invokeMethod(&log_, "writeFailed", Qt::QueuedConnection);
+        if (!file_.append(std::string_view(line.constData(), static_cast<size_t>(line.size()))))
+            emit failed();
     }
+
+signals:
+    void failed();
 
 private:
     AppendLog file_;
-    HistoryLog& log_;
 };
 
 namespace {
@@ -53,18 +55,20 @@ HistoryLog::HistoryLog(QString path, QWidget& window, IMessageBox& messages,
       window_(window),
       messages_(messages),
       notifier_(notifier),
-      thread_(new QThread(this)),
-      writer_(new HistoryWriter(path_, *this)) {
+      thread_(new QThread),
+      writer_(new HistoryWriter(path_)) {
     setObjectName(QStringLiteral("HistoryLog"));
     writer_->moveToThread(thread_);
+    connect(writer_, &HistoryWriter::failed, this, &HistoryLog::writeFailed, Qt::QueuedConnection);
     connect(thread_, &QThread::finished, writer_, &QObject::deleteLater);
     thread_->start();
 }
 
 HistoryLog::~HistoryLog() {
     thread_->quit();
-    // Bounded: a disk that hangs must not hold the end of the program for ever.
-    thread_->wait(5000);
+    // Bounded: a disk that hangs must not hold the end of the program for ever. A thread still
+    // writing then is left to the end of the process rather than destroyed while it runs.
+    if (thread_->wait(5000)) delete thread_;
 }
 
 QByteArray HistoryLog::header() {
@@ -119,3 +123,5 @@ void HistoryLog::writeFailed() {
     else
         notifier_.notify(ProductName(), text);
 }
+
+#include "history_log.moc"
