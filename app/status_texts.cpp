@@ -139,7 +139,7 @@ QString autoScanHalted() {
     return QStringLiteral("自動偵察-停止");
 }
 QString countdownHalted() {
-    return QStringLiteral("ping を送れないため自動偵察を止めました");
+    return QStringLiteral("起動し直すまで自動偵察なし");
 }
 QString hintEchoStopped() {
     return QStringLiteral("ピングローブ\nping を送れません。起動し直してください");
