@@ -37,8 +37,11 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
         probePanel_.setText(texts::echoStoppedShort());
         probePanel_.setToolTip(texts::echoStopped(why));
     });
+    // A row counted by a scan that stopped before its probe keeps its count; nothing is pending.
+    connect(&scans, &ScanRunner::selectScanFinished, this, [this] { raisedRow_ = nullptr; });
     connect(&scans, &ScanRunner::allScanFinished, this, [this](bool onlineFound) {
         allScanClearedIcons_ = false;
+        raisedRow_ = nullptr;
         if (onlineFound) return;
         tray_.setAnimating(false);
         tray_.setIconIndex(0);
