@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/status_notifier_item.h"
 
@@ -176,7 +177,12 @@ void QtNotificationArea::listen() {
 
 void QtNotificationArea::askHostRegistered() {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (asking_ || !bus.isConnected()) return;
+    if (!bus.isConnected()) return;
+    if (asking_) {
+        // What made us ask may be newer than the answer under way: ask again after it.
+        askAgain_ = true;
+        return;
+    }
     asking_ = true;
     auto* pending =
         new QDBusPendingCallWatcher(bus.asyncCall(HostRegisteredQuery(), kAnswerWithinMs), this);
@@ -187,15 +193,16 @@ void QtNotificationArea::askHostRegistered() {
         if (reply.type() == QDBusMessage::ReplyMessage) {
             answered(true, !reply.arguments().isEmpty() &&
                                reply.arguments().first().value<QDBusVariant>().variant().toBool());
-            return;
+        } else {
+            // The bus itself says there is no watcher; anything else (no reply in time, a
+            // watcher that broke off) is no answer.
+            const QString error = reply.errorName();
+            const bool noWatcher =
+                error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+                error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+            answered(noWatcher, false);
         }
-        // The bus itself says there is no watcher; anything else (no reply in time, a watcher
-        // that broke off) is no answer.
-        const QString error = reply.errorName();
-        const bool noWatcher =
-            error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
-            error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
-        answered(noWatcher, false);
+        if (std::exchange(askAgain_, false)) askHostRegistered();
     });
 }
 

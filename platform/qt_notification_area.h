@@ -67,5 +67,6 @@ private:
     bool listening_ = false;       // to the watcher's coming and its hosts' registrations
     bool hostRegistered_ = false;  // as the watcher last said
     bool asking_ = false;          // a question is under way: none is stacked on it
+    bool askAgain_ = false;        // but one follows it
     int unanswered_ = 0;           // questions in a row that got no answer
 };
