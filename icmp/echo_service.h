@@ -20,6 +20,7 @@ constexpr int kSuccess = 0;
 constexpr int kDestNetUnreachable = 11002;
 constexpr int kDestHostUnreachable = 11003;
 constexpr int kDestProtUnreachable = 11004;
+constexpr int kDestProhibited = 11004;  // the same number, for IPv6's "administratively prohibited"
 constexpr int kDestPortUnreachable = 11005;
 constexpr int kPacketTooBig = 11009;
 constexpr int kRequestTimedOut = 11010;
@@ -28,6 +29,9 @@ constexpr int kTtlExpiredTransit = 11013;
 constexpr int kTtlExpiredReassembly = 11014;
 constexpr int kParameterProblem = 11015;
 constexpr int kSourceQuench = 11016;
+constexpr int kDestUnreachable = 11040;  // IPv6: any other "destination unreachable" code
+constexpr int kUnrecognizedNextHeader = 11043;
+constexpr int kDestScopeMismatch = 11045;
 constexpr int kGeneralFailure = 11050;  // the request could not be sent at all
 }  // namespace ipstatus
 

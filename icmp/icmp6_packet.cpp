@@ -1,0 +1,103 @@
+#include "icmp/icmp6_packet.h"
+
+#include <arpa/inet.h>
+#include <netinet/icmp6.h>
+
+#include <cstring>
+
+#include "icmp/echo_service.h"
+
+namespace icmp6_packet {
+
+namespace {
+
+uint16_t Field16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+
+bool SameData(const uint8_t* p, size_t n, const std::vector<uint8_t>* data) {
+    return data && n == data->size() && (n == 0 || std::memcmp(p, data->data(), n) == 0);
+}
+
+constexpr size_t kIpv6Header = 40;
+constexpr uint8_t kNextHeaderIcmpv6 = 58;
+
+}  // namespace
+
+std::vector<uint8_t> echoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> p(8 + data.size());
+    p[0] = ICMP6_ECHO_REQUEST;
+    p[4] = static_cast<uint8_t>(id >> 8);
+    p[5] = static_cast<uint8_t>(id);
+    p[6] = static_cast<uint8_t>(sequence >> 8);
+    p[7] = static_cast<uint8_t>(sequence);
+    std::copy(data.begin(), data.end(), p.begin() + 8);
+    return p;
+}
+
+int statusOfError(int type, int code) {
+    using namespace ipstatus;
+    switch (type) {
+        case ICMP6_DST_UNREACH:
+            switch (code) {
+                case ICMP6_DST_UNREACH_NOROUTE:
+                    return kDestNetUnreachable;
+                case ICMP6_DST_UNREACH_ADMIN:
+                    return kDestProhibited;
+                case ICMP6_DST_UNREACH_BEYONDSCOPE:
+                    return kDestScopeMismatch;
+                case ICMP6_DST_UNREACH_ADDR:
+                    return kDestHostUnreachable;
+                case ICMP6_DST_UNREACH_NOPORT:
+                    return kDestPortUnreachable;
+                default:
+                    return kDestUnreachable;
+            }
+        case ICMP6_PACKET_TOO_BIG:
+            return kPacketTooBig;
+        case ICMP6_TIME_EXCEEDED:
+            return code == ICMP6_TIME_EXCEED_REASSEMBLY ? kTtlExpiredReassembly
+                                                        : kTtlExpiredTransit;
+        case ICMP6_PARAM_PROB:
+            return code == ICMP6_PARAMPROB_NEXTHEADER ? kUnrecognizedNextHeader : kParameterProblem;
+        default:
+            return kGeneralFailure;
+    }
+}
+
+icmp_packet::Answer parseDatagram(const uint8_t* p, size_t n, const Request& r) {
+    if (n < 8 || p[0] != ICMP6_ECHO_REPLY) return {};
+    if (Field16(p + 6) != r.sequence || !SameData(p + 8, n - 8, r.data)) return {};
+    return {icmp_packet::Match::Reply, ipstatus::kSuccess, 0};
+}
+
+icmp_packet::Answer parseRaw(const uint8_t* p, size_t n, const Request& r) {
+    if (n < 8) return {};
+    const uint8_t type = p[0];
+    auto ours = [&](const uint8_t* h) {
+        return Field16(h + 4) == r.id && Field16(h + 6) == r.sequence;
+    };
+    if (type == ICMP6_ECHO_REPLY) {
+        if (!ours(p) || !SameData(p + 8, n - 8, r.data)) return {};
+        return {icmp_packet::Match::Reply, ipstatus::kSuccess, 0};
+    }
+    if (type != ICMP6_DST_UNREACH && type != ICMP6_PACKET_TOO_BIG && type != ICMP6_TIME_EXCEEDED &&
+        type != ICMP6_PARAM_PROB)
+        return {};
+    // The error quotes our request: its IPv6 header (ours carries no extension header), then at
+    // least the eight bytes of its ICMPv6 header.
+    const uint8_t* inner = p + 8;
+    if (n < 8 + kIpv6Header + 8 || (inner[0] >> 4) != 6 || inner[6] != kNextHeaderIcmpv6) return {};
+    const uint8_t* quoted = inner + kIpv6Header;
+    if (std::memcmp(inner + 24, &r.destination, sizeof r.destination) != 0 ||
+        quoted[0] != ICMP6_ECHO_REQUEST || !ours(quoted))
+        return {};
+    return {icmp_packet::Match::Error, statusOfError(type, p[1]), 0};
+}
+
+std::string addressText(const in6_addr& address) {
+    char text[INET6_ADDRSTRLEN] = {};
+    return ::inet_ntop(AF_INET6, &address, text, sizeof text) ? text : std::string();
+}
+
+}  // namespace icmp6_packet
