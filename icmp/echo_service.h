@@ -4,6 +4,11 @@
 // Plain C++ so that the probe links no GUI code and tests can put a deterministic fake in its
 // place.
 #include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include <cstdint>
 #include <functional>
@@ -37,7 +42,8 @@ constexpr int kGeneralFailure = 11050;  // the request could not be sent at all
 
 struct EchoReply {
     int status = ipstatus::kGeneralFailure;
-    uint32_t address = 0;  // responder, network byte order
+    uint32_t address = 0;    // responder, network byte order
+    std::string responder6;  // an IPv6 responder, as RFC 5952 writes it (then `address` is unused)
     int rttMs = 0;
     uint8_t ttl = 0;
 };
@@ -50,6 +56,13 @@ public:
     // late the wait returned; its RTT is measured on the kernel's receive time as well.
     virtual EchoReply sendEcho(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
                                int timeoutMs, IEventPump* waiter) = 0;
+    // The same with ICMPv6; the hop limit stands for the TTL. A facility without IPv6 reports
+    // that the request could not be sent.
+    virtual EchoReply sendEcho6(const sockaddr_in6& destination, const std::vector<uint8_t>& data,
+                                uint8_t hopLimit, int timeoutMs, IEventPump* waiter) {
+        (void)destination, (void)data, (void)hopLimit, (void)timeoutMs, (void)waiter;
+        return EchoReply{};
+    }
 };
 
 class IEchoService {
@@ -61,6 +74,11 @@ public:
     virtual std::unique_ptr<IEchoHandle> open() = 0;
     // Host-name look-up (IPv4): the first address, network byte order.
     virtual std::optional<uint32_t> resolve(const std::string& name) = 0;
+    // A name's first IPv6 address, for a name that has no IPv4 address.
+    virtual std::optional<sockaddr_in6> resolve6(const std::string& name) {
+        (void)name;
+        return std::nullopt;
+    }
     // Empty while echo requests can be sent; once the facility stopped working for good (the
     // helper that holds the socket died), why, in Japanese. Every send then fails at once. Asks
     // without waiting, so a command can be refused before it changes anything.
@@ -71,6 +89,21 @@ public:
 // text is no address.
 inline uint32_t classicInetAddr(const std::string& text) {
     return ::inet_addr(text.c_str());
+}
+
+// An IPv6 address in any RFC 4291 text form, a link-local one with its zone ("fe80::1%eth0");
+// nothing for any other text. Never a name look-up.
+inline std::optional<sockaddr_in6> numericIpv6(const std::string& text) {
+    if (text.find(':') == std::string::npos) return std::nullopt;
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* res = nullptr;
+    if (::getaddrinfo(text.c_str(), nullptr, &hints, &res) != 0 || !res) return std::nullopt;
+    sockaddr_in6 a{};
+    std::memcpy(&a, res->ai_addr, std::min<size_t>(sizeof a, res->ai_addrlen));
+    ::freeaddrinfo(res);
+    return a;
 }
 
 inline std::string dottedAddress(uint32_t address) {

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "icmp/icmp6_echo.h"
 #include "icmp/icmp_packet.h"
 #include "icmp/icmp_relay.h"
 #include "icmp/icmp_socket.h"
@@ -123,6 +124,12 @@ public:
 
     EchoReply sendEcho(uint32_t destination, const std::vector<uint8_t>& data, uint8_t ttl,
                        int timeoutMs, IEventPump* waiter) override;
+    EchoReply sendEcho6(const sockaddr_in6& destination, const std::vector<uint8_t>& data,
+                        uint8_t hopLimit, int timeoutMs, IEventPump* waiter) override {
+        // The helper holds an IPv4 raw socket only: through it no ICMPv6 request can be sent.
+        if (relay_) return EchoReply{};
+        return v6_.send(destination, data, hopLimit, timeoutMs, waiter);
+    }
 
 private:
     // Reads one queued packet without waiting. False when nothing was queued; `answered` tells
@@ -139,6 +146,7 @@ private:
     int fd_ = -1;
     bool raw_ = false;
     icmp_packet::Request request_;
+    Icmp6DatagramEcho v6_;
 };
 
 bool IcmpEchoHandle::receiveOne(int flags, EchoReply& out, bool& answered, timespec& received) {
@@ -314,6 +322,18 @@ bool IcmpEchoService::isAvailable(std::string* why) {
 
 std::unique_ptr<IEchoHandle> IcmpEchoService::open() {
     return std::make_unique<IcmpEchoHandle>(relay_);
+}
+
+std::optional<sockaddr_in6> IcmpEchoService::resolve6(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_RAW;
+    addrinfo* res = nullptr;
+    if (::getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || !res) return std::nullopt;
+    sockaddr_in6 a{};
+    std::memcpy(&a, res->ai_addr, std::min<size_t>(sizeof a, res->ai_addrlen));
+    ::freeaddrinfo(res);
+    return a;
 }
 
 std::optional<uint32_t> IcmpEchoService::resolve(const std::string& name) {

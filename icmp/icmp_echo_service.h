@@ -50,6 +50,7 @@ public:
     bool isAvailable(std::string* why) override;
     std::unique_ptr<IEchoHandle> open() override;
     std::optional<uint32_t> resolve(const std::string& name) override;
+    std::optional<sockaddr_in6> resolve6(const std::string& name) override;
     std::string brokenReason() const override;
 
 private:

@@ -41,7 +41,11 @@ void EchoProbe::ping(const std::string& address) {
     // An over-long text can be neither an address nor a host name.
     const bool tooLong = target.size() > kMaxAddressLength;
     uint32_t destination = tooLong ? kNoAddress : classicInetAddr(target);
-    bool resolved = destination != kNoAddress;
+    // An IPv6 address is probed with ICMPv6; a name with IPv4 addresses as ever, one with only
+    // IPv6 addresses at its first.
+    std::optional<sockaddr_in6> destination6 =
+        tooLong || destination != kNoAddress ? std::nullopt : numericIpv6(target);
+    bool resolved = destination != kNoAddress || destination6;
     const uint8_t ttlValue = ttl;
     const int timeout = timeoutMs;
     const size_t size = static_cast<size_t>(std::clamp(blockSize, 0, 65535));
@@ -57,13 +61,16 @@ void EchoProbe::ping(const std::string& address) {
     for (int k = 0; k < count; ++k) {
         if (onUi) pump_.processEvents();
         if (!resolved && !tooLong) {
-            if (auto a = resolve(target, onUi)) {
-                destination = *a;
-                resolved = true;
-            }
+            const Resolved a = resolve(target, onUi);
+            if (a.v4) destination = *a.v4;
+            destination6 = a.v6;
+            resolved = a.v4 || a.v6;
         }
         if (!resolved) {
             if (onReply) onReply(this, -1, "0.0.0.0", 0, 0);
+        } else if (destination6) {
+            EchoReply r = handle->sendEcho6(*destination6, data, ttlValue, timeout, waiter);
+            if (onReply) onReply(this, r.status, r.responder6, r.rttMs, r.ttl);
         } else {
             EchoReply r = handle->sendEcho(destination, data, ttlValue, timeout, waiter);
             if (onReply) onReply(this, r.status, dottedAddress(r.address), r.rttMs, r.ttl);
@@ -72,15 +79,22 @@ void EchoProbe::ping(const std::string& address) {
     }
 }
 
-std::optional<uint32_t> EchoProbe::resolve(const std::string& name, bool onUi) {
-    if (!onUi) return echo_.resolve(name);
+EchoProbe::Resolved EchoProbe::lookUp(const std::string& name) {
+    Resolved r;
+    r.v4 = echo_.resolve(name);
+    if (!r.v4) r.v6 = echo_.resolve6(name);
+    return r;
+}
+
+EchoProbe::Resolved EchoProbe::resolve(const std::string& name, bool onUi) {
+    if (!onUi) return lookUp(name);
     // A name server that never answers holds the look-up for the resolver's whole time-out: it
     // runs on a thread of its own while the events go on, and a pipe tells the wait it is done.
     int done[2];
-    if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) return echo_.resolve(name);
-    std::optional<uint32_t> result;
+    if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) return lookUp(name);
+    Resolved result;
     std::thread lookup([&] {
-        result = echo_.resolve(name);
+        result = lookUp(name);
         const char byte = 1;
         (void)!::write(done[1], &byte, 1);
     });

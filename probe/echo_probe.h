@@ -39,8 +39,8 @@ public:
     int delayMs = 1000;
     int attempts = 3;
 
-    // Runs `attempts` attempts against `address` (an IPv4 address, or a host name to look up),
-    // each followed by the pause of delayMs.
+    // Runs `attempts` attempts against `address` (an IPv4 or IPv6 address, or a host name to
+    // look up), each followed by the pause of delayMs.
     void ping(const std::string& address);
 
     // Leading and trailing characters with codes 0 to 32 removed.
@@ -48,7 +48,13 @@ public:
 
 private:
     void pause(bool onUi);
-    std::optional<uint32_t> resolve(const std::string& name, bool onUi);
+    // A name's first IPv4 address, else its first IPv6 address.
+    struct Resolved {
+        std::optional<uint32_t> v4;
+        std::optional<sockaddr_in6> v6;
+    };
+    Resolved lookUp(const std::string& name);
+    Resolved resolve(const std::string& name, bool onUi);
 
     IEchoService& echo_;
     IEventPump& pump_;

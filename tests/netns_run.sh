@@ -8,6 +8,10 @@
 #                                                                             responder may answer)
 #   router: 198.19.0.0/16 is an "unreachable" route (a real ICMP destination unreachable);
 #   client: no route at all to 198.18.200.0/24 (the send fails).
+# IPv6 beside it, unique local addresses: client fd00:198:18::2, router fd00:198:18::1 and
+# fd00:198:18:N::1, answer fd00:198:18:1::10, silent fd00:198:18:2::10; the router's
+# fd00:198:19::/48 is "unreachable" (no route, code 0) and fd00:198:20::/48 "prohibit" (code 1);
+# the client's hosts file names answer6.test, which has only the IPv6 address.
 set -u
 if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null; then
   echo "SKIP: the network tests need root and iproute2 to build their namespaces"
@@ -25,6 +29,8 @@ trap cleanup EXIT
 for n in $c $r $a $s $w; do
   ip netns add "$n" || { echo "SKIP: cannot create network namespaces"; exit 77; }
   ip -n "$n" link set lo up
+  # No duplicate address detection: an address is usable at once, not a second later.
+  ip netns exec "$n" sysctl -qw net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0
 done
 veth() { ip link add "$1" netns "$2" type veth peer name "$3" netns "$4"; }
 veth c0 $c r0 $r && veth r1 $r a0 $a && veth r2 $r s0 $s && veth r3 $r w0 $w || exit 77
@@ -36,6 +42,20 @@ ip -n $a addr add 198.18.1.10/24 dev a0 && ip -n $a link set a0 up
 ip -n $s addr add 198.18.2.10/24 dev s0 && ip -n $s link set s0 up
 ip -n $r addr add 198.18.3.1/24 dev r3 && ip -n $r link set r3 up
 ip -n $w addr add 198.18.3.10/24 dev w0 && ip -n $w link set w0 up
+v6() { ip -6 -n "$1" addr add "$2" dev "$3" nodad; }
+v6 $c fd00:198:18::2/64 c0 && v6 $r fd00:198:18::1/64 r0 && v6 $r fd00:198:18:1::1/64 r1 &&
+  v6 $r fd00:198:18:2::1/64 r2 && v6 $a fd00:198:18:1::10/64 a0 && v6 $s fd00:198:18:2::10/64 s0 ||
+  exit 77
+ip netns exec $r sysctl -qw net.ipv6.conf.all.forwarding=1
+ip netns exec $s sysctl -qw net.ipv6.icmp.echo_ignore_all=1
+ip netns exec $r sysctl -qw net.ipv6.icmp.ratelimit=0
+ip -6 -n $r route add unreachable fd00:198:19::/48
+ip -6 -n $r route add prohibit fd00:198:20::/48
+ip -6 -n $a route add default via fd00:198:18:1::1
+ip -6 -n $s route add default via fd00:198:18:2::1
+for net in fd00:198:18:1::/64 fd00:198:18:2::/64 fd00:198:19::/48 fd00:198:20::/48; do
+  ip -6 -n $c route add $net via fd00:198:18::1
+done
 ip netns exec $r sysctl -qw net.ipv4.ip_forward=1
 ip netns exec $s sysctl -qw net.ipv4.icmp_echo_ignore_all=1
 ip netns exec $w sysctl -qw net.ipv4.icmp_echo_ignore_all=1
@@ -55,6 +75,8 @@ done
 # the resolver's time-out (1 s) and fails. ip netns exec puts this resolv.conf in place.
 mkdir -p "/etc/netns/$c"
 printf 'nameserver 198.18.2.10\noptions timeout:1 attempts:1\n' > "/etc/netns/$c/resolv.conf"
+printf '127.0.0.1 localhost\n::1 localhost ip6-localhost\nfd00:198:18:1::10 answer6.test\n' \
+  > "/etc/netns/$c/hosts"
 ready=$(mktemp -u /tmp/pingrove-netns-XXXXXX)
 mkfifo -m 600 "$ready"
 ip netns exec $s /usr/bin/python3 -c '

@@ -164,6 +164,42 @@ TEST_P(Network, AnsweringHostBehindTheRouter) {
     EXPECT_LT(r.rtt, 200);
 }
 
+// IPv6 on the datagram path: the answering host behind the router in any spelling, shown as RFC
+// 5952 writes it, with its hop limit; a name with only an IPv6 address; the silent host; the
+// router's "no route" and "prohibited". The helper holds an IPv4 raw socket only, and a user
+// outside ping_group_range has no ICMPv6 socket: there the request is reported as not sent,
+// never as an answer or a silence.
+TEST_P(Network, Ipv6HostsOnTheDatagramPath) {
+    const struct {
+        const char* address;
+        int status;
+        const char* responder;
+        int hopLimit;
+    } cases[] = {
+        {"::1", 0, "::1", 64},
+        {"fd00:198:18:1::10", 0, "fd00:198:18:1::10", 63},
+        {"FD00:198:18:1:0::10", 0, "fd00:198:18:1::10", 63},
+        {"answer6.test", 0, "fd00:198:18:1::10", 63},
+        {"fd00:198:18:2::10", ipstatus::kRequestTimedOut, "", -1},
+        {"fd00:198:19::5", ipstatus::kDestNetUnreachable, "fd00:198:18::1", -1},
+        {"fd00:198:20::5", ipstatus::kDestProhibited, "fd00:198:18::1", -1},
+    };
+    for (const auto& c : cases) {
+        const Reply r = PingOnce(c.address, 255, 500);
+        if (GetParam() != Kind::Datagram) {
+            EXPECT_EQ(r.status, ipstatus::kGeneralFailure) << c.address;
+            continue;
+        }
+        EXPECT_EQ(r.status, c.status) << c.address;
+        if (*c.responder) {
+            EXPECT_EQ(r.ip, c.responder) << c.address;
+        }
+        if (c.hopLimit >= 0) {
+            EXPECT_EQ(r.ttl, c.hopLimit) << c.address;
+        }
+    }
+}
+
 TEST_P(Network, SilentHostTimesOutAfterTimeout) {
     auto t0 = std::chrono::steady_clock::now();
     Reply r = PingOnce("198.18.2.10", 255, 300);
