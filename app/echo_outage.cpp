@@ -30,7 +30,6 @@ EchoOutage::EchoOutage(ScanRunner& scans, AutoScanCountdown& countdown, Panels p
 }
 
 void EchoOutage::stopped(const QString& why) {
-    active_ = true;
     countdown_.halt();
     panels_.autoScan.setText(texts::autoScanHalted());
     panels_.countdown.setText(texts::countdownHalted());

@@ -26,9 +26,6 @@ public:
     EchoOutage(ScanRunner& scans, AutoScanCountdown& countdown, Panels panels, QWidget& window,
                IMessageBox& messages, IDesktopNotifier& notifier, TrayIcon& tray);
 
-    // Whether echo stopped: the auto-scan panels keep saying so whatever the settings become.
-    bool active() const { return active_; }
-
 private:
     void stopped(const QString& why);
     // After the scan that found it has ended, from the event loop: never inside a pass.
@@ -40,6 +37,5 @@ private:
     IMessageBox& messages_;
     IDesktopNotifier& notifier_;
     TrayIcon& tray_;
-    bool active_ = false;
     bool telling_ = false;  // a message is up: a second command does not stack another
 };

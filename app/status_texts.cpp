@@ -48,14 +48,19 @@ QString logLine(const QDateTime& when, const QLocale& locale, const QString& add
            address;
 }
 
+namespace {
+// A target as a notification names it: its name with its address, or the address alone.
+QString Named(const QString& name, const QString& address) {
+    return name.isEmpty() ? address : QStringLiteral("%1（%2）").arg(name, address);
+}
+}  // namespace
+
 QString cameOnline(const QString& name, const QString& address) {
-    return (name.isEmpty() ? address : QStringLiteral("%1（%2）").arg(name, address)) +
-           QStringLiteral("がオンラインになりました");
+    return Named(name, address) + QStringLiteral("がオンラインになりました");
 }
 
 QString wentOffline(const QString& name, const QString& address) {
-    return (name.isEmpty() ? address : QStringLiteral("%1（%2）").arg(name, address)) +
-           QStringLiteral("がオフラインになりました");
+    return Named(name, address) + QStringLiteral("がオフラインになりました");
 }
 
 QString historyNotWritten(const QString& path) {

@@ -4,11 +4,10 @@
 // Plain C++ so that the probe links no GUI code and tests can put a deterministic fake in its
 // place.
 #include <arpa/inet.h>
-#include <netdb.h>
+#include <net/if.h>
 #include <netinet/in.h>
 
-#include <algorithm>
-#include <cstring>
+#include <cstdlib>
 
 #include <cstdint>
 #include <functional>
@@ -91,18 +90,21 @@ inline uint32_t classicInetAddr(const std::string& text) {
     return ::inet_addr(text.c_str());
 }
 
-// An IPv6 address in any RFC 4291 text form, a link-local one with its zone ("fe80::1%eth0");
-// nothing for any other text. Never a name look-up.
+// An IPv6 address in any RFC 4291 text form, a link-local one with its zone ("fe80::1%eth0", or a
+// zone number); nothing for any other text. A parse, never a look-up: it may run on the UI thread.
 inline std::optional<sockaddr_in6> numericIpv6(const std::string& text) {
-    if (text.find(':') == std::string::npos) return std::nullopt;
-    addrinfo hints{};
-    hints.ai_family = AF_INET6;
-    hints.ai_flags = AI_NUMERICHOST;
-    addrinfo* res = nullptr;
-    if (::getaddrinfo(text.c_str(), nullptr, &hints, &res) != 0 || !res) return std::nullopt;
+    const size_t percent = text.find('%');
     sockaddr_in6 a{};
-    std::memcpy(&a, res->ai_addr, std::min<size_t>(sizeof a, res->ai_addrlen));
-    ::freeaddrinfo(res);
+    a.sin6_family = AF_INET6;
+    if (::inet_pton(AF_INET6, text.substr(0, percent).c_str(), &a.sin6_addr) != 1)
+        return std::nullopt;
+    if (percent == std::string::npos) return a;
+    const std::string zone = text.substr(percent + 1);
+    if (zone.empty()) return std::nullopt;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(zone.c_str(), &end, 10);
+    a.sin6_scope_id = *end == '\0' ? static_cast<uint32_t>(number) : ::if_nametoindex(zone.c_str());
+    if (a.sin6_scope_id == 0) return std::nullopt;
     return a;
 }
 

@@ -25,13 +25,10 @@ constexpr uint8_t kNextHeaderIcmpv6 = 58;
 }  // namespace
 
 std::vector<uint8_t> echoRequest(uint16_t id, uint16_t sequence, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> p(8 + data.size());
+    // The IPv4 request's layout, with the ICMPv6 type and the checksum left to the kernel.
+    std::vector<uint8_t> p = icmp_packet::echoRequest(id, sequence, data);
     p[0] = ICMP6_ECHO_REQUEST;
-    p[4] = static_cast<uint8_t>(id >> 8);
-    p[5] = static_cast<uint8_t>(id);
-    p[6] = static_cast<uint8_t>(sequence >> 8);
-    p[7] = static_cast<uint8_t>(sequence);
-    std::copy(data.begin(), data.end(), p.begin() + 8);
+    p[2] = p[3] = 0;
     return p;
 }
 

@@ -85,18 +85,19 @@ bool RelayGone(RelayLink& relay, ssize_t n) {
     return true;
 }
 
-// Whatever waits in the queue before our request is sent cannot answer it. Bounded: a flood that
-// arrives as fast as it is read must not hold the send for ever.
+// Whatever waits in the queue before our request is sent cannot answer it. A socket pair has no
+// error queue, and its end of file means the helper is gone.
 void Drain(int fd, RelayLink* relay) {
+    if (!relay) {
+        drainIcmp(fd);
+        return;
+    }
     char buf[2048];
-    for (int flags : {0, static_cast<int>(MSG_ERRQUEUE)}) {
-        if (relay && flags) break;  // a socket pair has no error queue
-        for (int i = 0; i < 4096; ++i) {
-            const ssize_t n = ::recv(fd, buf, sizeof buf, flags | MSG_DONTWAIT);
-            if (n > 0 || (n < 0 && errno == EINTR)) continue;
-            if (relay) RelayGone(*relay, n);
-            break;
-        }
+    for (int i = 0; i < 4096; ++i) {
+        const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0 || (n < 0 && errno == EINTR)) continue;
+        RelayGone(*relay, n);
+        break;
     }
 }
 
@@ -243,11 +244,6 @@ int IcmpEchoHandle::sendPacket(uint32_t destination, uint8_t ttl,
     return ETIMEDOUT;
 }
 
-int64_t MillisecondsBetween(const timespec& from, const timespec& to) {
-    return (static_cast<int64_t>(to.tv_sec) - from.tv_sec) * 1000 +
-           (static_cast<int64_t>(to.tv_nsec) - from.tv_nsec) / 1000000;
-}
-
 EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8_t>& data,
                                    uint8_t ttl, int timeoutMs, IEventPump* waiter) {
     EchoReply out;
@@ -267,35 +263,12 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
         out.status = icmp_packet::statusOfErrno(err);
         return out;
     }
-    for (;;) {
-        // Whatever is queued first: an answer that came in time counts however late the wait
-        // returned (a modal dialog may have held the event loop for seconds).
-        bool answered = false;
-        timespec received{};
-        while (!answered && receiveOne(MSG_ERRQUEUE, out, answered, received)) {
-        }
-        while (!answered && receiveOne(0, out, answered, received)) {
-        }
-        if (answered) {
-            const int64_t rtt = std::max<int64_t>(0, MillisecondsBetween(sent, received));
-            if (rtt > timeoutMs) break;  // it came, but after the time-out
-            out.rttMs = static_cast<int>(rtt);
-            return out;
-        }
-        if (relay_ && relay_->broken()) {
-            out = EchoReply{};  // the helper died with the request under way
-            return out;
-        }
-        if (Clock::now() >= deadline) break;
-        if (waiter) {
-            waiter->waitReadable(fd_, deadline);
-        } else {
-            IEventPump::pollReadable(fd_, deadline);
-        }
-    }
-    out = EchoReply{};
-    out.status = ipstatus::kRequestTimedOut;
-    return out;
+    return awaitEchoOutcome(
+        fd_, sent, deadline, timeoutMs, waiter,
+        [this](int flags, EchoReply& reply, bool& answered, timespec& received) {
+            return receiveOne(flags, reply, answered, received);
+        },
+        [this] { return relay_ && relay_->broken(); });
 }
 
 }  // namespace
@@ -324,25 +297,30 @@ std::unique_ptr<IEchoHandle> IcmpEchoService::open() {
     return std::make_unique<IcmpEchoHandle>(relay_);
 }
 
-std::optional<sockaddr_in6> IcmpEchoService::resolve6(const std::string& name) {
+namespace {
+
+// A name's first address of `family` (the system's resolver, which may wait for a name server:
+// never called on the UI thread), as a socket address of that family.
+template <typename Address>
+std::optional<Address> FirstAddress(const std::string& name, int family) {
     addrinfo hints{};
-    hints.ai_family = AF_INET6;
+    hints.ai_family = family;
     hints.ai_socktype = SOCK_RAW;
     addrinfo* res = nullptr;
     if (::getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || !res) return std::nullopt;
-    sockaddr_in6 a{};
+    Address a{};
     std::memcpy(&a, res->ai_addr, std::min<size_t>(sizeof a, res->ai_addrlen));
     ::freeaddrinfo(res);
     return a;
 }
 
+}  // namespace
+
+std::optional<sockaddr_in6> IcmpEchoService::resolve6(const std::string& name) {
+    return FirstAddress<sockaddr_in6>(name, AF_INET6);
+}
+
 std::optional<uint32_t> IcmpEchoService::resolve(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_RAW;
-    addrinfo* res = nullptr;
-    if (::getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || !res) return std::nullopt;
-    uint32_t a = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(res);
-    return a;
+    const auto a = FirstAddress<sockaddr_in>(name, AF_INET);
+    return a ? std::optional<uint32_t>(a->sin_addr.s_addr) : std::nullopt;
 }

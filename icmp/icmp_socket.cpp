@@ -5,6 +5,7 @@
 #include <netinet/ip_icmp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -31,7 +32,7 @@ void configureIcmpSocket(int fd, int type) {
 
 bool receiveIcmp(int fd, int flags, uint8_t* buf, size_t size, ReceivedIcmp& out) {
     alignas(cmsghdr) char control[512];
-    sockaddr_in from{};
+    sockaddr_storage from{};
     iovec iov{buf, size};
     msghdr msg{};
     msg.msg_name = &from;
@@ -44,26 +45,84 @@ bool receiveIcmp(int fd, int flags, uint8_t* buf, size_t size, ReceivedIcmp& out
     if (n < 0) return false;
     out = ReceivedIcmp{};
     out.size = static_cast<size_t>(n);
-    out.from = from.sin_addr.s_addr;
+    if (from.ss_family == AF_INET)
+        out.from = reinterpret_cast<sockaddr_in*>(&from)->sin_addr.s_addr;
+    if (from.ss_family == AF_INET6) out.from6 = reinterpret_cast<sockaddr_in6*>(&from)->sin6_addr;
     bool stamped = false;
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
             std::memcpy(&out.received, CMSG_DATA(c), sizeof out.received);
             stamped = true;
         }
-        if (c->cmsg_level != IPPROTO_IP) continue;
-        if (c->cmsg_type == IP_TTL) std::memcpy(&out.ttl, CMSG_DATA(c), sizeof out.ttl);
-        if (c->cmsg_type == IP_RECVERR) {
+        const bool v4 = c->cmsg_level == IPPROTO_IP, v6 = c->cmsg_level == IPPROTO_IPV6;
+        if ((v4 && c->cmsg_type == IP_TTL) || (v6 && c->cmsg_type == IPV6_HOPLIMIT))
+            std::memcpy(&out.ttl, CMSG_DATA(c), sizeof out.ttl);
+        if ((v4 && c->cmsg_type == IP_RECVERR) || (v6 && c->cmsg_type == IPV6_RECVERR)) {
             const auto* ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
             out.hasError = true;
             out.error = *ee;
             const sockaddr* off = SO_EE_OFFENDER(ee);
             if (off->sa_family == AF_INET)
                 out.offender = reinterpret_cast<const sockaddr_in*>(off)->sin_addr.s_addr;
+            if (off->sa_family == AF_INET6) {
+                out.offender6Known = true;
+                out.offender6 = reinterpret_cast<const sockaddr_in6*>(off)->sin6_addr;
+            }
         }
     }
     if (!stamped) ::clock_gettime(CLOCK_REALTIME, &out.received);
     return true;
+}
+
+void drainIcmp(int fd, bool errorQueueToo) {
+    char buf[2048];
+    for (int flags : {0, static_cast<int>(MSG_ERRQUEUE)}) {
+        if (flags && !errorQueueToo) break;
+        for (int i = 0; i < 4096; ++i) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, flags | MSG_DONTWAIT);
+            if (n < 0 && errno != EINTR) break;
+        }
+    }
+}
+
+namespace {
+
+int64_t MillisecondsBetween(const timespec& from, const timespec& to) {
+    return (static_cast<int64_t>(to.tv_sec) - from.tv_sec) * 1000 +
+           (static_cast<int64_t>(to.tv_nsec) - from.tv_nsec) / 1000000;
+}
+
+}  // namespace
+
+EchoReply awaitEchoOutcome(int fd, const timespec& sent,
+                           std::chrono::steady_clock::time_point deadline, int timeoutMs,
+                           IEventPump* waiter, const ReceiveOne& receiveOne,
+                           const std::function<bool()>& gone) {
+    EchoReply out;
+    for (;;) {
+        bool answered = false;
+        timespec received{};
+        while (!answered && receiveOne(MSG_ERRQUEUE, out, answered, received)) {
+        }
+        while (!answered && receiveOne(0, out, answered, received)) {
+        }
+        if (answered) {
+            const int64_t rtt = std::max<int64_t>(0, MillisecondsBetween(sent, received));
+            if (rtt > timeoutMs) break;  // it came, but after the time-out
+            out.rttMs = static_cast<int>(rtt);
+            return out;
+        }
+        if (gone && gone()) return EchoReply{};  // the helper died with the request under way
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        if (waiter) {
+            waiter->waitReadable(fd, deadline);
+        } else {
+            IEventPump::pollReadable(fd, deadline);
+        }
+    }
+    out = EchoReply{};
+    out.status = ipstatus::kRequestTimedOut;
+    return out;
 }
 
 int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet) {

@@ -1,13 +1,20 @@
 #pragma once
-// The ICMP socket calls that the echo handle and the relay's helper share: setting a socket up,
-// reading one packet with what the kernel told of it, sending one packet. Plain system calls.
+// The ICMP socket calls that the echo handles (ICMP and ICMPv6) and the relay's helper share:
+// setting a socket up, reading one packet with what the kernel told of it, sending one packet,
+// emptying the queues, and waiting for a request's outcome. Plain system calls.
 #include <time.h>  // before errqueue.h, which uses timespec without declaring it
 
 #include <linux/errqueue.h>
 
+#include <netinet/in.h>
+
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "icmp/echo_service.h"
 
 // Sets what every ICMP socket of the program needs: the TTL and the kernel's receive time of each
 // packet, and on a raw socket a filter that lets only replies and errors in.
@@ -16,14 +23,34 @@ void configureIcmpSocket(int fd, int type);
 // One packet read off an ICMP socket, with what the kernel told of it.
 struct ReceivedIcmp {
     size_t size = 0;
-    uint32_t from = 0;      // the sender, network order
-    int ttl = -1;           // of the IP packet; -1 when not reported
+    uint32_t from = 0;      // the sender, network order (IPv4)
+    in6_addr from6{};       // the sender (IPv6)
+    int ttl = -1;           // of the IP packet (the hop limit for IPv6); -1 when not reported
     timespec received{};    // the kernel's receive time (CLOCK_REALTIME), else when it was read
     bool hasError = false;  // read off the error queue: `error` and `offender` tell the reason
     sock_extended_err error{};
     uint32_t offender = 0;  // the host that sent an ICMP error, network order
+    bool offender6Known = false;
+    in6_addr offender6{};  // the host that sent an ICMPv6 error
 };
-// Reads one queued packet into `buf` without waiting; false when none was queued.
+// Reads one queued packet into `buf` without waiting, from an ICMP or an ICMPv6 socket; false
+// when none was queued.
 bool receiveIcmp(int fd, int flags, uint8_t* buf, size_t size, ReceivedIcmp& out);
+// Throws away what waits in the socket's queues (bounded: a flood that arrives as fast as it is
+// read must not hold the send for ever); what came before a request cannot answer it.
+void drainIcmp(int fd, bool errorQueueToo = true);
+
+// Waits until `deadline` for the outcome of a request sent at `sent` (CLOCK_REALTIME, the clock
+// the kernel stamps what it receives with). Whatever is queued is read first, the error queue
+// before the rest: an outcome counts when the kernel received it within timeoutMs of the send,
+// however late the wait returned (a modal dialog may have held the event loop for seconds).
+// `receiveOne` reads one queued packet (false when none was queued) and says whether it answered;
+// `gone`, when it says so, ends the wait with a general failure.
+using ReceiveOne =
+    std::function<bool(int flags, EchoReply& out, bool& answered, timespec& received)>;
+EchoReply awaitEchoOutcome(int fd, const timespec& sent,
+                           std::chrono::steady_clock::time_point deadline, int timeoutMs,
+                           IEventPump* waiter, const ReceiveOne& receiveOne,
+                           const std::function<bool()>& gone = {});
 // Sends `packet` to `destination` with that TTL; the send's errno, 0 when it went out.
 int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet);

@@ -92,4 +92,11 @@ TEST(Icmp6Packet, AddressesAreShownInTheirRecommendedForm) {
     EXPECT_EQ(addressText(Address("2001:db8:0:0:1:0:0:1")), "2001:db8::1:0:0:1");
     EXPECT_EQ(addressText(Address("2001:0db8:0:1:1:1:1:1")), "2001:db8:0:1:1:1:1:1");
     EXPECT_EQ(addressText(Address("0:0:0:0:0:0:0:1")), "::1");
+    // A link-local address keeps its zone, by name or number; a zone that is no interface, or a
+    // text that is no IPv6 address, is no address.
+    EXPECT_EQ(numericIpv6("fe80::1%lo")->sin6_scope_id, ::if_nametoindex("lo"));
+    EXPECT_EQ(numericIpv6("fe80::1%7")->sin6_scope_id, 7u);
+    EXPECT_EQ(addressText(numericIpv6("FE80::1%lo")->sin6_addr), "fe80::1");
+    for (const char* no : {"fe80::1%nosuchif0", "fe80::1%", "198.18.1.10", "answer6.test", ""})
+        EXPECT_FALSE(numericIpv6(no)) << no;
 }
