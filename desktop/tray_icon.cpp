@@ -2,14 +2,20 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPixmap>
 #include <QWidget>
 #include <QWindow>
 #include <utility>
 
-#include "settings/cp932.h"
 #include "platform/window_map_state.h"
+#include "settings/cp932.h"
+
+// What the window went through on its way to the tray and back (QT_LOGGING_RULES=
+// "pingrove.tray.window.debug=true"): the window managers differ here, and a test that sees a
+// window come back wrong prints it.
+Q_LOGGING_CATEGORY(lcTrayWindow, "pingrove.tray.window", QtWarningMsg)
 
 TrayIcon::TrayIcon(INotificationArea& area, QIcon appIcon, QWidget* window, QObject* parent)
     : QObject(parent), area_(area), appIcon_(std::move(appIcon)), window_(window) {
@@ -95,8 +101,22 @@ void TrayIcon::update() {
 
 void TrayIcon::restore() {
     if (window_) {
+        const bool away = window_->isHidden() || window_->isMinimized();
+        qCDebug(lcTrayWindow) << "restore: hidden" << window_->isHidden() << "state"
+                              << window_->windowState() << "maximised before" << restoreMaximized_
+                              << "pending" << int(afterMap_);
+        // A second click while the window is on its way back (or already back) only raises it:
+        // shown again maximised before it is mapped, openbox would map it maximised and drop
+        // the state at the normal geometry that follows, and a window the user un-maximised
+        // since stays as the user left it.
+        if (!away) {
+            window_->raise();
+            window_->activateWindow();
+            emit restored();
+            return;
+        }
         // A window minimised once is marked to start iconic; shown from the tray it must not be.
-        if (window_->isHidden() || window_->isMinimized()) mapNormallyWhenShown(*window_);
+        mapNormallyWhenShown(*window_);
         if (restoreMaximized_ && window_->isHidden() && normalGeometry_.isValid()) {
             // Mapped in the normal state at its normal place first, then maximised as a click on
             // the title bar's button would: xfwm4 and KWin give back the place a window was
@@ -128,6 +148,8 @@ void TrayIcon::windowMinimized(bool wasMaximized, const QRect& normalGeometry) {
     if (!visible_) return;
     normalGeometry_ = normalGeometry;
     restoreMaximized_ = wasMaximized || (window_ && window_->windowState() & Qt::WindowMaximized);
+    qCDebug(lcTrayWindow) << "minimised: maximised" << restoreMaximized_ << "normal place"
+                          << normalGeometry;
     // Let the window finish its own state change before it is hidden.
     QTimer::singleShot(0, this, [this] {
         if (visible_ && window_ && window_->isMinimized()) minimize();
@@ -176,6 +198,9 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Expose && w && w->isExposed()) {
         w->removeEventFilter(this);
         QTimer::singleShot(0, this, [this, then = std::exchange(afterMap_, AfterMap::Nothing)] {
+            qCDebug(lcTrayWindow) << "mapped: then" << int(then) << "hidden"
+                                  << (window_ && window_->isHidden()) << "state"
+                                  << (window_ ? window_->windowState() : Qt::WindowNoState);
             if (!window_ || window_->isHidden()) return;
             if (then == AfterMap::Minimize && !visible_) window_->showMinimized();
             if (then == AfterMap::Maximize && !window_->isMinimized()) window_->showMaximized();

@@ -24,6 +24,8 @@ otherwin() { xsearch --all --onlyvisible --pid "$1" --name . | grep -vx "${2:-no
 here=$(dirname "$(readlink -f "$0")")
 Xvfb $display -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=$display XDG_RUNTIME_DIR=$work/run LANG=ja_JP.UTF-8
+# What the window goes through on its way to the tray and back, printed when a check fails.
+export QT_LOGGING_RULES="pingrove.tray.window.debug=true"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 waitfor 10 "xdotool getmouselocation" || fail "Xvfb did not start"
 openbox >/dev/null 2>&1 & pids+=($!)

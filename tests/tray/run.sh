@@ -29,6 +29,8 @@ env -u DISPLAY "$exe" --bogus > "$work/bogus.log" 2>&1
 env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --help | grep -q 'Usage' || fail "--help"
 
 export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
+# What the window goes through on its way to the tray and back, printed when a check fails.
+export QT_LOGGING_RULES="pingrove.tray.window.debug=true"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 start_x
 eval "$(dbus-launch --sh-syntax)" && pids+=($DBUS_SESSION_BUS_PID)
