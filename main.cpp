@@ -6,10 +6,10 @@
 int main(int argc, char** argv) {
     // A signal to end that comes before the window can save waits until it can.
     holdTerminationSignals();
-    // Before anything else: the only moment the program may hold a capability. A raw socket, when
-    // only that kind will do, goes to a helper process before any library code can run here.
-    const int rawIcmpSocket = openIcmpThenDropPrivileges();
+    // Before anything else: the only moment the program may hold a capability. Raw sockets, when
+    // only that kind will do, go to a helper process before any library code can run here.
+    const RawIcmpSockets raw = openIcmpThenDropPrivileges();
     const icmp_relay::Helper icmpRelay =
-        rawIcmpSocket >= 0 ? icmp_relay::start(rawIcmpSocket) : icmp_relay::Helper{};
+        raw.v4 >= 0 ? icmp_relay::start(raw.v4, raw.v6) : icmp_relay::Helper{};
     return runProgram(argc, argv, icmpRelay);
 }

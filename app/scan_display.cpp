@@ -102,7 +102,7 @@ void ScanDisplay::replied(const ProbeResult& result) {
             const bool first = !before;
             const bool changed = first || before->online();
             TargetRow(row).setIcon(RowIcon::Offline);
-            TargetListView::recordResult(row, false, 0, 0, at, result.status);
+            TargetListView::recordResult(row, false, 0, 0, at, result.status, ip);
             if (changed) tellChange(row, result, first);
         }
         probePanel_.setText(texts::offline(address));
@@ -117,10 +117,11 @@ void ScanDisplay::replied(const ProbeResult& result) {
         const bool first = !before;
         const bool cameOnline = first || !before->online();
         TargetRow(marked).setIcon(RowIcon::Online);
-        TargetListView::recordResult(marked, true, result.rttMs, result.ttl, at);
+        TargetListView::recordResult(marked, true, result.rttMs, result.ttl, at, 0, ip);
         if (cameOnline) tellChange(marked, result, first);
     }
-    probePanel_.setText(texts::online(address));
+    // An IPv6 answer names its host as RFC 5952 writes it, whatever the list's spelling.
+    probePanel_.setText(texts::online(ip.contains(QLatin1Char(':')) ? ip : address));
     QTreeWidgetItem* selected = list_.selectedRow();
     if (QTreeWidgetItem* counted = selected ? selected : probed)
         TargetRow(counted).raiseOnlineCount();

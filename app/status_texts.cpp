@@ -112,11 +112,18 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
     };
     QString s = (f.online() ? QStringLiteral("オンライン") : QStringLiteral("オフライン")) +
                 QStringLiteral("（%1 から）").arg(time(f.sinceMs()));
+    // The host that answered or failed, when it is not the row's own spelling of it: the
+    // address a name or another spelling stands for, or the router that reported the failure.
+    const auto from = [](const std::string& host) {
+        return host.empty() ? QString()
+                            : QStringLiteral("（%1 から）").arg(QString::fromStdString(host));
+    };
     if (const auto a = f.lastAnswer())
         s += QStringLiteral("／最終応答 %1　%2 ms　TTL %3")
                  .arg(time(a->atMs()))
                  .arg(a->rttMs)
-                 .arg(a->ttl);
+                 .arg(a->ttl) +
+             from(f.lastAnswerFrom());
     else
         s += QStringLiteral("／最終応答 なし");
     const ShownCounts shown = counts.value_or(ShownCounts{f.answers(), f.probes()});
@@ -131,7 +138,8 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
                  .arg(*f.maxRtt());
     if (const auto failed = f.lastFailure())
         s += QStringLiteral("／最終失敗 %1　%2")
-                 .arg(time(failed->atMs), failureReason(failed->status));
+                 .arg(time(failed->atMs), failureReason(failed->status)) +
+             from(failed->from);
     return s;
 }
 

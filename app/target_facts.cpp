@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int status) {
+void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int status,
+                         const std::string& from) {
     Result r;
     r.atSeconds = static_cast<uint32_t>(std::max<int64_t>(0, atMs / 1000));
     r.rttMs = online ? static_cast<int16_t>(std::clamp(rttMs, 0, 32767)) : int16_t{-1};
@@ -17,7 +18,7 @@ void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int stat
     }
     ++probes_;
     if (!online) {
-        lastFailure_ = Failure{atMs, status};
+        lastFailure_ = Failure{atMs, status, from};
         return;
     }
     minRtt_ = answers_ == 0 ? r.rttMs : std::min<int>(minRtt_, r.rttMs);
@@ -25,6 +26,7 @@ void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int stat
     ++answers_;
     rttSum_ += r.rttMs;
     lastAnswer_ = r;
+    lastAnswerFrom_ = from;
 }
 
 const TargetFacts::Result& TargetFacts::keptAt(size_t i) const {

@@ -5,6 +5,7 @@
 // of each result is an argument, so the bookkeeping is testable without a clock.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 class TargetFacts {
@@ -20,18 +21,22 @@ public:
         int64_t atMs() const { return int64_t{atSeconds} * 1000; }
     };
 
-    // `status` is the echo status of a result that is no answer (0 for an answer).
-    void record(bool online, int rttMs, int ttl, int64_t atMs, int status = 0);
+    // `status` is the echo status of a result that is no answer (0 for an answer); `from` the
+    // host that answered or reported the failure, when it is worth naming (empty: the target).
+    void record(bool online, int rttMs, int ttl, int64_t atMs, int status = 0,
+                const std::string& from = {});
 
     bool probed() const { return probes_ > 0; }
     bool online() const { return probed() && last(0).online(); }
     // When the state last changed (the first result counts as a change).
     int64_t sinceMs() const { return sinceMs_; }
     std::optional<Result> lastAnswer() const { return lastAnswer_; }
+    const std::string& lastAnswerFrom() const { return lastAnswerFrom_; }
     // The last result that was no answer: when, and its echo status (why).
     struct Failure {
         int64_t atMs = 0;
         int status = 0;
+        std::string from;
     };
     std::optional<Failure> lastFailure() const { return lastFailure_; }
     int answers() const { return answers_; }
@@ -57,5 +62,6 @@ private:
     int minRtt_ = 0;
     int maxRtt_ = 0;
     std::optional<Result> lastAnswer_;
+    std::string lastAnswerFrom_;
     std::optional<Failure> lastFailure_;
 };

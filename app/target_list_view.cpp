@@ -237,13 +237,16 @@ const TargetFacts* TargetListView::factsOf(const QTreeWidgetItem* row) {
 }
 
 void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl,
-                                  int64_t atMs, int status) {
+                                  int64_t atMs, int status, const QString& from) {
     auto facts = row->data(0, kFactsRole).value<std::shared_ptr<TargetFacts>>();
     if (!facts) {
         facts = std::make_shared<TargetFacts>();
         row->setData(0, kFactsRole, QVariant::fromValue(facts));
     }
-    facts->record(online, rttMs, ttl, atMs, status);
+    // "0.0.0.0" is what a failure names when no host answered at all.
+    const bool other =
+        !from.isEmpty() && from != QLatin1String("0.0.0.0") && from != TargetRow(row).address();
+    facts->record(online, rttMs, ttl, atMs, status, other ? from.toStdString() : std::string());
     describe(row);
 }
 

@@ -44,8 +44,10 @@ public:
     static const TargetFacts* factsOf(const QTreeWidgetItem* row);
     // Takes one probe's outcome into the row's facts; screen readers hear them as the row's
     // description, and the row's tooltip shows them with a picture of the recent past.
+    // `from`: the host that answered or reported the failure, named in the facts when it is not
+    // the row's address text.
     static void recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl, int64_t atMs,
-                             int status = 0);
+                             int status = 0, const QString& from = QString());
     // The row's facts as one line, with the counts the row shows; null before its first probe.
     static QString factsText(const QTreeWidgetItem* row);
     // The rows of a list read at start, all at once. False, with no row added, when the memory

@@ -64,23 +64,17 @@ EchoReply Icmp6DatagramEcho::send(const sockaddr_in6& destination, const std::ve
     if (fd_ < 0) {
         fd_ = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMPV6);
         if (fd_ < 0) return out;  // outside ping_group_range: nothing can be sent
-        const int on = 1;
-        ::setsockopt(fd_, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
-        ::setsockopt(fd_, IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
-        ::setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+        configureIcmp6Socket(fd_, SOCK_DGRAM);
     }
     drainIcmp(fd_);
     const uint16_t sequence = ++g_sequence6;
     const std::vector<uint8_t> packet = icmp6_packet::echoRequest(0, sequence, data);
-    const int hops = hopLimit;
-    ::setsockopt(fd_, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &hops, sizeof hops);
     timespec sent{};
     ::clock_gettime(CLOCK_REALTIME, &sent);
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
-    if (::sendto(fd_, packet.data(), packet.size(), 0,
-                 reinterpret_cast<const sockaddr*>(&destination), sizeof destination) < 0) {
-        out.status = icmp_packet::statusOfErrno(errno);
+    if (const int err = sendIcmp6(fd_, destination, hopLimit, packet); err != 0) {
+        out.status = icmp_packet::statusOfErrno(err);
         return out;
     }
     return awaitEchoOutcome(fd_, sent, deadline, timeoutMs, waiter,

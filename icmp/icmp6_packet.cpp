@@ -68,6 +68,36 @@ icmp_packet::Answer parseDatagram(const uint8_t* p, size_t n, const Request& r) 
     return {icmp_packet::Match::Reply, ipstatus::kSuccess, 0};
 }
 
+namespace {
+
+bool IsError(uint8_t type) {
+    return type == ICMP6_DST_UNREACH || type == ICMP6_PACKET_TOO_BIG ||
+           type == ICMP6_TIME_EXCEEDED || type == ICMP6_PARAM_PROB;
+}
+
+// The quoted request of an error: its IPv6 header (ours carries no extension header), then at
+// least the eight bytes of its ICMPv6 echo header. Null when the error quotes anything else.
+const uint8_t* QuotedEcho(const uint8_t* p, size_t n) {
+    const uint8_t* inner = p + 8;
+    if (n < 8 + kIpv6Header + 8 || (inner[0] >> 4) != 6 || inner[6] != kNextHeaderIcmpv6)
+        return nullptr;
+    const uint8_t* quoted = inner + kIpv6Header;
+    return quoted[0] == ICMP6_ECHO_REQUEST ? quoted : nullptr;
+}
+
+}  // namespace
+
+std::optional<Concerned> concernedRequest(const uint8_t* p, size_t n, const in6_addr& from) {
+    if (n < 8) return std::nullopt;
+    if (p[0] == ICMP6_ECHO_REPLY) return Concerned{Field16(p + 4), from};
+    if (!IsError(p[0])) return std::nullopt;
+    const uint8_t* quoted = QuotedEcho(p, n);
+    if (!quoted) return std::nullopt;
+    Concerned c{Field16(quoted + 4), {}};
+    std::memcpy(&c.destination, p + 8 + 24, sizeof c.destination);
+    return c;
+}
+
 icmp_packet::Answer parseRaw(const uint8_t* p, size_t n, const Request& r) {
     if (n < 8) return {};
     const uint8_t type = p[0];
@@ -78,16 +108,10 @@ icmp_packet::Answer parseRaw(const uint8_t* p, size_t n, const Request& r) {
         if (!ours(p) || !SameData(p + 8, n - 8, r.data)) return {};
         return {icmp_packet::Match::Reply, ipstatus::kSuccess, 0};
     }
-    if (type != ICMP6_DST_UNREACH && type != ICMP6_PACKET_TOO_BIG && type != ICMP6_TIME_EXCEEDED &&
-        type != ICMP6_PARAM_PROB)
-        return {};
-    // The error quotes our request: its IPv6 header (ours carries no extension header), then at
-    // least the eight bytes of its ICMPv6 header.
-    const uint8_t* inner = p + 8;
-    if (n < 8 + kIpv6Header + 8 || (inner[0] >> 4) != 6 || inner[6] != kNextHeaderIcmpv6) return {};
-    const uint8_t* quoted = inner + kIpv6Header;
-    if (std::memcmp(inner + 24, &r.destination, sizeof r.destination) != 0 ||
-        quoted[0] != ICMP6_ECHO_REQUEST || !ours(quoted))
+    if (!IsError(type)) return {};
+    const uint8_t* quoted = QuotedEcho(p, n);
+    if (!quoted || std::memcmp(p + 8 + 24, &r.destination, sizeof r.destination) != 0 ||
+        !ours(quoted))
         return {};
     return {icmp_packet::Match::Error, statusOfError(type, p[1]), 0};
 }

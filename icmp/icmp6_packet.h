@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,15 @@ icmp_packet::Answer parseDatagram(const uint8_t* p, size_t n, const Request& r);
 // carry our identifier, sequence number and data, and an error must quote our request to our
 // destination.
 icmp_packet::Answer parseRaw(const uint8_t* p, size_t n, const Request& r);
+
+// The echo request a message from a raw ICMPv6 socket concerns, if any: a reply's identifier and
+// its sender `from` (the socket gives no IPv6 header), or the identifier and destination an
+// error quotes. Nothing for any other message: only an error quotes a packet.
+struct Concerned {
+    uint16_t id = 0;
+    in6_addr destination{};
+};
+std::optional<Concerned> concernedRequest(const uint8_t* p, size_t n, const in6_addr& from);
 
 // An address in the text form RFC 5952 recommends: lower case, the longest run of two or more
 // zero fields as "::" (the first of equal runs), no leading zeros.

@@ -20,6 +20,7 @@
 #include <ctime>
 
 #include "icmp/icmp6_echo.h"
+#include "icmp/icmp6_packet.h"
 #include "icmp/icmp_packet.h"
 #include "icmp/icmp_relay.h"
 #include "icmp/icmp_socket.h"
@@ -127,8 +128,7 @@ public:
                        int timeoutMs, IEventPump* waiter) override;
     EchoReply sendEcho6(const sockaddr_in6& destination, const std::vector<uint8_t>& data,
                         uint8_t hopLimit, int timeoutMs, IEventPump* waiter) override {
-        // The helper holds an IPv4 raw socket only: through it no ICMPv6 request can be sent.
-        if (relay_) return EchoReply{};
+        if (relay_) return relayEcho6(destination, data, hopLimit, timeoutMs, waiter);
         return v6_.send(destination, data, hopLimit, timeoutMs, waiter);
     }
 
@@ -139,14 +139,23 @@ private:
     // The same for a packet the relay forwarded.
     bool receiveRelayed(EchoReply& out, bool& answered, timespec& received);
     // Sends the request itself or through the relay; the send's errno, 0 when it went out.
-    int sendPacket(uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet);
+    int sendPacket(const icmp_relay::Destination& to, uint8_t ttl,
+                   const std::vector<uint8_t>& packet);
     // Judges a received packet: whether it answers our request, and how.
     bool judge(const uint8_t* buf, size_t len, uint32_t from, int ttl, EchoReply& out);
+    bool judge6(const uint8_t* buf, size_t len, const in6_addr& from, int ttl, EchoReply& out);
+    // An ICMPv6 echo through the helper's raw ICMPv6 socket.
+    EchoReply relayEcho6(const sockaddr_in6& destination, const std::vector<uint8_t>& data,
+                         uint8_t hopLimit, int timeoutMs, IEventPump* waiter);
+    EchoReply await(const timespec& sent, Clock::time_point deadline, int timeoutMs,
+                    IEventPump* waiter);
 
     std::shared_ptr<RelayLink> relay_;
     int fd_ = -1;
     bool raw_ = false;
     icmp_packet::Request request_;
+    icmp6_packet::Request request6_;  // when the request under way is an ICMPv6 one
+    bool v6Request_ = false;
     Icmp6DatagramEcho v6_;
 };
 
@@ -190,6 +199,22 @@ bool IcmpEchoHandle::judge(const uint8_t* buf, size_t len, uint32_t from, int tt
     return true;
 }
 
+bool IcmpEchoHandle::judge6(const uint8_t* buf, size_t len, const in6_addr& from, int ttl,
+                            EchoReply& out) {
+    const icmp_packet::Answer a = icmp6_packet::parseRaw(buf, len, request6_);
+    if (a.match == icmp_packet::Match::None) return false;
+    // A reply counts only from the host that was asked (the raw socket shows no IPv6 header).
+    if (a.match == icmp_packet::Match::Reply &&
+        std::memcmp(&from, &request6_.destination, sizeof from) != 0)
+        return false;
+    EchoReply r;
+    r.status = a.status;
+    r.responder6 = icmp6_packet::addressText(from);
+    if (ttl >= 0) r.ttl = static_cast<uint8_t>(std::min(ttl, 255));
+    out = r;
+    return true;
+}
+
 bool IcmpEchoHandle::receiveRelayed(EchoReply& out, bool& answered, timespec& received) {
     static thread_local uint8_t message[1 + sizeof(icmp_relay::PacketHeader) + 65536 + 128];
     if (relay_->broken()) return false;
@@ -205,18 +230,19 @@ bool IcmpEchoHandle::receiveRelayed(EchoReply& out, bool& answered, timespec& re
     std::memcpy(&h, message + 1, sizeof h);
     received.tv_sec = static_cast<time_t>(h.seconds);
     received.tv_nsec = static_cast<long>(h.nanoseconds);
-    answered = judge(message + header, static_cast<size_t>(n) - header, h.from, h.ttl, out);
+    const uint8_t* packet = message + header;
+    const size_t size = static_cast<size_t>(n) - header;
+    if ((h.family == AF_INET6) != v6Request_) return true;  // the other family's late answer
+    answered = v6Request_ ? judge6(packet, size, h.from6, h.ttl, out)
+                          : judge(packet, size, h.from, h.ttl, out);
     return true;
 }
 
-int IcmpEchoHandle::sendPacket(uint32_t destination, uint8_t ttl,
+int IcmpEchoHandle::sendPacket(const icmp_relay::Destination& to, uint8_t ttl,
                                const std::vector<uint8_t>& packet) {
-    if (!relay_) return sendIcmp(fd_, destination, ttl, packet);
+    if (!relay_) return sendIcmp(fd_, to.address, ttl, packet);
     if (relay_->broken()) return EPIPE;
-    std::vector<uint8_t> request(icmp_relay::kRequestHeader);
-    std::memcpy(request.data(), &destination, sizeof destination);
-    request[4] = ttl;
-    request.insert(request.end(), packet.begin(), packet.end());
+    const std::vector<uint8_t> request = icmp_relay::requestMessage(to, ttl, packet);
     if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
         const int err = errno;
         if (err != EAGAIN && err != EINTR && err != ENOBUFS) RelayGone(*relay_, -1);
@@ -251,6 +277,7 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
     request_.destination = destination;
     request_.data = &data;
     request_.sequence = ++g_sequence;
+    v6Request_ = false;
     const std::vector<uint8_t> packet =
         icmp_packet::echoRequest(request_.id, request_.sequence, data);
 
@@ -259,10 +286,43 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
     timespec sent{};
     ::clock_gettime(CLOCK_REALTIME, &sent);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
-    if (const int err = sendPacket(destination, ttl, packet); err != 0) {
+    icmp_relay::Destination to;
+    to.family = AF_INET;
+    to.address = destination;
+    if (const int err = sendPacket(to, ttl, packet); err != 0) {
         out.status = icmp_packet::statusOfErrno(err);
         return out;
     }
+    return await(sent, deadline, timeoutMs, waiter);
+}
+
+EchoReply IcmpEchoHandle::relayEcho6(const sockaddr_in6& destination,
+                                     const std::vector<uint8_t>& data, uint8_t hopLimit,
+                                     int timeoutMs, IEventPump* waiter) {
+    EchoReply out;
+    request_.sequence = ++g_sequence;
+    v6Request_ = true;
+    const std::vector<uint8_t> packet =
+        icmp6_packet::echoRequest(request_.id, request_.sequence, data);
+    Drain(fd_, relay_.get());
+    timespec sent{};
+    ::clock_gettime(CLOCK_REALTIME, &sent);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    icmp_relay::Destination to;
+    to.family = AF_INET6;
+    to.address6 = destination.sin6_addr;
+    to.scope = destination.sin6_scope_id;
+    if (const int err = sendPacket(to, hopLimit, packet); err != 0) {
+        out.status = icmp_packet::statusOfErrno(err);
+        return out;
+    }
+    // The identifier is the one the helper gave the request.
+    request6_ = {request_.id, request_.sequence, destination.sin6_addr, &data};
+    return await(sent, deadline, timeoutMs, waiter);
+}
+
+EchoReply IcmpEchoHandle::await(const timespec& sent, Clock::time_point deadline, int timeoutMs,
+                                IEventPump* waiter) {
     return awaitEchoOutcome(
         fd_, sent, deadline, timeoutMs, waiter,
         [this](int flags, EchoReply& reply, bool& answered, timespec& received) {

@@ -26,15 +26,17 @@ void DropAllCapabilities() {
 
 }  // namespace
 
-int openIcmpThenDropPrivileges() {
-    int raw = -1;
+RawIcmpSockets openIcmpThenDropPrivileges() {
+    RawIcmpSockets raw;
     int dgram = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (dgram >= 0) {
         ::close(dgram);  // every probe can open its own; no privilege involved
     } else {
         // EACCES above: ping_group_range leaves us out. EPERM here: neither root nor CAP_NET_RAW;
         // the probe then reports that no echo socket can be had.
-        raw = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        raw.v4 = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        // No IPv6 (disabled at boot) only takes IPv6 targets away.
+        if (raw.v4 >= 0) raw.v6 = ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6);
     }
     DropAllCapabilities();
     return raw;

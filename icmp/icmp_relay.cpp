@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/filter.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
@@ -18,28 +19,76 @@
 #include <iterator>
 #include <vector>
 
+#include "icmp/icmp6_packet.h"
 #include "icmp/icmp_packet.h"
 #include "icmp/icmp_socket.h"
 
 namespace icmp_relay {
 
-bool acceptableRequest(const uint8_t* packet, size_t size) {
-    return size >= 8 && size <= kMaxRequest && packet[0] == ICMP_ECHO && packet[1] == 0;
+bool acceptableRequest(const uint8_t* packet, size_t size, int family) {
+    const uint8_t echo = family == AF_INET6 ? ICMP6_ECHO_REQUEST : ICMP_ECHO;
+    return size >= 8 && size <= kMaxRequest && packet[0] == echo && packet[1] == 0;
+}
+
+std::vector<uint8_t> requestMessage(const Destination& to, uint8_t ttl,
+                                    const std::vector<uint8_t>& packet) {
+    std::vector<uint8_t> m;
+    auto append = [&m](const void* p, size_t n) {
+        m.insert(m.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+    };
+    if (to.family == AF_INET6) {
+        m.push_back('6');
+        append(&to.address6, sizeof to.address6);
+        append(&to.scope, sizeof to.scope);
+    } else {
+        m.push_back('4');
+        append(&to.address, sizeof to.address);
+    }
+    m.push_back(ttl);
+    m.insert(m.end(), packet.begin(), packet.end());
+    return m;
+}
+
+std::optional<RequestMessage> parseRequestMessage(const uint8_t* message, size_t size) {
+    RequestMessage r;
+    size_t header = 0;
+    if (size >= 1 + sizeof(uint32_t) + 1 && message[0] == '4') {
+        r.to.family = AF_INET;
+        std::memcpy(&r.to.address, message + 1, sizeof r.to.address);
+        header = 1 + sizeof r.to.address;
+    } else if (size >= 1 + sizeof(in6_addr) + sizeof(uint32_t) + 1 && message[0] == '6') {
+        r.to.family = AF_INET6;
+        std::memcpy(&r.to.address6, message + 1, sizeof r.to.address6);
+        std::memcpy(&r.to.scope, message + 1 + sizeof r.to.address6, sizeof r.to.scope);
+        header = 1 + sizeof r.to.address6 + sizeof r.to.scope;
+    } else {
+        return std::nullopt;
+    }
+    r.ttl = message[header];
+    r.packet.assign(message + header + 1, message + size);
+    return r;
 }
 
 int64_t RequestBook::sendTime(int64_t now) const {
     return lastSend_ ? std::max(now, *lastSend_ + kRequestSpacingNs) : now;
 }
 
-uint16_t RequestBook::handOut(uint32_t destination, int64_t now) {
-    const uint16_t id = nextId_++;
+uint16_t RequestBook::note(const Sent& sent, int64_t now) {
     if (count_ == std::size(recent_)) {
         std::move(recent_ + 1, recent_ + count_, recent_);
         --count_;
     }
-    recent_[count_++] = {id, destination};
+    recent_[count_++] = sent;
     lastSend_ = now;
-    return id;
+    return sent.id;
+}
+
+uint16_t RequestBook::handOut(uint32_t destination, int64_t now) {
+    return note({nextId_++, AF_INET, destination, {}}, now);
+}
+
+uint16_t RequestBook::handOut6(const in6_addr& destination, int64_t now) {
+    return note({nextId_++, AF_INET6, 0, destination}, now);
 }
 
 std::vector<uint16_t> RequestBook::recentIds() const {
@@ -51,7 +100,16 @@ std::vector<uint16_t> RequestBook::recentIds() const {
 bool RequestBook::concerns(const uint8_t* packet, size_t size) const {
     const std::optional<icmp_packet::Concerned> c = icmp_packet::concernedRequest(packet, size);
     return c && std::any_of(recent_, recent_ + count_, [&](const Sent& s) {
-               return s.id == c->id && s.destination == c->destination;
+               return s.family == AF_INET && s.id == c->id && s.destination == c->destination;
+           });
+}
+
+bool RequestBook::concerns6(const uint8_t* packet, size_t size, const in6_addr& from) const {
+    const std::optional<icmp6_packet::Concerned> c =
+        icmp6_packet::concernedRequest(packet, size, from);
+    return c && std::any_of(recent_, recent_ + count_, [&](const Sent& s) {
+               return s.family == AF_INET6 && s.id == c->id &&
+                      std::memcmp(&s.destination6, &c->destination, sizeof(in6_addr)) == 0;
            });
 }
 
@@ -59,6 +117,7 @@ namespace {
 
 constexpr int kRaw = 3;  // the descriptors the helper keeps
 constexpr int kPeer = 4;
+constexpr int kRaw6 = 5;  // closed when there is no ICMPv6 socket
 
 void reply(const void* message, size_t size) {
     while (::send(kPeer, message, size, MSG_NOSIGNAL) < 0 && errno == EINTR) {
@@ -83,65 +142,92 @@ uint16_t FirstIdentifier() {
 // busy machine that gives the helper little time) the queue would fill and the kernel would drop
 // the program's own replies with the rest; this filter lets the kernel drop the others first:
 // every ICMP error passes (its quote is looked at here), an echo reply only with one of `ids`.
-// It only ever lets through more than the book takes, never less.
-void FilterReplies(const std::vector<uint16_t>& ids) {
+// It only ever lets through more than the book takes, never less. An IPv4 raw socket's filter
+// sees the IP header first; an ICMPv6 one's sees the ICMPv6 message alone.
+void FilterReplies(int fd, const std::vector<uint16_t>& ids) {
     const auto n = static_cast<uint8_t>(ids.size());
-    std::vector<sock_filter> code = {
-        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // x = IP header length
-        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // the ICMP type
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHOREPLY, 0, uint8_t(n + 2)),  // else: accept
-        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                                   // the identifier
-    };
+    const bool v6 = fd == kRaw6;
+    std::vector<sock_filter> code;
+    if (v6) {
+        code = {
+            BPF_STMT(BPF_LDX | BPF_IMM, 0),  // x = 0: no IP header in front
+        };
+    } else {
+        code = {
+            BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // x = IP header length
+        };
+    }
+    const uint8_t reply = v6 ? ICMP6_ECHO_REPLY : ICMP_ECHOREPLY;
+    code.push_back(BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0));                          // the ICMP type
+    code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, reply, 0, uint8_t(n + 2)));  // else: accept
+    code.push_back(BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4));  // the identifier
     for (uint8_t i = 0; i < n; ++i)
         code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ids[i], uint8_t(n - i), 0));
     code.push_back(BPF_STMT(BPF_RET | BPF_K, 0));       // drop
     code.push_back(BPF_STMT(BPF_RET | BPF_K, 0xFFFF));  // accept
     const sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
-    if (::setsockopt(kRaw, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0) return;
+    if (::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0) return;
     // Refused (no memory for it): the filter before this one does not know the new identifier
     // and would drop its reply, so none stays. The request book still passes on only our own.
     const int unused = 0;
-    ::setsockopt(kRaw, SOL_SOCKET, SO_DETACH_FILTER, &unused, sizeof unused);
+    ::setsockopt(fd, SOL_SOCKET, SO_DETACH_FILTER, &unused, sizeof unused);
+}
+
+void FilterReplies(const std::vector<uint16_t>& ids, bool has6) {
+    FilterReplies(kRaw, ids);
+    if (has6) FilterReplies(kRaw6, ids);
 }
 
 class Relay {
 public:
+    explicit Relay(bool has6) : has6_(has6) {}
     [[noreturn]] void serve();
 
 private:
     void sendRequest(const uint8_t* message, size_t size);
-    bool forwardReceived();
+    int send(RequestMessage& request);
+    bool forwardReceived(int fd);
 
     // Only packets that concern the requests sent go back: a raw socket receives every ICMP
     // packet of the host, and other users' pings are none of the program's business (nor should
     // a flood of them crowd out its own replies).
     RequestBook book_{FirstIdentifier()};
+    bool has6_;
     uint8_t message_[1 + sizeof(PacketHeader) + 65536 + 128] = {};
 };
 
-void Relay::sendRequest(const uint8_t* message, size_t size) {
-    int err = EINVAL;
-    uint16_t id = 0;
-    if (size >= kRequestHeader) {
-        uint32_t destination;
-        std::memcpy(&destination, message, sizeof destination);
-        std::vector<uint8_t> packet(message + kRequestHeader, message + size);
-        if (!acceptableRequest(packet.data(), packet.size())) {
-            err = packet.size() > kMaxRequest ? EMSGSIZE : EINVAL;
-        } else {
-            const int64_t due = book_.sendTime(MonotonicNs());
-            const timespec at{static_cast<time_t>(due / 1'000'000'000),
-                              static_cast<long>(due % 1'000'000'000)};
-            while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-            }
-            id = book_.handOut(destination, due);
-            FilterReplies(book_.recentIds());
-            packet[4] = static_cast<uint8_t>(id >> 8);
-            packet[5] = static_cast<uint8_t>(id);
-            icmp_packet::setChecksum(packet);
-            err = sendIcmp(kRaw, destination, message[4], packet);
-        }
+int Relay::send(RequestMessage& r) {
+    std::vector<uint8_t>& packet = r.packet;
+    const bool v6 = r.to.family == AF_INET6;
+    if (v6 && !has6_) return EAFNOSUPPORT;
+    if (!acceptableRequest(packet.data(), packet.size(), r.to.family))
+        return packet.size() > kMaxRequest ? EMSGSIZE : EINVAL;
+    const int64_t due = book_.sendTime(MonotonicNs());
+    const timespec at{static_cast<time_t>(due / 1'000'000'000),
+                      static_cast<long>(due % 1'000'000'000)};
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
     }
+    const uint16_t id = v6 ? book_.handOut6(r.to.address6, due) : book_.handOut(r.to.address, due);
+    FilterReplies(book_.recentIds(), has6_);
+    packet[4] = static_cast<uint8_t>(id >> 8);
+    packet[5] = static_cast<uint8_t>(id);
+    if (!v6) {
+        icmp_packet::setChecksum(packet);
+        return sendIcmp(kRaw, r.to.address, r.ttl, packet);
+    }
+    // The kernel sums an ICMPv6 message itself: the sum covers addresses only it knows.
+    sockaddr_in6 to{};
+    to.sin6_family = AF_INET6;
+    to.sin6_addr = r.to.address6;
+    to.sin6_scope_id = r.to.scope;
+    return sendIcmp6(kRaw6, to, r.ttl, packet);
+}
+
+void Relay::sendRequest(const uint8_t* message, size_t size) {
+    std::optional<RequestMessage> request = parseRequestMessage(message, size);
+    const int err = request ? send(*request) : EINVAL;
+    const uint16_t id =
+        err == 0 ? static_cast<uint16_t>(request->packet[4] << 8 | request->packet[5]) : 0;
     char sent[kSentSize] = {kSent};
     const int32_t e = err;
     const uint16_t networkId = htons(id);
@@ -150,18 +236,21 @@ void Relay::sendRequest(const uint8_t* message, size_t size) {
     reply(sent, sizeof sent);
 }
 
-// One packet off the raw socket, passed on when it is the program's. False when none was queued.
-bool Relay::forwardReceived() {
+// One packet off a raw socket, passed on when it is the program's. False when none was queued.
+bool Relay::forwardReceived(int fd) {
     uint8_t* data = message_ + 1 + sizeof(PacketHeader);
     ReceivedIcmp packet;
-    if (!receiveIcmp(kRaw, 0, data, sizeof message_ - 1 - sizeof(PacketHeader), packet))
-        return false;
-    if (!book_.concerns(data, packet.size)) return true;
+    if (!receiveIcmp(fd, 0, data, sizeof message_ - 1 - sizeof(PacketHeader), packet)) return false;
+    const bool v6 = fd == kRaw6;
+    if (v6 ? !book_.concerns6(data, packet.size, packet.from6) : !book_.concerns(data, packet.size))
+        return true;
     PacketHeader h{};
     h.seconds = packet.received.tv_sec;
     h.nanoseconds = packet.received.tv_nsec;
     h.ttl = packet.ttl;
+    h.family = v6 ? AF_INET6 : AF_INET;
     h.from = packet.from;
+    h.from6 = packet.from6;
     message_[0] = kPacket;
     std::memcpy(message_ + 1, &h, sizeof h);
     reply(message_, 1 + sizeof h + packet.size);
@@ -169,19 +258,20 @@ bool Relay::forwardReceived() {
 }
 
 void Relay::serve() {
-    FilterReplies({});
-    uint8_t request[kRequestHeader + kMaxRequest + 1];
-    pollfd fds[2] = {{kPeer, POLLIN, 0}, {kRaw, POLLIN, 0}};
+    FilterReplies({}, has6_);
+    uint8_t request[1 + sizeof(in6_addr) + sizeof(uint32_t) + 1 + kMaxRequest + 1];
+    pollfd fds[3] = {{kPeer, POLLIN, 0}, {kRaw, POLLIN, 0}, {has6_ ? kRaw6 : -1, POLLIN, 0}};
     for (;;) {
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds, 3, -1) < 0) {
             if (errno == EINTR) continue;
             ::_exit(1);
         }
-        // A flood of other pings must not bury the program's replies: the queue is emptied in
+        // A flood of other pings must not bury the program's replies: the queues are emptied in
         // batches, with the program's requests looked at between them.
-        if (fds[1].revents & POLLIN)
-            for (int i = 0; i < 256 && forwardReceived(); ++i) {
-            }
+        for (int i : {1, 2})
+            if (fds[i].revents & POLLIN)
+                for (int k = 0; k < 256 && forwardReceived(fds[i].fd); ++k) {
+                }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             const ssize_t n = ::recv(kPeer, request, sizeof request, MSG_DONTWAIT);
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) ::_exit(0);  // gone
@@ -192,17 +282,26 @@ void Relay::serve() {
 
 }  // namespace
 
-Helper start(int rawSocket) {
+Helper start(int rawSocket, int rawSocket6) {
+    auto closeRaw = [&] {
+        ::close(rawSocket);
+        if (rawSocket6 >= 0) ::close(rawSocket6);
+    };
+    if (rawSocket < 0) {
+        if (rawSocket6 >= 0) ::close(rawSocket6);
+        return {};
+    }
     configureIcmpSocket(rawSocket, SOCK_RAW);
+    if (rawSocket6 >= 0) configureIcmp6Socket(rawSocket6, SOCK_RAW);
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
-        ::close(rawSocket);
+        closeRaw();
         return {};
     }
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
-        ::close(rawSocket);
+        closeRaw();
         ::close(pair[0]);
         ::close(pair[1]);
         return {};
@@ -218,15 +317,17 @@ Helper start(int rawSocket) {
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);  // the program holds its signals; not so here
-        // Out of the way first: either may already sit on 3 or 4.
+        // Out of the way first: any may already sit on 3, 4 or 5.
         const int raw = ::fcntl(rawSocket, F_DUPFD, 10);
         const int peer = ::fcntl(pair[1], F_DUPFD, 10);
+        const int raw6 = rawSocket6 >= 0 ? ::fcntl(rawSocket6, F_DUPFD, 10) : -1;
         if (raw < 0 || peer < 0 || ::dup2(raw, kRaw) < 0 || ::dup2(peer, kPeer) < 0) ::_exit(1);
-        ::syscall(SYS_close_range, kPeer + 1, ~0u, 0);
-        static Relay relay;  // 64 KiB of buffer: not on the stack
+        if (rawSocket6 >= 0 && (raw6 < 0 || ::dup2(raw6, kRaw6) < 0)) ::_exit(1);
+        ::syscall(SYS_close_range, rawSocket6 >= 0 ? kRaw6 + 1 : kPeer + 1, ~0u, 0);
+        static Relay relay(rawSocket6 >= 0);  // 64 KiB of buffer: not on the stack
         relay.serve();
     }
-    ::close(rawSocket);
+    closeRaw();
     ::close(pair[1]);
     return {pair[0], pid};
 }

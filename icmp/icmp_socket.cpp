@@ -1,5 +1,6 @@
 #include "icmp/icmp_socket.h"
 
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
@@ -27,6 +28,22 @@ void configureIcmpSocket(int fd, int type) {
             ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH) |
               (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
         ::setsockopt(fd, SOL_RAW, kIcmpFilter, &blocked, sizeof blocked);
+    }
+}
+
+void configureIcmp6Socket(int fd, int type) {
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    if (type == SOCK_DGRAM) {
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+    } else {
+        icmp6_filter filter;
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        for (int type6 : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
+                          ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB})
+            ICMP6_FILTER_SETPASS(type6, &filter);
+        ::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
     }
 }
 
@@ -133,6 +150,16 @@ int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_
     to.sin_addr.s_addr = destination;
     return ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
                     sizeof to) < 0
+               ? errno
+               : 0;
+}
+
+int sendIcmp6(int fd, const sockaddr_in6& destination, uint8_t hopLimit,
+              const std::vector<uint8_t>& packet) {
+    const int hops = hopLimit;
+    ::setsockopt(fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &hops, sizeof hops);
+    return ::sendto(fd, packet.data(), packet.size(), 0,
+                    reinterpret_cast<const sockaddr*>(&destination), sizeof destination) < 0
                ? errno
                : 0;
 }

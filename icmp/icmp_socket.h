@@ -20,6 +20,10 @@
 // packet, and on a raw socket a filter that lets only replies and errors in.
 void configureIcmpSocket(int fd, int type);
 
+// The same for an ICMPv6 socket: the hop limit of each reply, and on a raw socket a filter
+// (ICMP6_FILTER) that lets only echo replies and errors in.
+void configureIcmp6Socket(int fd, int type);
+
 // One packet read off an ICMP socket, with what the kernel told of it.
 struct ReceivedIcmp {
     size_t size = 0;
@@ -54,3 +58,6 @@ EchoReply awaitEchoOutcome(int fd, const timespec& sent,
                            const std::function<bool()>& gone = {});
 // Sends `packet` to `destination` with that TTL; the send's errno, 0 when it went out.
 int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet);
+// Sends an ICMPv6 `packet` to `destination` with that hop limit; the send's errno, 0 when sent.
+int sendIcmp6(int fd, const sockaddr_in6& destination, uint8_t hopLimit,
+              const std::vector<uint8_t>& packet);

@@ -6,6 +6,7 @@
 
 #include "icmp/echo_service.h"
 #include "icmp/icmp6_packet.h"
+#include "icmp/icmp_relay.h"
 
 using namespace icmp6_packet;
 using icmp_packet::Match;
@@ -44,7 +45,7 @@ std::vector<uint8_t> Error(uint8_t type, uint8_t code, uint16_t id, const char* 
 }  // namespace
 
 // What a raw ICMPv6 socket hands over: only our own reply, only errors that quote our request to
-// our host, each error under the status the table gives it; nothing from a cut message.
+// our host, each error under the status the README's table gives it; nothing from a cut message.
 TEST(Icmp6Packet, RepliesAndErrorsAreOursOnlyWithTheirStatus) {
     Request r{0x1234, 7, Address("fd00:198:18::10"), &kData};
     const auto reply = Reply(0x1234, 7, kData);
@@ -84,6 +85,43 @@ TEST(Icmp6Packet, RepliesAndErrorsAreOursOnlyWithTheirStatus) {
     const auto whole = Error(ICMP6_TIME_EXCEEDED, 0, 0x1234, "fd00:198:18::10");
     for (size_t n = 0; n < 8 + 40 + 8; ++n)
         EXPECT_EQ(parseRaw(whole.data(), n, r).match, Match::None) << n;
+}
+
+// The helper's book keeps its rules for IPv6 requests too: one run of identifiers and one pace
+// for both families; a reply only from the host asked (the sender the socket reports), an error
+// only when it quotes one of its requests to that host; an IPv4 request never vouches for an
+// IPv6 packet.
+TEST(Icmp6Packet, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
+    icmp_relay::RequestBook book(0xFFFE);
+    const int64_t ms = 1'000'000;
+    const in6_addr answer = Address("fd00:198:18:1::10"), silent = Address("fd00:198:18:2::10");
+    EXPECT_EQ(book.handOut(::inet_addr("198.18.1.10"), 5 * ms), 0xFFFE);
+    EXPECT_EQ(book.sendTime(6 * ms), 7 * ms);  // 2 ms after the IPv4 request
+    EXPECT_EQ(book.handOut6(answer, 7 * ms), 0xFFFF);
+    EXPECT_EQ(book.sendTime(8 * ms), 9 * ms);
+    EXPECT_EQ(book.handOut6(silent, 9 * ms), 0);
+
+    auto reply = [&](uint16_t id, const in6_addr& from) {
+        const auto m = Reply(id, 1, kData);
+        return book.concerns6(m.data(), m.size(), from);
+    };
+    EXPECT_TRUE(reply(0xFFFF, answer));
+    EXPECT_FALSE(reply(0xFFFF, silent));         // from a host that was not asked
+    EXPECT_FALSE(reply(0x1234, answer));         // an identifier it never handed out
+    EXPECT_FALSE(reply(0xFFFE, Address("::")));  // the IPv4 request's, which has no IPv6 address
+    auto error = [&](uint8_t type, uint16_t id, const char* quotedTo, uint8_t next = 58) {
+        const auto m = Error(type, 0, id, quotedTo, next);
+        return book.concerns6(m.data(), m.size(), Address("fd00:198:18::1"));
+    };
+    EXPECT_TRUE(error(ICMP6_DST_UNREACH, 0, "fd00:198:18:2::10"));
+    EXPECT_FALSE(error(ICMP6_DST_UNREACH, 0, "fd00:198:18:1::10"));
+    EXPECT_FALSE(error(ICMP6_DST_UNREACH, 0x4321, "fd00:198:18:2::10"));
+    EXPECT_FALSE(error(ICMP6_DST_UNREACH, 0, "fd00:198:18:2::10", 17));  // quotes a UDP datagram
+    EXPECT_FALSE(error(ND_NEIGHBOR_ADVERT, 0, "fd00:198:18:2::10"));     // no error at all
+    EXPECT_FALSE(error(ICMP6_ECHO_REQUEST, 0, "fd00:198:18:2::10"));
+    const auto whole = Error(ICMP6_TIME_EXCEEDED, 0, 0, "fd00:198:18:2::10");
+    for (size_t n = 0; n < 8 + 40 + 8; ++n)
+        EXPECT_FALSE(book.concerns6(whole.data(), n, answer)) << n;
 }
 
 // Addresses are shown as RFC 5952 writes them, whatever spelling the list has.
