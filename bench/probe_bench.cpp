@@ -1,5 +1,6 @@
 // Measurements of the ICMP echo component against hosts of the test network (run through
-// bench/network_bench.sh):
+// bench/network_bench.sh), on the path the program takes: the datagram socket, or the helper's
+// raw sockets outside ping_group_range:
 //   probe_bench rtt ADDRESS COUNT   one reported round-trip time per line
 //   probe_bench silent ADDRESS      how long one Ping lasts against a silent host, and the longest
 //                                   gap of a 1 ms timer on the UI thread meanwhile
@@ -11,18 +12,24 @@
 #include <string>
 
 #include "icmp/icmp_echo_service.h"
+#include "icmp/icmp_privilege.h"
+#include "icmp/icmp_relay.h"
 #include "platform/qt_event_pump.h"
 #include "probe/echo_probe.h"
 #include "ui_gap_meter.h"
 
 int main(int argc, char** argv) {
+    // As the program starts: outside ping_group_range the echoes go through the helper.
+    const RawIcmpSockets raw = openIcmpThenDropPrivileges();
+    const icmp_relay::Helper helper =
+        raw.v4 >= 0 ? icmp_relay::start(raw.v4, raw.v6) : icmp_relay::Helper{};
     QCoreApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: probe_bench rtt|silent ADDRESS [COUNT]\n");
         return 2;
     }
     const std::string mode = argv[1];
-    IcmpEchoService echo;
+    IcmpEchoService echo(helper.socket, helper.pid);
     QtEventPump pump;
     EchoProbe probe(echo, pump);
     if (mode == "rtt") {
