@@ -147,8 +147,9 @@ private:
     // An ICMPv6 echo through the helper's raw ICMPv6 socket.
     EchoReply relayEcho6(const sockaddr_in6& destination, const std::vector<uint8_t>& data,
                          uint8_t hopLimit, int timeoutMs, IEventPump* waiter);
-    EchoReply await(const timespec& sent, Clock::time_point deadline, int timeoutMs,
-                    IEventPump* waiter);
+    // Sends `packet` and waits for its outcome.
+    EchoReply exchange(const icmp_relay::Destination& to, uint8_t ttl,
+                       const std::vector<uint8_t>& packet, int timeoutMs, IEventPump* waiter);
 
     std::shared_ptr<RelayLink> relay_;
     int fd_ = -1;
@@ -272,57 +273,47 @@ int IcmpEchoHandle::sendPacket(const icmp_relay::Destination& to, uint8_t ttl,
 
 EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8_t>& data,
                                    uint8_t ttl, int timeoutMs, IEventPump* waiter) {
-    EchoReply out;
-    if (fd_ < 0) return out;
+    if (fd_ < 0) return EchoReply{};
     request_.destination = destination;
     request_.data = &data;
     request_.sequence = ++g_sequence;
     v6Request_ = false;
-    const std::vector<uint8_t> packet =
-        icmp_packet::echoRequest(request_.id, request_.sequence, data);
-
-    Drain(fd_, relay_.get());
-    // The kernel stamps what it receives on the real-time clock; the send is timed on the same.
-    timespec sent{};
-    ::clock_gettime(CLOCK_REALTIME, &sent);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
     icmp_relay::Destination to;
     to.family = AF_INET;
     to.address = destination;
-    if (const int err = sendPacket(to, ttl, packet); err != 0) {
-        out.status = icmp_packet::statusOfErrno(err);
-        return out;
-    }
-    return await(sent, deadline, timeoutMs, waiter);
+    return exchange(to, ttl, icmp_packet::echoRequest(request_.id, request_.sequence, data),
+                    timeoutMs, waiter);
 }
 
 EchoReply IcmpEchoHandle::relayEcho6(const sockaddr_in6& destination,
                                      const std::vector<uint8_t>& data, uint8_t hopLimit,
                                      int timeoutMs, IEventPump* waiter) {
-    EchoReply out;
     request_.sequence = ++g_sequence;
     v6Request_ = true;
-    const std::vector<uint8_t> packet =
-        icmp6_packet::echoRequest(request_.id, request_.sequence, data);
-    Drain(fd_, relay_.get());
-    timespec sent{};
-    ::clock_gettime(CLOCK_REALTIME, &sent);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    // The identifier is set to the one the helper gives the request once it has gone out.
+    request6_ = {request_.id, request_.sequence, destination.sin6_addr, &data};
     icmp_relay::Destination to;
     to.family = AF_INET6;
     to.address6 = destination.sin6_addr;
     to.scope = destination.sin6_scope_id;
-    if (const int err = sendPacket(to, hopLimit, packet); err != 0) {
+    return exchange(to, hopLimit, icmp6_packet::echoRequest(request_.id, request_.sequence, data),
+                    timeoutMs, waiter);
+}
+
+EchoReply IcmpEchoHandle::exchange(const icmp_relay::Destination& to, uint8_t ttl,
+                                   const std::vector<uint8_t>& packet, int timeoutMs,
+                                   IEventPump* waiter) {
+    Drain(fd_, relay_.get());
+    // The kernel stamps what it receives on the real-time clock; the send is timed on the same.
+    timespec sent{};
+    ::clock_gettime(CLOCK_REALTIME, &sent);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    if (const int err = sendPacket(to, ttl, packet); err != 0) {
+        EchoReply out;
         out.status = icmp_packet::statusOfErrno(err);
         return out;
     }
-    // The identifier is the one the helper gave the request.
-    request6_ = {request_.id, request_.sequence, destination.sin6_addr, &data};
-    return await(sent, deadline, timeoutMs, waiter);
-}
-
-EchoReply IcmpEchoHandle::await(const timespec& sent, Clock::time_point deadline, int timeoutMs,
-                                IEventPump* waiter) {
+    request6_.id = request_.id;
     return awaitEchoOutcome(
         fd_, sent, deadline, timeoutMs, waiter,
         [this](int flags, EchoReply& reply, bool& answered, timespec& received) {
