@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A copy of the program carrying cap_net_raw, started by an unprivileged user for whom only the
 # raw ICMP socket will do: once its window is up it holds no capability at all, and an all scan
-# still gets 127.0.0.1's answer. It runs in a network namespace of its own, whose
+# still gets the answers of 127.0.0.1 and ::1. It runs in a network namespace of its own, whose
 # ping_group_range leaves every group out, so nothing leaves the machine and the host's setting
 # does not matter. A plugin of the user's (PLUGIN_DIR/socket_report_plugin, loaded through
 # QT_PLUGIN_PATH) reports the sockets of the process it was loaded into: no raw socket is among
@@ -23,6 +23,7 @@ extra_cleanup() { ip netns del $ns 2>/dev/null; }
 ip netns add $ns || { echo "SKIP: cannot create a network namespace"; exit 77; }
 ip -n $ns link set lo up
 ip netns exec $ns sysctl -qw net.ipv4.ping_group_range="1 0"
+icmp6() { ip netns exec $ns awk '$1 == "'$1'" { print $2 }' /proc/net/snmp6; }
 icmp() { ip netns exec $ns awk '/^Icmp:/ { if (!h) { for (i = 1; i <= NF; i++) n[$i] = i; h = 1 } else print $n["'$1'"] }' /proc/net/snmp; }
 
 chmod 755 "$work"
@@ -33,7 +34,7 @@ setcap cap_net_raw+ep "$work/bin/pingrove" || { echo "SKIP: setcap does not work
 if findmnt -no OPTIONS --target "$work/bin" 2>/dev/null | grep -qw nosuid; then
   echo "SKIP: $work is on a nosuid mount, where file capabilities do not apply"; exit 77
 fi
-printf '"IP";"Name"\r\n"127.0.0.1";"loop"\r\n' > "$work/cwd/iplist.txt"
+printf '"IP";"Name"\r\n"127.0.0.1";"loop"\r\n"::1";"loop6"\r\n' > "$work/cwd/iplist.txt"
 if [ -n "$plugins" ]; then
   cp -r "$plugins" "$work/plugins"
   mkdir -p "$work/report" && chmod 777 "$work/report"
@@ -43,7 +44,7 @@ mkdir "$work/config" && chown nobody "$work/config"  # where the user's settings
 
 Xvfb $display -ac -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 waitfor 10 "DISPLAY=$display xdotool getmouselocation" || fail "Xvfb did not start"
-before=$(icmp InEchoReps)
+before=$(icmp InEchoReps) before6=$(icmp6 Icmp6InEchoReplies)
 cd "$work/cwd"
 ip netns exec $ns runuser -u nobody -- env -i "${sanitizer_env[@]}" DISPLAY=$display HOME="$work" \
   XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/config" PATH=/usr/bin:/bin \
@@ -67,12 +68,13 @@ done
 if [ -n "$plugins" ]; then
   grep -q loaded "$work/report/sockets" 2>/dev/null || fail "the user's plugin was not loaded"
   sed 's/^/  plugin saw: /' "$work/report/sockets"
-  ! grep -q 'domain 2 type 3$' "$work/report/sockets" ||
+  ! grep -Eq 'domain (2|10) type 3$' "$work/report/sockets" ||
     fail "the user's plugin runs in a process that holds a raw socket"
 fi
 xdotool mousemove --window "$win" 38 34 click 1  # the toolbar's 全偵察
 waitfor 10 '[ "$(icmp InEchoReps)" -gt "$before" ]' || fail "no echo reply reached 127.0.0.1's prober"
-echo "privilege drop passed: replies $before -> $(icmp InEchoReps)"
+waitfor 10 '[ "$(icmp6 Icmp6InEchoReplies)" -gt "$before6" ]' || fail "no echo reply reached ::1's prober"
+echo "privilege drop passed: replies $before -> $(icmp InEchoReps), IPv6 $before6 -> $(icmp6 Icmp6InEchoReplies)"
 
 # The helper killed, as the out-of-memory killer would: the next all scan fails at once and reaps
 # it, and SIGTERM still saves and ends the program with status 0.
