@@ -10,7 +10,7 @@
 
 #include "icmp/icmp6_packet.h"
 #include "icmp/icmp_packet.h"
-#include "icmp/icmp_relay.h"
+#include "icmp/relay_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A copy of exactly `size` bytes: a read past the end is a heap overflow the sanitizer sees.

@@ -6,7 +6,7 @@
 
 #include "icmp/echo_service.h"
 #include "icmp/icmp6_packet.h"
-#include "icmp/icmp_relay.h"
+#include "icmp/relay_protocol.h"
 
 using namespace icmp6_packet;
 using icmp_packet::Match;

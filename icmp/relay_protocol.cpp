@@ -1,0 +1,103 @@
+#include "icmp/relay_protocol.h"
+
+#include <netinet/icmp6.h>
+#include <netinet/ip_icmp.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "icmp/icmp6_packet.h"
+#include "icmp/icmp_packet.h"
+
+namespace icmp_relay {
+
+bool acceptableRequest(const uint8_t* packet, size_t size, int family) {
+    const uint8_t echo = family == AF_INET6 ? ICMP6_ECHO_REQUEST : ICMP_ECHO;
+    return size >= 8 && size <= kMaxRequest && packet[0] == echo && packet[1] == 0;
+}
+
+std::vector<uint8_t> requestMessage(const Destination& to, uint8_t ttl,
+                                    const std::vector<uint8_t>& packet) {
+    std::vector<uint8_t> m;
+    auto append = [&m](const void* p, size_t n) {
+        m.insert(m.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+    };
+    if (to.family == AF_INET6) {
+        m.push_back('6');
+        append(&to.address6, sizeof to.address6);
+        append(&to.scope, sizeof to.scope);
+    } else {
+        m.push_back('4');
+        append(&to.address, sizeof to.address);
+    }
+    m.push_back(ttl);
+    m.insert(m.end(), packet.begin(), packet.end());
+    return m;
+}
+
+std::optional<RequestMessage> parseRequestMessage(const uint8_t* message, size_t size) {
+    RequestMessage r;
+    size_t header = 0;
+    if (size >= 1 + sizeof(uint32_t) + 1 && message[0] == '4') {
+        r.to.family = AF_INET;
+        std::memcpy(&r.to.address, message + 1, sizeof r.to.address);
+        header = 1 + sizeof r.to.address;
+    } else if (size >= 1 + sizeof(in6_addr) + sizeof(uint32_t) + 1 && message[0] == '6') {
+        r.to.family = AF_INET6;
+        std::memcpy(&r.to.address6, message + 1, sizeof r.to.address6);
+        std::memcpy(&r.to.scope, message + 1 + sizeof r.to.address6, sizeof r.to.scope);
+        header = 1 + sizeof r.to.address6 + sizeof r.to.scope;
+    } else {
+        return std::nullopt;
+    }
+    r.ttl = message[header];
+    r.packet.assign(message + header + 1, message + size);
+    return r;
+}
+
+int64_t RequestBook::sendTime(int64_t now) const {
+    return lastSend_ ? std::max(now, *lastSend_ + kRequestSpacingNs) : now;
+}
+
+uint16_t RequestBook::note(const Sent& sent, int64_t now) {
+    if (count_ == std::size(recent_)) {
+        std::move(recent_ + 1, recent_ + count_, recent_);
+        --count_;
+    }
+    recent_[count_++] = sent;
+    lastSend_ = now;
+    return sent.id;
+}
+
+uint16_t RequestBook::handOut(uint32_t destination, int64_t now) {
+    return note({nextId_++, AF_INET, destination, {}}, now);
+}
+
+uint16_t RequestBook::handOut6(const in6_addr& destination, int64_t now) {
+    return note({nextId_++, AF_INET6, 0, destination}, now);
+}
+
+std::vector<uint16_t> RequestBook::recentIds() const {
+    std::vector<uint16_t> ids;
+    for (size_t i = 0; i < count_; ++i) ids.push_back(recent_[i].id);
+    return ids;
+}
+
+bool RequestBook::concerns(const uint8_t* packet, size_t size) const {
+    const std::optional<icmp_packet::Concerned> c = icmp_packet::concernedRequest(packet, size);
+    return c && std::any_of(recent_, recent_ + count_, [&](const Sent& s) {
+               return s.family == AF_INET && s.id == c->id && s.destination == c->destination;
+           });
+}
+
+bool RequestBook::concerns6(const uint8_t* packet, size_t size, const in6_addr& from) const {
+    const std::optional<icmp6_packet::Concerned> c =
+        icmp6_packet::concernedRequest(packet, size, from);
+    return c && std::any_of(recent_, recent_ + count_, [&](const Sent& s) {
+               return s.family == AF_INET6 && s.id == c->id &&
+                      std::memcmp(&s.destination6, &c->destination, sizeof(in6_addr)) == 0;
+           });
+}
+
+}  // namespace icmp_relay
