@@ -95,31 +95,15 @@ void ScanDisplay::replied(const ProbeResult& result) {
     raisedRow_ = nullptr;  // a real result: the raised count stands
     const QString& ip = result.responder;
     const QString& address = result.address;
-    const int64_t at = result.when.toMSecsSinceEpoch();
     if (result.status != ipstatus::kSuccess) {
-        if (QTreeWidgetItem* row = list_.findRow(address)) {
-            const TargetFacts* before = TargetListView::factsOf(row);
-            const bool first = !before;
-            const bool changed = first || before->online();
-            TargetRow(row).setIcon(RowIcon::Offline);
-            TargetListView::recordResult(row, false, 0, 0, at, result.status, ip);
-            if (changed) tellChange(row, result, first);
-        }
+        if (QTreeWidgetItem* row = list_.findRow(address)) mark(row, result);
         probePanel_.setText(texts::offline(address));
         return;
     }
     // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
     // that was probed is the one to mark, and to count when no row is selected.
     QTreeWidgetItem* probed = list_.findRow(address);
-    if (QTreeWidgetItem* row = list_.findRow(ip); row || probed) {
-        QTreeWidgetItem* marked = row ? row : probed;
-        const TargetFacts* before = TargetListView::factsOf(marked);
-        const bool first = !before;
-        const bool cameOnline = first || !before->online();
-        TargetRow(marked).setIcon(RowIcon::Online);
-        TargetListView::recordResult(marked, true, result.rttMs, result.ttl, at, 0, ip);
-        if (cameOnline) tellChange(marked, result, first);
-    }
+    if (QTreeWidgetItem* row = list_.findRow(ip); row || probed) mark(row ? row : probed, result);
     // An IPv6 answer names its host as RFC 5952 writes it, whatever the list's spelling.
     probePanel_.setText(texts::online(ip.contains(QLatin1Char(':')) ? ip : address));
     QTreeWidgetItem* selected = list_.selectedRow();
@@ -132,6 +116,17 @@ void ScanDisplay::replied(const ProbeResult& result) {
         tray_.setAnimating(true);
         tray_.setHint(texts::hintOnline());
     }
+}
+
+void ScanDisplay::mark(QTreeWidgetItem* row, const ProbeResult& result) {
+    const bool online = result.status == ipstatus::kSuccess;
+    const TargetFacts* before = TargetListView::factsOf(row);
+    const bool first = !before;
+    const bool changed = first || before->online() != online;
+    TargetRow(row).setIcon(online ? RowIcon::Online : RowIcon::Offline);
+    TargetListView::recordResult(row, online, online ? result.rttMs : 0, online ? result.ttl : 0,
+                                 result.when.toMSecsSinceEpoch(), result.status, result.responder);
+    if (changed) tellChange(row, result, first);
 }
 
 void ScanDisplay::tellChange(QTreeWidgetItem* row, const ProbeResult& result, bool first) {

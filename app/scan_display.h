@@ -48,6 +48,8 @@ private:
     TargetListView& list_;
     QLabel& probePanel_;
     QPlainTextEdit& log_;
+    // Sets a probed row's icon and facts from its result, and tells a change of its state.
+    void mark(QTreeWidgetItem* row, const ProbeResult& result);
     void tellChange(QTreeWidgetItem* row, const ProbeResult& result, bool first);
 
     ISound& sound_;

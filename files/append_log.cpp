@@ -4,23 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "files/atomic_file.h"
-
-namespace {
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-}  // namespace
 
 AppendLog::AppendLog(std::string path, std::string header, size_t rotateAt)
     : path_(std::move(path)), header_(std::move(header)), rotateAt_(rotateAt) {}
@@ -43,7 +27,7 @@ bool AppendLog::append(std::string_view line) {
         if (last != '\n') out = "\r\n";
     }
     out.append(line);
-    ok = ok && WriteAll(fd, out) && ::fdatasync(fd) == 0;
+    ok = ok && writeAll(fd, out) && ::fdatasync(fd) == 0;
     const bool full = ok && static_cast<size_t>(st.st_size) + out.size() >= rotateAt_;
     ok = ::close(fd) == 0 && ok;
     if (full) ::rename(path_.c_str(), (path_ + ".1").c_str());

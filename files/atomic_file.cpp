@@ -13,19 +13,17 @@
 #include <limits>
 #include <new>
 
-namespace {
-
-bool WriteAll(int fd, std::string_view data) {
+bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
         data.remove_prefix(static_cast<size_t>(n));
     }
     return true;
 }
+
+namespace {
 
 // A file that is replaced keeps its mode; anything else (a new file, or a link that is not
 // followed and whose target's mode, say 0666 of /dev/zero, means nothing here) gets the usual one.
@@ -189,7 +187,7 @@ bool writeFileAtomically(const std::string& requested, std::string_view data) {
     mode_t mode = NewFileMode(path);
     int fd = ::mkstemps(tmp.data(), static_cast<int>(kTemporarySuffix.size()));
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    bool ok = writeAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) {

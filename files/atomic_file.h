@@ -37,6 +37,8 @@ std::optional<std::string> moveAsideToBackup(const std::string& path);
 // The first free backup name for `path`, as above.
 std::string freeBackupName(const std::string& path);
 bool writeFileAtomically(const std::string& path, std::string_view data);
+// Writes all of `data` to `fd`, again after an interruption; false on any error.
+bool writeAll(int fd, std::string_view data);
 // Makes the folder and any missing folders above it, each one it makes readable by the user
 // alone (0700), as the per-user data and settings folders ought to be; an existing one is left
 // as it is. False when it is not a folder afterwards.

@@ -1,15 +1,14 @@
 #pragma once
-// The ICMP echo facility the probe stands on: open a handle, send one echo request to an IPv4
-// address and wait for its outcome, plus the socket layer's address conversion and host look-up.
-// Plain C++ so that the probe links no GUI code and tests can put a deterministic fake in its
-// place.
+// The ICMP echo facility the probe stands on: open a handle, send one echo request to an IPv4 or
+// IPv6 address and wait for its outcome, plus the socket layer's address conversion and host
+// look-up. Plain C++ so that the probe links no GUI code and tests can put a deterministic fake in
+// its place.
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
 
-#include <cstdlib>
-
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>

@@ -155,8 +155,9 @@ private:
     int fd_ = -1;
     bool raw_ = false;
     icmp_packet::Request request_;
-    icmp6_packet::Request request6_;  // when the request under way is an ICMPv6 one
+    // The request under way: an ICMPv6 one shares the identifier, sequence number and data.
     bool v6Request_ = false;
+    in6_addr destination6_{};
     Icmp6DatagramEcho v6_;
 };
 
@@ -202,11 +203,13 @@ bool IcmpEchoHandle::judge(const uint8_t* buf, size_t len, uint32_t from, int tt
 
 bool IcmpEchoHandle::judge6(const uint8_t* buf, size_t len, const in6_addr& from, int ttl,
                             EchoReply& out) {
-    const icmp_packet::Answer a = icmp6_packet::parseRaw(buf, len, request6_);
+    const icmp6_packet::Request request{request_.id, request_.sequence, destination6_,
+                                        request_.data};
+    const icmp_packet::Answer a = icmp6_packet::parseRaw(buf, len, request);
     if (a.match == icmp_packet::Match::None) return false;
     // A reply counts only from the host that was asked (the raw socket shows no IPv6 header).
     if (a.match == icmp_packet::Match::Reply &&
-        std::memcmp(&from, &request6_.destination, sizeof from) != 0)
+        std::memcmp(&from, &destination6_, sizeof from) != 0)
         return false;
     EchoReply r;
     r.status = a.status;
@@ -288,10 +291,10 @@ EchoReply IcmpEchoHandle::sendEcho(uint32_t destination, const std::vector<uint8
 EchoReply IcmpEchoHandle::relayEcho6(const sockaddr_in6& destination,
                                      const std::vector<uint8_t>& data, uint8_t hopLimit,
                                      int timeoutMs, IEventPump* waiter) {
+    request_.data = &data;
     request_.sequence = ++g_sequence;
     v6Request_ = true;
-    // The identifier is set to the one the helper gives the request once it has gone out.
-    request6_ = {request_.id, request_.sequence, destination.sin6_addr, &data};
+    destination6_ = destination.sin6_addr;
     icmp_relay::Destination to;
     to.family = AF_INET6;
     to.address6 = destination.sin6_addr;
@@ -313,7 +316,6 @@ EchoReply IcmpEchoHandle::exchange(const icmp_relay::Destination& to, uint8_t tt
         out.status = icmp_packet::statusOfErrno(err);
         return out;
     }
-    request6_.id = request_.id;
     return awaitEchoOutcome(
         fd_, sent, deadline, timeoutMs, waiter,
         [this](int flags, EchoReply& reply, bool& answered, timespec& received) {

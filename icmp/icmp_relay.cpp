@@ -97,7 +97,8 @@ public:
 
 private:
     void sendRequest(const uint8_t* message, size_t size);
-    int send(RequestMessage& request);
+    // Sends a checked request under an identifier of its own (`id`); the send's errno.
+    int send(RequestMessage& request, uint16_t& id);
     bool forwardReceived(int fd);
 
     // Only packets that concern the requests sent go back: a raw socket receives every ICMP
@@ -108,7 +109,7 @@ private:
     uint8_t message_[1 + sizeof(PacketHeader) + 65536 + 128] = {};
 };
 
-int Relay::send(RequestMessage& r) {
+int Relay::send(RequestMessage& r, uint16_t& id) {
     std::vector<uint8_t>& packet = r.packet;
     const bool v6 = r.to.family == AF_INET6;
     if (v6 && !has6_) return EAFNOSUPPORT;
@@ -119,7 +120,7 @@ int Relay::send(RequestMessage& r) {
                       static_cast<long>(due % 1'000'000'000)};
     while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
     }
-    const uint16_t id = v6 ? book_.handOut6(r.to.address6, due) : book_.handOut(r.to.address, due);
+    id = v6 ? book_.handOut6(r.to.address6, due) : book_.handOut(r.to.address, due);
     FilterReplies(book_.recentIds(), has6_);
     packet[4] = static_cast<uint8_t>(id >> 8);
     packet[5] = static_cast<uint8_t>(id);
@@ -137,9 +138,9 @@ int Relay::send(RequestMessage& r) {
 
 void Relay::sendRequest(const uint8_t* message, size_t size) {
     std::optional<RequestMessage> request = parseRequestMessage(message, size);
-    const int err = request ? send(*request) : EINVAL;
-    const uint16_t id =
-        err == 0 ? static_cast<uint16_t>(request->packet[4] << 8 | request->packet[5]) : 0;
+    uint16_t id = 0;
+    const int err = request ? send(*request, id) : EINVAL;
+    if (err != 0) id = 0;
     char sent[kSentSize] = {kSent};
     const int32_t e = err;
     const uint16_t networkId = htons(id);

@@ -99,13 +99,19 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
     notifier.onActivated();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(tray.shown);
+    // The program started again with these settings (and this list), its window minimised at
+    // once; the close writes both files, so they are replaced after it.
+    auto restartMinimisedWith = [&](const char* ini, const std::string& list = {}) {
+        form->close();
+        WriteFileBytes(IniPath(), ini);
+        if (!list.empty()) WriteFileBytes(ListPath(), list);
+        Rebuild();
+        form->showMinimized();
+        return WaitFor([&] { return !form->isVisible(); });
+    };
     // The switch off (CBX3=0): minimised and a target back online, and nothing is told.
     Rebuild();
-    form->close();
-    WriteFileBytes(IniPath(), "[Form]\nCBX3=0\n");
-    Rebuild();
-    form->showMinimized();
-    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    ASSERT_TRUE(restartMinimisedWith("[Form]\nCBX3=0\n"));
     form->runAllScan();
     EXPECT_EQ(notifier.bodies.size(), 2);
     // Across the restart the file goes on: the new run's first results come after the old lines.
@@ -118,12 +124,7 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
         echo.Set(a, {0, "", 0});
         list += "\"" + a + "\";\"h" + std::to_string(i) + "\"\r\n";
     }
-    form->close();
-    WriteFileBytes(ListPath(), list);
-    WriteFileBytes(IniPath(), "[Form]\nCBX3=1\n");
-    Rebuild();
-    form->showMinimized();
-    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    ASSERT_TRUE(restartMinimisedWith("[Form]\nCBX3=1\n", list));
     form->runAllScan();
     ASSERT_EQ(notifier.bodies.size(), 3);
     const QStringList lines = notifier.bodies[2].split('\n');
