@@ -3,6 +3,7 @@
 // the helper passes on must concern a request it sent.
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -53,5 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // What it read writes back to the same message.
         if (icmp_relay::requestMessage(m->to, m->ttl, m->packet) != bytes) std::abort();
     }
+    // The helper's answers: what is read writes back the same, and a packet stays inside.
+    if (const auto note = icmp_relay::parseSentMessage(p, size)) {
+        const std::vector<uint8_t> again = icmp_relay::sentMessage(*note);
+        if (!std::equal(again.begin(), again.end(), p)) std::abort();
+    }
+    if (const auto m = icmp_relay::parsePacketMessage(p, size))
+        if (m->packet + m->size != p + size) std::abort();
     return 0;
 }

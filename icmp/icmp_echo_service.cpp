@@ -220,7 +220,7 @@ bool IcmpEchoHandle::judge6(const uint8_t* buf, size_t len, const in6_addr& from
 }
 
 bool IcmpEchoHandle::receiveRelayed(EchoReply& out, bool& answered, timespec& received) {
-    static thread_local uint8_t message[1 + sizeof(icmp_relay::PacketHeader) + 65536 + 128];
+    static thread_local uint8_t message[icmp_relay::kPacketHeaderSize + 65536 + 128];
     if (relay_->broken()) return false;
     const ssize_t n = ::recv(fd_, message, sizeof message, MSG_DONTWAIT);
     if (n <= 0) {
@@ -228,17 +228,14 @@ bool IcmpEchoHandle::receiveRelayed(EchoReply& out, bool& answered, timespec& re
         return false;
     }
     answered = false;
-    const size_t header = 1 + sizeof(icmp_relay::PacketHeader);
-    if (message[0] != icmp_relay::kPacket || static_cast<size_t>(n) < header) return true;
-    icmp_relay::PacketHeader h;
-    std::memcpy(&h, message + 1, sizeof h);
+    const auto m = icmp_relay::parsePacketMessage(message, static_cast<size_t>(n));
+    if (!m) return true;
+    const icmp_relay::PacketHeader& h = m->header;
     received.tv_sec = static_cast<time_t>(h.seconds);
     received.tv_nsec = static_cast<long>(h.nanoseconds);
-    const uint8_t* packet = message + header;
-    const size_t size = static_cast<size_t>(n) - header;
     if ((h.family == AF_INET6) != v6Request_) return true;  // the other family's late answer
-    answered = v6Request_ ? judge6(packet, size, h.from6, h.ttl, out)
-                          : judge(packet, size, h.from, h.ttl, out);
+    answered = v6Request_ ? judge6(m->packet, m->size, h.from6, h.ttl, out)
+                          : judge(m->packet, m->size, h.from, h.ttl, out);
     return true;
 }
 
@@ -255,21 +252,17 @@ int IcmpEchoHandle::sendPacket(const icmp_relay::Destination& to, uint8_t ttl,
     // The helper answers the send, with the identifier it gave the request, before it forwards
     // anything received after it; packets queued before are older and cannot answer it.
     const auto deadline = Clock::now() + std::chrono::seconds(2);
-    uint8_t reply[1 + 65536 + 128 + sizeof(icmp_relay::PacketHeader)];
+    uint8_t reply[icmp_relay::kPacketHeaderSize + 65536 + 128];
     while (IEventPump::pollReadable(fd_, deadline)) {
         const ssize_t n = ::recv(fd_, reply, sizeof reply, MSG_DONTWAIT);
         if (n <= 0) {
             if (RelayGone(*relay_, n)) return EPIPE;
             continue;
         }
-        if (reply[0] != icmp_relay::kSent || n < static_cast<ssize_t>(icmp_relay::kSentSize))
-            continue;
-        int32_t err;
-        uint16_t id;
-        std::memcpy(&err, reply + 1, sizeof err);
-        std::memcpy(&id, reply + 1 + sizeof err, sizeof id);
-        request_.id = ntohs(id);
-        return err;
+        const auto note = icmp_relay::parseSentMessage(reply, static_cast<size_t>(n));
+        if (!note || note->sequence != request_.sequence) continue;
+        request_.id = note->id;
+        return note->error;
     }
     return ETIMEDOUT;
 }

@@ -50,13 +50,37 @@ uint16_t FirstIdentifier() {
     return id;
 }
 
+class Relay {
+public:
+    Relay(bool has6, SetSocketOption setOption) : has6_(has6), set_(std::move(setOption)) {}
+    [[noreturn]] void serve();
+
+private:
+    void sendRequest(const uint8_t* message, size_t size);
+    // Sends a checked request under an identifier of its own (`id`); the send's errno.
+    int send(RequestMessage& request, uint16_t& id);
+    bool forwardReceived(int fd);
+    // Lets the replies to `ids` through the kernel's filters, of both families; an errno when
+    // no filter lets them through.
+    int filterReplies(const std::vector<uint16_t>& ids);
+    int filterReplies(int fd, const std::vector<uint16_t>& ids);
+
+    // Only packets that concern the requests sent go back: a raw socket receives every ICMP
+    // packet of the host, and other users' pings are none of the program's business (nor should
+    // a flood of them crowd out its own replies).
+    RequestBook book_{FirstIdentifier()};
+    bool has6_;
+    SetSocketOption set_;
+    uint8_t message_[kPacketHeaderSize + 65536 + 128] = {};
+};
+
 // A raw socket queues every echo reply of the host. Under a flood of somebody else's pings (and a
 // busy machine that gives the helper little time) the queue would fill and the kernel would drop
 // the program's own replies with the rest; this filter lets the kernel drop the others first:
 // every ICMP error passes (its quote is looked at here), an echo reply only with one of `ids`.
 // It only ever lets through more than the book takes, never less. An IPv4 raw socket's filter
 // sees the IP header first; an ICMPv6 one's sees the ICMPv6 message alone.
-void FilterReplies(int fd, const std::vector<uint16_t>& ids) {
+int Relay::filterReplies(int fd, const std::vector<uint16_t>& ids) {
     const auto n = static_cast<uint8_t>(ids.size());
     const bool v6 = fd == kRaw6;
     std::vector<sock_filter> code;
@@ -78,36 +102,22 @@ void FilterReplies(int fd, const std::vector<uint16_t>& ids) {
     code.push_back(BPF_STMT(BPF_RET | BPF_K, 0));       // drop
     code.push_back(BPF_STMT(BPF_RET | BPF_K, 0xFFFF));  // accept
     const sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
-    if (::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0) return;
+    if (set_(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0) return 0;
     // Refused (no memory for it): the filter before this one does not know the new identifier
-    // and would drop its reply, so none stays. The request book still passes on only our own.
+    // and would drop its reply, so none stays; the request book still passes on only our own.
+    // Should even that be refused (there was no filter: ENOENT, and nothing drops the reply),
+    // the request must not go out only for its reply to be dropped.
+    const int refused = errno;
     const int unused = 0;
-    ::setsockopt(fd, SOL_SOCKET, SO_DETACH_FILTER, &unused, sizeof unused);
+    if (set_(fd, SOL_SOCKET, SO_DETACH_FILTER, &unused, sizeof unused) == 0 || errno == ENOENT)
+        return 0;
+    return refused;
 }
 
-void FilterReplies(const std::vector<uint16_t>& ids, bool has6) {
-    FilterReplies(kRaw, ids);
-    if (has6) FilterReplies(kRaw6, ids);
+int Relay::filterReplies(const std::vector<uint16_t>& ids) {
+    const int err = filterReplies(kRaw, ids);
+    return err == 0 && has6_ ? filterReplies(kRaw6, ids) : err;
 }
-
-class Relay {
-public:
-    explicit Relay(bool has6) : has6_(has6) {}
-    [[noreturn]] void serve();
-
-private:
-    void sendRequest(const uint8_t* message, size_t size);
-    // Sends a checked request under an identifier of its own (`id`); the send's errno.
-    int send(RequestMessage& request, uint16_t& id);
-    bool forwardReceived(int fd);
-
-    // Only packets that concern the requests sent go back: a raw socket receives every ICMP
-    // packet of the host, and other users' pings are none of the program's business (nor should
-    // a flood of them crowd out its own replies).
-    RequestBook book_{FirstIdentifier()};
-    bool has6_;
-    uint8_t message_[1 + sizeof(PacketHeader) + 65536 + 128] = {};
-};
 
 int Relay::send(RequestMessage& r, uint16_t& id) {
     std::vector<uint8_t>& packet = r.packet;
@@ -121,57 +131,54 @@ int Relay::send(RequestMessage& r, uint16_t& id) {
     while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
     }
     id = v6 ? book_.handOut6(r.to.address6, due) : book_.handOut(r.to.address, due);
-    FilterReplies(book_.recentIds(), has6_);
+    if (const int err = filterReplies(book_.recentIds()); err != 0) return err;
     packet[4] = static_cast<uint8_t>(id >> 8);
     packet[5] = static_cast<uint8_t>(id);
     if (!v6) {
         icmp_packet::setChecksum(packet);
-        return sendIcmp(kRaw, r.to.address, r.ttl, packet);
+        return sendIcmp(kRaw, r.to.address, r.ttl, packet, set_);
     }
     // The kernel sums an ICMPv6 message itself: the sum covers addresses only it knows.
     sockaddr_in6 to{};
     to.sin6_family = AF_INET6;
     to.sin6_addr = r.to.address6;
     to.sin6_scope_id = r.to.scope;
-    return sendIcmp6(kRaw6, to, r.ttl, packet);
+    return sendIcmp6(kRaw6, to, r.ttl, packet, set_);
 }
 
 void Relay::sendRequest(const uint8_t* message, size_t size) {
     std::optional<RequestMessage> request = parseRequestMessage(message, size);
-    uint16_t id = 0;
-    const int err = request ? send(*request, id) : EINVAL;
-    if (err != 0) id = 0;
-    char sent[kSentSize] = {kSent};
-    const int32_t e = err;
-    const uint16_t networkId = htons(id);
-    std::memcpy(sent + 1, &e, sizeof e);
-    std::memcpy(sent + 1 + sizeof e, &networkId, sizeof networkId);
-    reply(sent, sizeof sent);
+    SentNote note;
+    note.error = request ? send(*request, note.id) : EINVAL;
+    if (note.error != 0) note.id = 0;
+    if (request && request->packet.size() >= 8)
+        note.sequence = static_cast<uint16_t>(request->packet[6] << 8 | request->packet[7]);
+    const std::vector<uint8_t> sent = sentMessage(note);
+    reply(sent.data(), sent.size());
 }
 
 // One packet off a raw socket, passed on when it is the program's. False when none was queued.
 bool Relay::forwardReceived(int fd) {
-    uint8_t* data = message_ + 1 + sizeof(PacketHeader);
+    uint8_t* data = message_ + kPacketHeaderSize;
     ReceivedIcmp packet;
-    if (!receiveIcmp(fd, 0, data, sizeof message_ - 1 - sizeof(PacketHeader), packet)) return false;
+    if (!receiveIcmp(fd, 0, data, sizeof message_ - kPacketHeaderSize, packet)) return false;
     const bool v6 = fd == kRaw6;
     if (v6 ? !book_.concerns6(data, packet.size, packet.from6) : !book_.concerns(data, packet.size))
         return true;
-    PacketHeader h{};
+    PacketHeader h;
     h.seconds = packet.received.tv_sec;
     h.nanoseconds = packet.received.tv_nsec;
     h.ttl = packet.ttl;
     h.family = v6 ? AF_INET6 : AF_INET;
     h.from = packet.from;
     h.from6 = packet.from6;
-    message_[0] = kPacket;
-    std::memcpy(message_ + 1, &h, sizeof h);
-    reply(message_, 1 + sizeof h + packet.size);
+    writePacketHeader(message_, h);
+    reply(message_, kPacketHeaderSize + packet.size);
     return true;
 }
 
 void Relay::serve() {
-    FilterReplies({}, has6_);
+    filterReplies({});
     uint8_t request[1 + sizeof(in6_addr) + sizeof(uint32_t) + 1 + kMaxRequest + 1];
     pollfd fds[3] = {{kPeer, POLLIN, 0}, {kRaw, POLLIN, 0}, {has6_ ? kRaw6 : -1, POLLIN, 0}};
     for (;;) {
@@ -195,7 +202,7 @@ void Relay::serve() {
 
 }  // namespace
 
-Helper start(int rawSocket, int rawSocket6) {
+Helper start(int rawSocket, int rawSocket6, const SetSocketOption& setOption) {
     auto closeRaw = [&] {
         ::close(rawSocket);
         if (rawSocket6 >= 0) ::close(rawSocket6);
@@ -204,8 +211,8 @@ Helper start(int rawSocket, int rawSocket6) {
         if (rawSocket6 >= 0) ::close(rawSocket6);
         return {};
     }
-    configureIcmpSocket(rawSocket, SOCK_RAW);
-    if (rawSocket6 >= 0) configureIcmp6Socket(rawSocket6, SOCK_RAW);
+    configureIcmpSocket(rawSocket, SOCK_RAW, setOption);
+    if (rawSocket6 >= 0) configureIcmp6Socket(rawSocket6, SOCK_RAW, setOption);
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
         closeRaw();
@@ -237,7 +244,7 @@ Helper start(int rawSocket, int rawSocket6) {
         if (raw < 0 || peer < 0 || ::dup2(raw, kRaw) < 0 || ::dup2(peer, kPeer) < 0) ::_exit(1);
         if (rawSocket6 >= 0 && (raw6 < 0 || ::dup2(raw6, kRaw6) < 0)) ::_exit(1);
         ::syscall(SYS_close_range, rawSocket6 >= 0 ? kRaw6 + 1 : kPeer + 1, ~0u, 0);
-        static Relay relay(rawSocket6 >= 0);  // 64 KiB of buffer: not on the stack
+        static Relay relay(rawSocket6 >= 0, setOption);  // 64 KiB of buffer: not on the stack
         relay.serve();
     }
     closeRaw();

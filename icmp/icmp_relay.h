@@ -12,6 +12,7 @@
 // at least 2 ms pass between two requests (relay_protocol.h has those rules and the messages).
 #include <sys/types.h>
 
+#include "icmp/icmp_socket.h"
 #include "icmp/relay_protocol.h"
 
 namespace icmp_relay {
@@ -23,7 +24,8 @@ struct Helper {
 };
 
 // Forks the helper, which takes `rawSocket` (ICMP) and `rawSocket6` (ICMPv6, -1 when none); the
-// caller's copies are closed. socket -1 when no helper could be started.
-Helper start(int rawSocket, int rawSocket6 = -1);
+// caller's copies are closed. socket -1 when no helper could be started. `setOption` sets every
+// socket option of the helper's sockets (a test's may refuse one).
+Helper start(int rawSocket, int rawSocket6 = -1, const SetSocketOption& setOption = ::setsockopt);
 
 }  // namespace icmp_relay

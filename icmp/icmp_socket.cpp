@@ -11,14 +11,14 @@
 #include <cstring>
 #include <ctime>
 
-void configureIcmpSocket(int fd, int type) {
+void configureIcmpSocket(int fd, int type, const SetSocketOption& set) {
     int on = 1;
-    ::setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+    set(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
     // The kernel's receive time on every packet: replies are judged by when they arrived, not by
     // when the program got round to reading them.
-    ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    set(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     if (type == SOCK_DGRAM) {
-        ::setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+        set(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
     } else {
         // A raw socket would also queue every echo request of the host (a flood ping beside us
         // fills the queue with them); let only replies and errors in. Linux's ICMP_FILTER: a set
@@ -27,23 +27,23 @@ void configureIcmpSocket(int fd, int type) {
         uint32_t blocked =
             ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH) |
               (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
-        ::setsockopt(fd, SOL_RAW, kIcmpFilter, &blocked, sizeof blocked);
+        set(fd, SOL_RAW, kIcmpFilter, &blocked, sizeof blocked);
     }
 }
 
-void configureIcmp6Socket(int fd, int type) {
+void configureIcmp6Socket(int fd, int type, const SetSocketOption& set) {
     const int on = 1;
-    ::setsockopt(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
-    ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    set(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+    set(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     if (type == SOCK_DGRAM) {
-        ::setsockopt(fd, IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+        set(fd, IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
     } else {
         icmp6_filter filter;
         ICMP6_FILTER_SETBLOCKALL(&filter);
         for (int type6 : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
                           ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB})
             ICMP6_FILTER_SETPASS(type6, &filter);
-        ::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+        set(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
     }
 }
 
@@ -142,9 +142,10 @@ EchoReply awaitEchoOutcome(int fd, const timespec& sent,
     return out;
 }
 
-int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet) {
+int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet,
+             const SetSocketOption& set) {
     const int ttlValue = ttl;
-    ::setsockopt(fd, IPPROTO_IP, IP_TTL, &ttlValue, sizeof ttlValue);
+    if (set(fd, IPPROTO_IP, IP_TTL, &ttlValue, sizeof ttlValue) != 0) return errno;
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = destination;
@@ -155,9 +156,9 @@ int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_
 }
 
 int sendIcmp6(int fd, const sockaddr_in6& destination, uint8_t hopLimit,
-              const std::vector<uint8_t>& packet) {
+              const std::vector<uint8_t>& packet, const SetSocketOption& set) {
     const int hops = hopLimit;
-    ::setsockopt(fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &hops, sizeof hops);
+    if (set(fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &hops, sizeof hops) != 0) return errno;
     return ::sendto(fd, packet.data(), packet.size(), 0,
                     reinterpret_cast<const sockaddr*>(&destination), sizeof destination) < 0
                ? errno

@@ -7,6 +7,7 @@
 #include <linux/errqueue.h>
 
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cstddef>
@@ -16,13 +17,20 @@
 
 #include "icmp/echo_service.h"
 
-// Sets what every ICMP socket of the program needs: the TTL and the kernel's receive time of each
-// packet, and on a raw socket a filter that lets only replies and errors in.
-void configureIcmpSocket(int fd, int type);
+// setsockopt, or a stand-in that refuses an option (as a kernel short of memory, or one built
+// without the option, would): every refusal has an outcome of its own, tried in the tests.
+using SetSocketOption =
+    std::function<int(int fd, int level, int name, const void* value, socklen_t size)>;
 
-// The same for an ICMPv6 socket: the hop limit of each reply, and on a raw socket a filter
-// (ICMP6_FILTER) that lets only echo replies and errors in.
-void configureIcmp6Socket(int fd, int type);
+// Sets what every ICMP socket of the program needs: the TTL and the kernel's receive time of each
+// packet, and on a raw socket a filter that lets only replies and errors in. Each is a help, none
+// a need: refused, the TTL is read from the IP header (raw sockets), the time is taken when the
+// packet is read, and the relay's request book keeps out what the filter would have.
+void configureIcmpSocket(int fd, int type, const SetSocketOption& set = ::setsockopt);
+
+// The same for an ICMPv6 socket: the hop limit of each reply (refused: unknown, shown as 0), and
+// on a raw socket a filter (ICMP6_FILTER) that lets only echo replies and errors in.
+void configureIcmp6Socket(int fd, int type, const SetSocketOption& set = ::setsockopt);
 
 // One packet read off an ICMP socket, with what the kernel told of it.
 struct ReceivedIcmp {
@@ -56,8 +64,10 @@ EchoReply awaitEchoOutcome(int fd, const timespec& sent,
                            std::chrono::steady_clock::time_point deadline, int timeoutMs,
                            IEventPump* waiter, const ReceiveOne& receiveOne,
                            const std::function<bool()>& gone = {});
-// Sends `packet` to `destination` with that TTL; the send's errno, 0 when it went out.
-int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet);
+// Sends `packet` to `destination` with that TTL; the send's errno, 0 when it went out. A TTL the
+// socket refuses is a send refused: the request never leaves with another TTL than asked.
+int sendIcmp(int fd, uint32_t destination, uint8_t ttl, const std::vector<uint8_t>& packet,
+             const SetSocketOption& set = ::setsockopt);
 // Sends an ICMPv6 `packet` to `destination` with that hop limit; the send's errno, 0 when sent.
 int sendIcmp6(int fd, const sockaddr_in6& destination, uint8_t hopLimit,
-              const std::vector<uint8_t>& packet);
+              const std::vector<uint8_t>& packet, const SetSocketOption& set = ::setsockopt);

@@ -1,5 +1,6 @@
 #include "icmp/relay_protocol.h"
 
+#include <arpa/inet.h>
 #include <netinet/icmp6.h>
 #include <netinet/ip_icmp.h>
 
@@ -54,6 +55,42 @@ std::optional<RequestMessage> parseRequestMessage(const uint8_t* message, size_t
     r.ttl = message[header];
     r.packet.assign(message + header + 1, message + size);
     return r;
+}
+
+std::vector<uint8_t> sentMessage(const SentNote& note) {
+    std::vector<uint8_t> m(kSentSize);
+    m[0] = kSent;
+    const uint16_t id = htons(note.id), sequence = htons(note.sequence);
+    std::memcpy(&m[1], &note.error, sizeof note.error);
+    std::memcpy(&m[1 + sizeof note.error], &id, sizeof id);
+    std::memcpy(&m[1 + sizeof note.error + sizeof id], &sequence, sizeof sequence);
+    return m;
+}
+
+std::optional<SentNote> parseSentMessage(const uint8_t* message, size_t size) {
+    if (size < kSentSize || message[0] != kSent) return std::nullopt;
+    SentNote note;
+    uint16_t id, sequence;
+    std::memcpy(&note.error, message + 1, sizeof note.error);
+    std::memcpy(&id, message + 1 + sizeof note.error, sizeof id);
+    std::memcpy(&sequence, message + 1 + sizeof note.error + sizeof id, sizeof sequence);
+    note.id = ntohs(id);
+    note.sequence = ntohs(sequence);
+    return note;
+}
+
+void writePacketHeader(uint8_t* message, const PacketHeader& header) {
+    message[0] = kPacket;
+    std::memcpy(message + 1, &header, sizeof header);
+}
+
+std::optional<PacketMessage> parsePacketMessage(const uint8_t* message, size_t size) {
+    if (size < kPacketHeaderSize || message[0] != kPacket) return std::nullopt;
+    PacketMessage m;
+    std::memcpy(&m.header, message + 1, sizeof m.header);
+    m.packet = message + kPacketHeaderSize;
+    m.size = size - kPacketHeaderSize;
+    return m;
 }
 
 int64_t RequestBook::sendTime(int64_t now) const {

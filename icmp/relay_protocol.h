@@ -30,19 +30,41 @@ struct RequestMessage {
 };
 // What a request message says; nothing when it is too short or names no family.
 std::optional<RequestMessage> parseRequestMessage(const uint8_t* message, size_t size);
-// Helper to program: 'S', the errno of the send (0 when sent) and the identifier the request went
-// out with (network order), or 'P' and a received packet.
-constexpr size_t kSentSize = 1 + sizeof(int32_t) + sizeof(uint16_t);
-struct PacketHeader {
-    int64_t seconds;  // the kernel's receive time, CLOCK_REALTIME
-    int64_t nanoseconds;
-    int32_t ttl;     // of the IP packet (the hop limit for IPv6), -1 when unknown
-    int32_t family;  // AF_INET: the packet with its IP header; AF_INET6: the ICMPv6 message
-    uint32_t from;   // network order
-    in6_addr from6;
+
+// Helper to program, once for every request: 'S', the errno of the send (0 when sent), the
+// identifier the request went out with and its sequence number (both network order), so that a
+// program with several requests under way knows which one it was.
+struct SentNote {
+    int32_t error = 0;
+    uint16_t id = 0;
+    uint16_t sequence = 0;
 };
 constexpr char kSent = 'S';
+constexpr size_t kSentSize = 1 + sizeof(int32_t) + 2 * sizeof(uint16_t);
+std::vector<uint8_t> sentMessage(const SentNote& note);
+std::optional<SentNote> parseSentMessage(const uint8_t* message, size_t size);
+
+// Helper to program: 'P', this header, then a packet the raw socket received.
+struct PacketHeader {
+    int64_t seconds = 0;  // the kernel's receive time, CLOCK_REALTIME
+    int64_t nanoseconds = 0;
+    int32_t ttl = -1;    // of the IP packet (the hop limit for IPv6), -1 when unknown
+    int32_t family = 0;  // AF_INET: the packet with its IP header; AF_INET6: the ICMPv6 message
+    uint32_t from = 0;   // network order
+    in6_addr from6{};
+};
 constexpr char kPacket = 'P';
+constexpr size_t kPacketHeaderSize = 1 + sizeof(PacketHeader);
+// Writes 'P' and the header into the first kPacketHeaderSize bytes of `message`; the packet goes
+// right after them.
+void writePacketHeader(uint8_t* message, const PacketHeader& header);
+struct PacketMessage {
+    PacketHeader header;
+    const uint8_t* packet = nullptr;  // inside the message read
+    size_t size = 0;
+};
+std::optional<PacketMessage> parsePacketMessage(const uint8_t* message, size_t size);
+
 // The largest echo request the helper sends: larger ones are refused with EMSGSIZE.
 constexpr size_t kMaxRequest = 8 + 1024;
 

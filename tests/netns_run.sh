@@ -9,7 +9,9 @@
 #   router: 198.19.0.0/16 is an "unreachable" route (a real ICMP destination unreachable);
 #   client: no route at all to 198.18.200.0/24 (the send fails).
 # IPv6 beside it, unique local addresses: client fd00:198:18::2, router fd00:198:18::1 and
-# fd00:198:18:N::1, answer fd00:198:18:1::10, silent fd00:198:18:2::10; the router's
+# fd00:198:18:N::1 (and fe80::1 on the client's link: fe80::1%c0; the client has a second link,
+# d0, preferred for fe80::/64, so a request that lost its zone leaves by it and is never answered),
+# answer fd00:198:18:1::10, silent fd00:198:18:2::10; the router's
 # fd00:198:19::/48 is "unreachable" (no route, code 0) and fd00:198:20::/48 "prohibit" (code 1);
 # the client's hosts file names answer6.test, which has only the IPv6 address.
 set -u
@@ -44,8 +46,12 @@ ip -n $r addr add 198.18.3.1/24 dev r3 && ip -n $r link set r3 up
 ip -n $w addr add 198.18.3.10/24 dev w0 && ip -n $w link set w0 up
 v6() { ip -6 -n "$1" addr add "$2" dev "$3" nodad; }
 v6 $c fd00:198:18::2/64 c0 && v6 $r fd00:198:18::1/64 r0 && v6 $r fd00:198:18:1::1/64 r1 &&
-  v6 $r fd00:198:18:2::1/64 r2 && v6 $a fd00:198:18:1::10/64 a0 && v6 $s fd00:198:18:2::10/64 s0 ||
+  v6 $r fd00:198:18:2::1/64 r2 && v6 $a fd00:198:18:1::10/64 a0 && v6 $s fd00:198:18:2::10/64 s0 &&
+  v6 $r fe80::1/64 r0 ||
   exit 77
+veth d0 $c d1 $c && ip -n $c link set d0 up && ip -n $c link set d1 up &&
+  ip -6 -n $c route replace fe80::/64 dev c0 metric 1024 &&
+  ip -6 -n $c route del fe80::/64 dev c0 metric 256 || exit 77
 ip netns exec $r sysctl -qw net.ipv6.conf.all.forwarding=1
 ip netns exec $s sysctl -qw net.ipv6.icmp.echo_ignore_all=1
 ip netns exec $r sysctl -qw net.ipv6.icmp.ratelimit=0

@@ -140,6 +140,65 @@ TEST(IcmpPacket, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
     EXPECT_FALSE(reply(0xFFFF, "198.18.1.10"));
 }
 
+// Every field of every message between the program and its helper, written and read back with
+// values that tell the fields apart; a message cut short is no message.
+TEST(IcmpPacket, EveryFieldOfTheHelpersMessagesIsReadBack) {
+    icmp_relay::Destination to6;
+    to6.family = AF_INET6;
+    ASSERT_EQ(::inet_pton(AF_INET6, "fe80::1:2:3:4", &to6.address6), 1);
+    to6.scope = 0x01020304;
+    const std::vector<uint8_t> packet = echoRequest(0x1234, 0x5678, kData);
+    const std::vector<uint8_t> m6 = icmp_relay::requestMessage(to6, 200, packet);
+    const auto r6 = icmp_relay::parseRequestMessage(m6.data(), m6.size());
+    ASSERT_TRUE(r6);
+    EXPECT_EQ(r6->to.family, AF_INET6);
+    EXPECT_EQ(std::memcmp(&r6->to.address6, &to6.address6, 16), 0);
+    EXPECT_EQ(r6->to.scope, 0x01020304u);
+    EXPECT_EQ(r6->ttl, 200);
+    EXPECT_EQ(r6->packet, packet);
+    icmp_relay::Destination to4;
+    to4.family = AF_INET;
+    to4.address = inet_addr("198.18.1.10");
+    const std::vector<uint8_t> m4 = icmp_relay::requestMessage(to4, 7, packet);
+    const auto r4 = icmp_relay::parseRequestMessage(m4.data(), m4.size());
+    ASSERT_TRUE(r4);
+    EXPECT_EQ(r4->to.family, AF_INET);
+    EXPECT_EQ(r4->to.address, to4.address);
+    EXPECT_EQ(r4->ttl, 7);
+    EXPECT_EQ(r4->packet, packet);
+
+    const std::vector<uint8_t> s = icmp_relay::sentMessage({-EHOSTUNREACH, 0xBEEF, 0x5678});
+    const auto note = icmp_relay::parseSentMessage(s.data(), s.size());
+    ASSERT_TRUE(note);
+    EXPECT_EQ(note->error, -EHOSTUNREACH);
+    EXPECT_EQ(note->id, 0xBEEF);
+    EXPECT_EQ(note->sequence, 0x5678);
+    EXPECT_FALSE(icmp_relay::parseSentMessage(s.data(), s.size() - 1));
+
+    icmp_relay::PacketHeader h;
+    h.seconds = 0x0102030405060708;
+    h.nanoseconds = 999'999'999;
+    h.ttl = 63;
+    h.family = AF_INET6;
+    h.from = inet_addr("198.18.0.1");
+    h.from6 = to6.address6;
+    std::vector<uint8_t> p(icmp_relay::kPacketHeaderSize);
+    icmp_relay::writePacketHeader(p.data(), h);
+    p.insert(p.end(), packet.begin(), packet.end());
+    const auto got = icmp_relay::parsePacketMessage(p.data(), p.size());
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->header.seconds, h.seconds);
+    EXPECT_EQ(got->header.nanoseconds, h.nanoseconds);
+    EXPECT_EQ(got->header.ttl, 63);
+    EXPECT_EQ(got->header.family, AF_INET6);
+    EXPECT_EQ(got->header.from, h.from);
+    EXPECT_EQ(std::memcmp(&got->header.from6, &h.from6, 16), 0);
+    EXPECT_EQ(std::vector<uint8_t>(got->packet, got->packet + got->size), packet);
+    EXPECT_FALSE(icmp_relay::parsePacketMessage(p.data(), icmp_relay::kPacketHeaderSize - 1));
+    EXPECT_FALSE(icmp_relay::parsePacketMessage(s.data(), s.size()));  // another kind
+    EXPECT_FALSE(icmp_relay::parseSentMessage(p.data(), p.size()));
+}
+
 TEST(IcmpPacket, StatusOfEachErrorAndRefusedSend) {
     using namespace ipstatus;
     const struct {

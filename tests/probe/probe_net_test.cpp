@@ -1,11 +1,13 @@
 // Real ICMP inside the test network of netns_run.sh, with both kinds of echo socket.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,12 +16,15 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <future>
+#include <map>
 #include <thread>
 
 #include "icmp/icmp6_packet.h"
@@ -167,10 +172,11 @@ TEST_P(Network, AnsweringHostBehindTheRouter) {
 }
 
 // IPv6 on the datagram path and through the helper: the answering host behind the router in any
-// spelling, shown as RFC 5952 writes it, with its hop limit; a name with only an IPv6 address;
-// the silent host; the router's "no route" and "prohibited". A program outside ping_group_range
-// without the helper has no ICMPv6 socket: there the request is reported as not sent, never as an
-// answer or a silence.
+// spelling, shown as RFC 5952 writes it, with its hop limit; the router by its link-local address
+// on the client's link (the zone must reach the socket, through the helper too); a name with only
+// an IPv6 address; the silent host; the router's "no route" and "prohibited". A program outside
+// ping_group_range without the helper has no ICMPv6 socket: there the request is reported as not
+// sent, never as an answer or a silence.
 TEST_P(Network, Ipv6Hosts) {
     const struct {
         const char* address;
@@ -181,6 +187,7 @@ TEST_P(Network, Ipv6Hosts) {
         {"::1", 0, "::1", 64},
         {"fd00:198:18:1::10", 0, "fd00:198:18:1::10", 63},
         {"FD00:198:18:1:0::10", 0, "fd00:198:18:1::10", 63},
+        {"fe80::1%c0", 0, "fe80::1", 64},
         {"answer6.test", 0, "fd00:198:18:1::10", 63},
         {"fd00:198:18:2::10", ipstatus::kRequestTimedOut, "", -1},
         {"fd00:198:19::5", ipstatus::kDestNetUnreachable, "fd00:198:18::1", -1},
@@ -380,6 +387,92 @@ TEST(Relay, SendsNothingButEchoRequests) {
     EXPECT_EQ(sendThrough(echo, AF_INET6), EINVAL);
     EXPECT_EQ(sendThrough(echo6, AF_INET), EINVAL);
     EndRelay(helper);
+}
+
+// Each socket option of the helper refused in turn, as a kernel short of memory would: the
+// receive details and the filters only help, so the answers still come, with their TTL read from
+// the IP header and their time taken when read (an IPv6 hop limit is then unknown, 0); a TTL or
+// hop limit that cannot be set, or a reply filter that can be neither replaced nor removed, keeps
+// the request from going out (11050) rather than send it with another TTL or drop its reply.
+TEST(Relay, EachRefusedSocketOptionHasItsOutcome) {
+    if (!InTestNetwork()) GTEST_SKIP() << "run through tests/netns_run.sh";
+    SlowResponder responder(50);
+    constexpr int kIcmpFilter = 1;
+    const int gone = ipstatus::kGeneralFailure;
+    struct Refusal {
+        int level, option;
+        int standing;  // calls that pass before the refusals begin
+    };
+    const struct {
+        const char* name;
+        std::vector<Refusal> refused;
+        int status4, status6, ttl6;
+    } cases[] = {
+        {"IP_RECVTTL", {{IPPROTO_IP, IP_RECVTTL, 0}}, 0, 0, 63},
+        {"SO_TIMESTAMPNS", {{SOL_SOCKET, SO_TIMESTAMPNS, 0}}, 0, 0, 63},
+        {"ICMP_FILTER", {{SOL_RAW, kIcmpFilter, 0}}, 0, 0, 63},
+        {"IPV6_RECVHOPLIMIT", {{IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 0}}, 0, 0, 0},
+        {"ICMP6_FILTER", {{IPPROTO_ICMPV6, ICMP6_FILTER, 0}}, 0, 0, 63},
+        // The first filter of each family stands; every one after it is refused.
+        {"SO_ATTACH_FILTER", {{SOL_SOCKET, SO_ATTACH_FILTER, 2}}, 0, 0, 63},
+        {"SO_ATTACH_FILTER and SO_DETACH_FILTER",
+         {{SOL_SOCKET, SO_ATTACH_FILTER, 2}, {SOL_SOCKET, SO_DETACH_FILTER, 0}},
+         gone,
+         gone,
+         -1},
+        {"IP_TTL", {{IPPROTO_IP, IP_TTL, 0}}, gone, 0, 63},
+        {"IPV6_UNICAST_HOPS", {{IPPROTO_IPV6, IPV6_UNICAST_HOPS, 0}}, 0, gone, -1},
+    };
+    QtEventPump pump;
+    // The helper keeps no descriptor of ours: it counts its refusals in memory shared with us.
+    auto* refusals = static_cast<std::atomic<int>*>(::mmap(nullptr, sizeof(std::atomic<int>),
+                                                           PROT_READ | PROT_WRITE,
+                                                           MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(refusals, MAP_FAILED);
+    for (const auto& c : cases) {
+        refusals->store(0);
+        std::map<std::pair<int, int>, int> calls;
+        // Runs in the helper's process (and before its fork, for the sockets' set-up).
+        auto refuse = [&](int fd, int level, int option, const void* v, socklen_t n) {
+            for (const Refusal& r : c.refused)
+                if (r.level == level && r.option == option &&
+                    ++calls[{level, option}] > r.standing) {
+                    ++*refusals;
+                    errno = ENOMEM;
+                    return -1;
+                }
+            return ::setsockopt(fd, level, option, v, n);
+        };
+        const icmp_relay::Helper helper =
+            icmp_relay::start(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP),
+                              ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6), refuse);
+        ASSERT_GE(helper.socket, 0);
+        IcmpEchoService echo(helper.socket, helper.pid);
+        EchoProbe p(echo, pump);
+        p.attempts = 1;
+        p.delayMs = 0;
+        p.timeoutMs = 1000;
+        ReplyRecorder recorder;
+        recorder.listenTo(p);
+        p.ping("198.18.3.10");
+        p.ping("fd00:198:18:1::10");
+        ASSERT_EQ(recorder.replies.size(), 2u) << c.name;
+        const Reply& r4 = recorder.replies[0];
+        const Reply& r6 = recorder.replies[1];
+        EXPECT_EQ(r4.status, c.status4) << c.name;
+        EXPECT_EQ(r6.status, c.status6) << c.name;
+        if (c.status4 == 0) {
+            EXPECT_EQ(r4.ttl, 63) << c.name;
+            EXPECT_GE(r4.rtt, 50) << c.name;  // the responder's delay, not 0 or a wild figure
+            EXPECT_LT(r4.rtt, 1000) << c.name;
+        }
+        if (c.status6 == 0) {
+            EXPECT_EQ(r6.ttl, c.ttl6) << c.name;
+        }
+        EXPECT_GT(refusals->load(), 0) << c.name << " was never refused";
+        EndRelay(helper);
+    }
+    ::munmap(refusals, sizeof(std::atomic<int>));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, Network,
