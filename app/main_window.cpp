@@ -130,9 +130,11 @@ void MainWindow::setDialogs(AddTargetDialog* addDialog, SettingsDialog* settings
     addDialog_ = addDialog;
     settingsDialog_ = settingsDialog;
     about_ = about;
-    if (settingsDialog_)
-        connect(settingsDialog_, &SettingsDialog::soundFileChosen, this,
-                [this](const QString& path) { options_.soundFile = path; });
+    if (!settingsDialog_) return;
+    connect(settingsDialog_, &SettingsDialog::soundFileChosen, this,
+            [this](const QString& path) { options_.soundFile = path; });
+    connect(settingsDialog_, &SettingsDialog::offlineSoundFileChosen, this,
+            [this](const QString& path) { options_.offlineSoundFile = path; });
 }
 
 void MainWindow::setDialogMaker(std::function<void()> make) {

@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
+
+#include "platform/wave_format.h"
 
 QtSound::QtSound(QStringList searchDirs, const QStringList& moduleDirs, QObject* parent)
     : QObject(parent), searchDirs_(std::move(searchDirs)) {
@@ -29,6 +32,16 @@ QString QtSound::resolve(const QString& file) const {
         if (candidate.isFile()) return candidate.absoluteFilePath();
     }
     return {};
+}
+
+bool QtSound::canPlay(const QString& file) const {
+    const QString path = resolve(file);
+    if (path.isEmpty()) return false;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    // The format chunk comes early; a long list of tags before it is read past up to 64 KB.
+    const QByteArray head = f.read(64 * 1024);
+    return isPlayableWave(std::string_view(head.constData(), static_cast<size_t>(head.size())));
 }
 
 bool QtSound::busy() const {

@@ -16,6 +16,7 @@ public:
     ~QtSound() override;
     void playAsyncNoStop(const QString& file) override;
     void beep() override;
+    bool canPlay(const QString& file) const override;
     QString resolve(const QString& file) const;
     bool busy() const;
     // Whether the sound system has been loaded (by the first sound).

@@ -9,4 +9,7 @@ public:
     virtual ~ISound() = default;
     virtual void playAsyncNoStop(const QString& file) = 0;
     virtual void beep() = 0;
+    // Whether `file` (a path, or a bare name looked up as a sound is) is there and a WAV file the
+    // player can play: a file that is not is played as the beep.
+    virtual bool canPlay(const QString& file) const = 0;
 };

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
+#include <algorithm>
 
 #include "files/atomic_file.h"
 #include "settings/profile_file.h"
@@ -71,9 +73,10 @@ WindowSettings SettingsFile::load() {
             : readRegularFile(QFile::encodeName(readPath_).toStdString(), KeptFile::kSizeLimit);
     startResult_ = file.result;
     WindowSettings s;
-    std::vector<QString> keys = {"Left", "Top",  "Width", "Height", "WindowState",
-                                 "MIN",  "CBX1", "CBX2",  "DF",     "CBX3"};
-    for (int i = 0; i < kColumnCount; ++i) keys.push_back(QStringLiteral("LCWidth%1").arg(i));
+    std::vector<QString> keys = {"Left",  "Top",  "Width", "Height", "WindowState",
+                                 "MIN",   "CBX1", "CBX2",  "DF",     "CBX3",
+                                 "FAILS", "CBX4", "CBX5",  "DF2",    "LCShow"};
+    for (int i = 0; i < kAllColumnCount; ++i) keys.push_back(QStringLiteral("LCWidth%1").arg(i));
     const std::map<QString, QString> values = IniProfileFile::valuesIn(file.data, kSection, keys);
     auto text = [&](const QString& key, const QString& def) {
         const auto v = values.find(key);
@@ -85,15 +88,39 @@ WindowSettings SettingsFile::load() {
     s.width = integer("Width", s.width);
     s.height = integer("Height", s.height);
     s.windowState = integer("WindowState", s.windowState);
-    for (int i = 0; i < kColumnCount; ++i)
+    for (int i = 0; i < kAllColumnCount; ++i)
         s.columnWidths[i] = integer(QStringLiteral("LCWidth%1").arg(i), s.columnWidths[i]);
+    s.shownColumns = parseShownColumns(text(QStringLiteral("LCShow"), {}));
     Options& o = s.options;
     o.intervalText = text(QStringLiteral("MIN"), o.intervalText);
     o.soundOn = parseBool(text(QStringLiteral("CBX1"), {}), o.soundOn);
     o.autoScanOn = parseBool(text(QStringLiteral("CBX2"), {}), o.autoScanOn);
     o.notifyOn = parseBool(text(QStringLiteral("CBX3"), {}), o.notifyOn);
     o.soundFile = text(QStringLiteral("DF"), o.soundFile);
+    o.failsToConfirm = std::clamp(integer(QStringLiteral("FAILS"), o.failsToConfirm),
+                                  Options::kMinFails, Options::kMaxFails);
+    o.allAtOnce = parseBool(text(QStringLiteral("CBX4"), {}), o.allAtOnce);
+    o.offlineSoundOn = parseBool(text(QStringLiteral("CBX5"), {}), o.offlineSoundOn);
+    o.offlineSoundFile = text(QStringLiteral("DF2"), o.offlineSoundFile);
     return s;
+}
+
+std::vector<int> SettingsFile::parseShownColumns(const QString& text) {
+    std::vector<int> columns;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int c = part.trimmed().toInt(&ok, 10);
+        if (ok && c >= kFirstFactColumn && c < kAllColumnCount) columns.push_back(c);
+    }
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    return columns;
+}
+
+QString SettingsFile::shownColumnsText(const std::vector<int>& columns) {
+    QStringList parts;
+    for (int c : columns) parts.append(QString::number(c));
+    return parts.join(QLatin1Char(','));
 }
 
 QString SettingsFile::movedAsidePath() const {
@@ -118,5 +145,12 @@ bool SettingsFile::save(const WindowSettings& s) {
     values.emplace_back("CBX2", s.options.autoScanOn ? "1" : "0");
     values.emplace_back("DF", s.options.soundFile);
     values.emplace_back("CBX3", s.options.notifyOn ? "1" : "0");
+    values.emplace_back("FAILS", QString::number(s.options.failsToConfirm));
+    values.emplace_back("CBX4", s.options.allAtOnce ? "1" : "0");
+    values.emplace_back("CBX5", s.options.offlineSoundOn ? "1" : "0");
+    values.emplace_back("DF2", s.options.offlineSoundFile);
+    values.emplace_back("LCShow", shownColumnsText(s.shownColumns));
+    for (int i = kColumnCount; i < kAllColumnCount; ++i)
+        values.emplace_back(QStringLiteral("LCWidth%1").arg(i), QString::number(s.columnWidths[i]));
     return IniProfileFile(writePath_).writeStrings(kSection, values);
 }

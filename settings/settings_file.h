@@ -1,11 +1,12 @@
 #pragma once
-// The settings file: the main window's geometry and state, the five column widths and the four
-// options, in section "Form" of an INI file named after the executable with the extension ".INI".
-// For an installed program (under /usr) or one whose folder the user cannot write, the file lives
-// in the per-user configuration folder instead; a file beside the program then only supplies the
-// start values until the user has one.
+// The settings file: the main window's geometry and state, the column widths and which optional
+// columns are shown, and the options, in section "Form" of an INI file named after the executable
+// with the extension ".INI". For an installed program (under /usr) or one whose folder the user
+// cannot write, the file lives in the per-user configuration folder instead; a file beside the
+// program then only supplies the start values until the user has one.
 #include <QString>
 #include <array>
+#include <vector>
 
 #include "files/kept_file.h"
 #include "settings/list_columns.h"
@@ -18,8 +19,10 @@ struct WindowSettings {
     int width = 610;      // Width
     int height = 490;     // Height
     int windowState = 0;  // WindowState: 0 normal, 1 minimised, 2 maximised
-    std::array<int, kColumnCount> columnWidths = kDefaultColumnWidths;  // LCWidth0 to LCWidth4
-    Options options;                                                    // MIN, CBX1, CBX2, DF
+    std::array<int, kAllColumnCount> columnWidths = kDefaultColumnWidths;  // LCWidth0 to 10
+    // LCShow: the optional columns shown (indices from kFirstFactColumn), in ascending order.
+    std::vector<int> shownColumns;
+    Options options;  // MIN, CBX1, CBX2, DF, CBX3, FAILS, CBX4, CBX5, DF2
 };
 
 class SettingsFile {
@@ -44,6 +47,9 @@ public:
     // characters; anything else gives `def`. Booleans: any non-zero integer is true.
     static int parseInteger(const QString& text, int def);
     static bool parseBool(const QString& text, bool def);
+    // LCShow's text: the optional columns' indices, comma-separated; anything else is left out.
+    static std::vector<int> parseShownColumns(const QString& text);
+    static QString shownColumnsText(const std::vector<int>& columns);
 
 private:
     QString readPath_;

@@ -86,6 +86,9 @@ public:
     int beeps = 0;
     void playAsyncNoStop(const QString& file) override { played << file; }
     void beep() override { ++beeps; }
+    // Files the player would refuse, by the name given.
+    QStringList unplayable;
+    bool canPlay(const QString& file) const override { return !unplayable.contains(file); }
 };
 
 class FakeNotificationArea : public INotificationArea {

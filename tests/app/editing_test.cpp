@@ -287,6 +287,18 @@ TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {
     EXPECT_EQ(Countdown()->elapsedSeconds(), 10);
 }
 
+TEST_F(Window, SettingsDialogUntouchedGivesBackEveryOption) {
+    Start();
+    // Every control away from its default, then every switch the other way round: a control
+    // that is not loaded before the dialog shows would hand back its own state.
+    Options a{false, false, "7", "a.wav", false, 5, true, true, "b.wav"};
+    Options b{true, true, "60", "c.wav", true, 1, false, false, "d.wav"};
+    for (const Options& before : {a, b}) {
+        WhenModal([](QWidget* w) { Click(w, "Button1"); });
+        EXPECT_EQ(form4->ask(before), before);
+    }
+}
+
 TEST_F(Window, IntervalTextInAnotherSpellingCountsAsAChange) {
     Start({}, "[Form]\nMIN=015\n");
     for (int i = 0; i < 3; ++i) Countdown()->tick();
@@ -315,11 +327,23 @@ TEST_F(Window, ChosenSoundStaysAfterCancelAndCancelRestoresTheTimer) {
         Click(d, "Button2");
     });
     form->openSettings();
+    EXPECT_EQ(In<QLabel>(form4.get(), "SoundFileName")->text(), QStringLiteral("ベル.wav"));
     EXPECT_EQ(chooser.lastTitle, QStringLiteral("音選択"));
     EXPECT_EQ(chooser.lastFilter, QStringLiteral("メディアファイル (*.wav)"));
     EXPECT_EQ(sound.played, QStringList{QStringLiteral("/tmp/ベル.wav")});
     EXPECT_EQ(Panel(2), QStringLiteral("自動偵察-オン(15分毎)"));  // the rest was cancelled
     EXPECT_TRUE(Timer()->isActive());
+    // The offline sound is chosen the same way; one the player cannot play is said at once.
+    chooser.answer = QStringLiteral("/tmp/鳴り.oga");
+    sound.unplayable << chooser.answer;
+    WhenModal([](QWidget* w) {
+        Click(w, "CheckBox5");
+        Click(w, "Button4");
+        EXPECT_EQ(In<QLabel>(w, "OfflineSoundFileName")->text(),
+                  QStringLiteral("鳴り.oga（再生できないファイルです）"));
+        Click(w, "Button2");
+    });
+    form->openSettings();
     chooser.answer.clear();  // the sound chooser cancelled: the chosen sound stays
     WhenModal([](QWidget* w) {
         auto* d = qobject_cast<SettingsDialog*>(w);
@@ -328,7 +352,10 @@ TEST_F(Window, ChosenSoundStaysAfterCancelAndCancelRestoresTheTimer) {
     });
     form->openSettings();
     ASSERT_TRUE(form->close());
-    EXPECT_NE(ReadFileBytes(IniPath()).find("DF=/tmp/ベル.wav\n"), std::string::npos);
+    const std::string ini = ReadFileBytes(IniPath());
+    EXPECT_NE(ini.find("DF=/tmp/ベル.wav\n"), std::string::npos);
+    EXPECT_NE(ini.find("DF2=/tmp/鳴り.oga\n"), std::string::npos);
+    EXPECT_NE(ini.find("CBX5=0\n"), std::string::npos);  // the switch was cancelled
 }
 
 }  // namespace

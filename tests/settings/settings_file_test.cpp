@@ -38,11 +38,18 @@ TEST_F(Settings, FirstStartRunsOnTheDefaults) {
     EXPECT_EQ(s.width, 610);
     EXPECT_EQ(s.height, 490);
     EXPECT_EQ(s.windowState, 0);
-    EXPECT_EQ(s.columnWidths, (std::array<int, 5>{20, 100, 250, 100, 100}));
+    EXPECT_EQ(s.columnWidths,
+              (std::array<int, 11>{20, 100, 250, 100, 100, 80, 60, 90, 130, 90, 90}));
     EXPECT_EQ(s.options.intervalText, "15");
     EXPECT_TRUE(s.options.soundOn);
     EXPECT_TRUE(s.options.autoScanOn);
     EXPECT_EQ(s.options.soundFile, "chimes.wav");
+    // The additions start off, so that a first start behaves as the program always did.
+    EXPECT_TRUE(s.shownColumns.empty());
+    EXPECT_EQ(s.options.failsToConfirm, 2);
+    EXPECT_FALSE(s.options.allAtOnce);
+    EXPECT_FALSE(s.options.offlineSoundOn);
+    EXPECT_EQ(s.options.offlineSoundFile, "offline.wav");
 }
 
 TEST_F(Settings, IntegerAndBooleanReadingRules) {
@@ -67,6 +74,14 @@ TEST_F(Settings, IntegerAndBooleanReadingRules) {
     EXPECT_TRUE(s.options.autoScanOn);
     EXPECT_EQ(s.options.soundFile, "");  // present and empty: no default
     EXPECT_EQ(s.options.intervalText, "015");
+
+    // Counts outside 1..10 are brought to the nearest; shown columns outside 5..10 left out.
+    WriteFileBytes(dir.path("pingrove.INI"), "[Form]\nFAILS=0\nLCShow=9, 5,x,3,12,9\n");
+    s = File().load();
+    EXPECT_EQ(s.options.failsToConfirm, 1);
+    EXPECT_EQ(s.shownColumns, (std::vector<int>{5, 9}));
+    WriteFileBytes(dir.path("pingrove.INI"), "[Form]\nFAILS=99\n");
+    EXPECT_EQ(File().load().options.failsToConfirm, 10);
 }
 
 TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
@@ -79,29 +94,31 @@ TEST_F(Settings, SaveWritesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(ReadFileBytes(dir.path("pingrove.INI")),
               "[Form]\nLeft=5\nTop=0\nWidth=610\nHeight=490\nWindowState=2\nLCWidth0=20\n"
               "LCWidth1=100\nLCWidth2=300\nLCWidth3=100\nLCWidth4=100\nMIN=15\nCBX1=1\nCBX2=1\n"
-              "DF=/home/u/音/ベル.wav\nCBX3=1\n");
+              "DF=/home/u/音/ベル.wav\nCBX3=1\nFAILS=2\nCBX4=0\nCBX5=0\nDF2=offline.wav\n"
+              "LCShow=\nLCWidth5=80\nLCWidth6=60\nLCWidth7=90\nLCWidth8=130\nLCWidth9=90\n"
+              "LCWidth10=90\n");
     EXPECT_EQ(File().load().options.soundFile, s.options.soundFile);
 
     // Every key apart from every other: a value written under another key's name reads back wrong.
-    WindowSettings all{1, 2, 3, 4, 1, {5, 6, 7, 8, 9}, {false, true, "42", "d.wav", false}};
+    WindowSettings all{1,       2,
+                       3,       4,
+                       1,       {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+                       {6, 10}, {false, true, "42", "d.wav", false, 7, true, false, "o.wav"}};
     ASSERT_TRUE(File().save(all));
     WindowSettings back = File().load();
     EXPECT_EQ((std::array{back.left, back.top, back.width, back.height, back.windowState}),
               (std::array{1, 2, 3, 4, 1}));
     EXPECT_EQ(back.columnWidths, all.columnWidths);
-    EXPECT_EQ(back.options.intervalText, "42");
-    EXPECT_FALSE(back.options.soundOn);
-    EXPECT_TRUE(back.options.autoScanOn);
-    EXPECT_FALSE(back.options.notifyOn);
-    all.options.soundOn = true;
-    all.options.autoScanOn = false;  // and the other way round
+    EXPECT_EQ(back.shownColumns, all.shownColumns);
+    EXPECT_EQ(back.options, all.options);
+    all.options.soundOn = true;  // and every switch the other way round
+    all.options.autoScanOn = false;
     all.options.notifyOn = true;
+    all.options.allAtOnce = false;
+    all.options.offlineSoundOn = true;
     ASSERT_TRUE(File().save(all));
     back = File().load();
-    EXPECT_TRUE(back.options.soundOn);
-    EXPECT_FALSE(back.options.autoScanOn);
-    EXPECT_TRUE(back.options.notifyOn);
-    EXPECT_EQ(back.options.soundFile, "d.wav");
+    EXPECT_EQ(back.options, all.options);
 
     WriteFileBytes(dir.path("pingrove.INI"), "[Mine]\nA=1\n[Form]\nExtra=x\nTop=9\n");
     ASSERT_TRUE(File().save(s));
