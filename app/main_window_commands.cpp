@@ -80,6 +80,7 @@ void MainWindow::onSelectScanFinished() {
 }
 
 void MainWindow::runAllScan() {
+    scans_->setAllAtOnce(options_.allAtOnce);
     scans_->runAllScan([this] { return m_ui.list->rowCount(); },
                        [this](int row) { return TargetRow(m_ui.list->row(row)).address(); });
 }

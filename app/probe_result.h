@@ -10,4 +10,10 @@ struct ProbeResult {
     int rttMs = 0;      // round-trip time of an answer
     int ttl = 0;        // of the answer's IP packet
     QDateTime when;     // when the outcome came
+    // The row the result is for, when the scan knows it (one that sends to every row at once:
+    // two rows with one address each get their own); -1: the row found by its address.
+    int row = -1;
+    // False for the later answers of a scan that sends to every row at once: its sound plays
+    // once at most.
+    bool mayPlaySound = true;
 };

@@ -95,22 +95,26 @@ void ScanDisplay::replied(const ProbeResult& result) {
     raisedRow_ = nullptr;  // a real result: the raised count stands
     const QString& ip = result.responder;
     const QString& address = result.address;
+    // A result that names its row is that row's alone.
+    QTreeWidgetItem* own = result.row >= 0 ? list_.row(result.row) : nullptr;
     if (result.status != ipstatus::kSuccess) {
-        if (QTreeWidgetItem* row = list_.findRow(address)) mark(row, result);
+        if (QTreeWidgetItem* row = own ? own : list_.findRow(address)) mark(row, result);
         probePanel_.setText(texts::offline(address));
         return;
     }
     // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
     // that was probed is the one to mark, and to count when no row is selected.
-    QTreeWidgetItem* probed = list_.findRow(address);
-    if (QTreeWidgetItem* row = list_.findRow(ip); row || probed) mark(row ? row : probed, result);
+    QTreeWidgetItem* probed = own ? own : list_.findRow(address);
+    QTreeWidgetItem* answered = own ? own : list_.findRow(ip);
+    if (answered || probed) mark(answered ? answered : probed, result);
     // An IPv6 answer names its host as RFC 5952 writes it, whatever the list's spelling.
     probePanel_.setText(texts::online(ip.contains(QLatin1Char(':')) ? ip : address));
-    QTreeWidgetItem* selected = list_.selectedRow();
+    QTreeWidgetItem* selected = own ? own : list_.selectedRow();
     if (QTreeWidgetItem* counted = selected ? selected : probed)
         TargetRow(counted).raiseOnlineCount();
     log_.appendPlainText(texts::logLine(result.when, QLocale(), ip));
-    if (const QString file = window_.soundToPlay(); !file.isNull()) sound_.playAsyncNoStop(file);
+    if (const QString file = window_.soundToPlay(); !file.isNull() && result.mayPlaySound)
+        sound_.playAsyncNoStop(file);
     tray_.notifyOnline();
     if (!tray_.isAnimating()) {
         tray_.setAnimating(true);

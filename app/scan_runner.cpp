@@ -4,6 +4,7 @@
 
 #include "app/ping_worker.h"
 #include "platform/event_pump.h"
+#include "probe/echo_sweep.h"
 
 ScanRunner::ScanRunner(IEchoService& echo, IEventPump& pump, QObject* parent)
     : QObject(parent), echo_(echo), pump_(pump), probe_(echo, pump) {
@@ -17,6 +18,7 @@ ScanRunner::ScanRunner(IEchoService& echo, IEventPump& pump, QObject* parent)
 
 ScanRunner::~ScanRunner() {
     if (worker_) worker_->wait();
+    // A sweep's look-up that still waits for its name server is waited for here, at the end.
 }
 
 void ScanRunner::onProbeReply(int status, const std::string& ipAddress, int rttMs, uint8_t ttl) {
@@ -103,6 +105,11 @@ bool ScanRunner::readyToScan() {
     return false;
 }
 
+void ScanRunner::requestStop() {
+    stopRequested_ = true;
+    if (sweep_) sweep_->stop();
+}
+
 void ScanRunner::runAllScan(const std::function<int()>& rowCount,
                             const std::function<QString(int)>& addressOf) {
     if (!readyToScan()) return;
@@ -111,22 +118,86 @@ void ScanRunner::runAllScan(const std::function<int()>& rowCount,
     allScanRunning_ = true;
     try {
         emit allScanStarting();
-        for (int row = 0; row < rowCount(); ++row) {
-            if (echoStopTold_) break;  // before the row's count is raised: nothing is measured
-            const QString address = addressOf(row);
-            emit rowStarting(row);
-            pump_.processEvents();
-            if (stopRequested_) break;
-            emit rowProbing(row, address);
-            probedAddress_ = address.toStdString();
-            probe_.ping(probedAddress_);
+        if (allAtOnce_) {
+            runAllAtOnce(rowCount, addressOf);
+        } else {
+            for (int row = 0; row < rowCount(); ++row) {
+                if (echoStopTold_) break;  // before the row's count is raised: nothing measured
+                const QString address = addressOf(row);
+                emit rowStarting(row);
+                pump_.processEvents();
+                if (stopRequested_) break;
+                emit rowProbing(row, address);
+                probedAddress_ = address.toStdString();
+                probe_.ping(probedAddress_);
+            }
         }
     } catch (...) {
         // An error inside the pass must not leave the window locked for good.
+        retireSweep();
         finishAllScan();
         throw;
     }
     finishAllScan();
+}
+
+void ScanRunner::runAllAtOnce(const std::function<int()>& rowCount,
+                              const std::function<QString(int)>& addressOf) {
+    const int rows = rowCount();
+    std::vector<std::string> targets;
+    targets.reserve(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row) targets.push_back(addressOf(row).toStdString());
+    soundTold_ = false;
+    sweep_ = std::make_unique<EchoSweep>(
+        echo_, std::move(targets),
+        EchoSweep::Settings{probe_.timeoutMs, probe_.ttl, probe_.blockSize});
+    while (!stopRequested_ && !echoStopTold_) {
+        if (markOutcomes(addressOf)) {
+            pump_.processEvents();  // the window's own events between slices
+        } else if (sweep_->ended()) {
+            break;
+        } else {
+            pump_.waitReadable(sweep_->readyDescriptor(),
+                               IEventPump::Clock::now() + std::chrono::hours(1));
+        }
+    }
+    retireSweep();
+}
+
+bool ScanRunner::markOutcomes(const std::function<QString(int)>& addressOf) {
+    // A few rows at a time, for about 2 ms: the window never waits longer for its events.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+    bool any = false;
+    while (std::chrono::steady_clock::now() < until) {
+        const std::vector<EchoSweep::Outcome> outcomes = sweep_->take(8);
+        if (outcomes.empty()) break;
+        any = true;
+        for (const EchoSweep::Outcome& o : outcomes) {
+            if (stopRequested_ || echoStopTold_) return true;
+            const int row = static_cast<int>(o.target);
+            ProbeResult r{o.status,
+                          QString::fromStdString(o.responder),
+                          addressOf(row),
+                          o.rttMs,
+                          o.ttl,
+                          QDateTime::currentDateTime(),
+                          row,
+                          !soundTold_};
+            emit rowStarting(row);
+            deliver(r);
+            if (o.status == ipstatus::kSuccess) soundTold_ = true;
+        }
+    }
+    return any;
+}
+
+void ScanRunner::retireSweep() {
+    if (sweep_) {
+        sweep_->stop();
+        endedSweeps_.push_back(std::move(sweep_));
+    }
+    // One whose look-up still waits for its name server is kept until it can go without a wait.
+    std::erase_if(endedSweeps_, [](const auto& s) { return s->threadsDone(); });
 }
 
 void ScanRunner::finishAllScan() {

@@ -1,9 +1,11 @@
 #pragma once
 // The two kinds of scan. A select scan probes one address on a worker thread; an all scan walks
 // the rows in list order on the UI thread and lets pending events run between rows, so the stop
-// button, the close query and the tray menu work meanwhile. The runner owns the probe, the
-// worker, the stop flag and the running and online-found flags, and tells the window what happens
-// through signals, every one of them delivered on the UI thread.
+// button, the close query and the tray menu work meanwhile. Set to all at once, the all scan
+// sends to every row together (EchoSweep) and marks each row as its outcome comes, the events
+// running all the while. The runner owns the probe, the worker, the sweep, the stop flag and the
+// running and online-found flags, and tells the window what happens through signals, every one
+// of them delivered on the UI thread.
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -16,6 +18,7 @@
 
 class IEchoService;
 class IEventPump;
+class EchoSweep;
 class PingWorker;
 
 class ScanRunner : public QObject {
@@ -30,7 +33,10 @@ public:
     bool selectScanRunning() const { return selectScanRunning_; }
     bool onlineFound() const { return onlineFound_; }
     bool stopRequested() const { return stopRequested_; }
-    void requestStop() { stopRequested_ = true; }
+    // Ends an all scan: the walk after the row in progress, a scan all at once at once.
+    void requestStop();
+    // The all scan sends to every row at once (off: the rows one after the other).
+    void setAllAtOnce(bool on) { allAtOnce_ = on; }
     // False once echo requests cannot be sent any more, with `echoStopped` the first time and
     // `scanRefused` later: a scan asks before it changes any row, and does not run.
     bool readyToScan();
@@ -39,7 +45,9 @@ public:
     void runSelectScan(const QString& address);
     // Rows 0 to rowCount() - 1 (counted again at every step): for each, `rowStarting`, pending
     // events, the stop check, `rowProbing`, then the probe and its `replied`. `allScanStarting`
-    // comes first and `allScanFinished` last, also when an error ends the pass.
+    // comes first and `allScanFinished` last, also when an error ends the pass. All at once:
+    // every row's request goes out, and each row gets `rowStarting` and then `replied` (with the
+    // row) as its outcome comes; a stop leaves the rows without an outcome untouched.
     void runAllScan(const std::function<int()>& rowCount,
                     const std::function<QString(int)>& addressOf);
     // Lets events run until a select scan's worker has finished and its effects are in.
@@ -73,6 +81,14 @@ private:
     void deliverWorkerReplies();
     void finishSelectScan();
     void finishAllScan();
+    void runAllAtOnce(const std::function<int()>& rowCount,
+                      const std::function<QString(int)>& addressOf);
+    // Marks up to about 2 ms of the outcomes waiting; false when none waited.
+    // (The rows stay as they are while the scan holds the window: no row is added, deleted or
+    // sorted.)
+    bool markOutcomes(const std::function<QString(int)>& addressOf);
+    // Stops the sweep and lets it go once its threads have ended.
+    void retireSweep();
 
     IEchoService& echo_;
     IEventPump& pump_;
@@ -88,4 +104,9 @@ private:
     bool selectScanRunning_ = false;
     bool onlineFound_ = false;
     bool stopRequested_ = false;
+    bool allAtOnce_ = false;
+    bool soundTold_ = false;
+    std::unique_ptr<EchoSweep> sweep_;
+    // Sweeps that ended while a look-up of theirs still waited for its name server.
+    std::vector<std::unique_ptr<EchoSweep>> endedSweeps_;
 };

@@ -19,29 +19,9 @@
 #include "platform/qt_desktop_notifier.h"
 #include "platform/qt_event_pump.h"
 #include "platform/sound.h"
+#include "quiet_services.h"
 #include "settings/settings_file.h"
 #include "ui_gap_meter.h"
-
-namespace {
-
-class Silence : public ISound {
-    void playAsyncNoStop(const QString&) override {}
-    void beep() override {}
-    bool canPlay(const QString&) const override { return true; }
-};
-
-class NoTray : public INotificationArea {
-    bool exists() override { return true; }
-    bool add() override { return true; }
-    bool remove() override { return true; }
-    void setIcon(const QIcon&) override {}
-    void setToolTip(const QString&) override {}
-    void setMenu(QMenu*) override {}
-    void askAttention(QWidget*) override {}
-    void awaitArrival() override {}
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -9,15 +9,24 @@ class UiGapMeter {
 public:
     UiGapMeter() {
         timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout,
-                         [this] { longest_ = std::max(longest_, clock_.restart()); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 gap = clock_.restart();
+            if (gap > longest_) {
+                longest_ = gap;
+                longestEndedMs_ = since_.elapsed();
+            }
+        });
         timer_.start(1);
         clock_.start();
+        since_.start();
     }
     qint64 Longest() const { return std::max(longest_, clock_.elapsed()); }
+    // When the longest gap ended, in ms since the meter started.
+    qint64 LongestEndedMs() const { return longestEndedMs_; }
 
 private:
     QTimer timer_;
-    QElapsedTimer clock_;
+    QElapsedTimer clock_, since_;
     qint64 longest_ = 0;
+    qint64 longestEndedMs_ = 0;
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "icmp/flight_book.h"
 #include "icmp/icmp6_packet.h"
 #include "icmp/icmp_packet.h"
 #include "icmp/relay_protocol.h"
@@ -36,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     icmp_relay::RequestBook book(0x1234);
     book.handOut(r4.destination, 0);
     book.handOut6(r6.destination, 2'000'000);
-    const bool ours4 = book.concerns(p, size);
-    const bool ours6 = book.concerns6(p, size, r6.destination);
+    const bool ours4 = book.concerns(p, size, 3'000'000);
+    const bool ours6 = book.concerns6(p, size, r6.destination, 3'000'000);
     // The book passes on only what names one of its identifiers and destinations.
     if (ours4) {
         const auto c = icmp_packet::concernedRequest(p, size);
@@ -54,6 +55,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // What it read writes back to the same message.
         if (icmp_relay::requestMessage(m->to, m->ttl, m->packet) != bytes) std::abort();
     }
+    // What a scan with every request under way hears: only its request's sequence number settles
+    // it, and only once.
+    FlightBook flight(1000, 7);
+    EchoDestination to;
+    to.family = AF_INET;
+    to.address = r4.destination;
+    flight.sent(0, to, 0, 0);
+    int settled = 0;
+    for (const auto& h :
+         {icmp_packet::hearRaw(p, size, &payload), icmp_packet::hearDatagram(p, size, &payload),
+          icmp6_packet::hearRaw(p, size, &payload, r6.destination),
+          icmp6_packet::hearDatagram(p, size, &payload)})
+        if (h && flight.hear(*h) && (h->sequence != 7 || ++settled > 1)) std::abort();
+
     // The helper's answers: what is read writes back the same, and a packet stays inside.
     if (const auto note = icmp_relay::parseSentMessage(p, size)) {
         const std::vector<uint8_t> again = icmp_relay::sentMessage(*note);

@@ -63,6 +63,58 @@ public:
     }
 };
 
+// Where an echo request goes: an IPv4 address, or an IPv6 one with its zone.
+struct EchoDestination {
+    int family = 0;        // AF_INET or AF_INET6
+    uint32_t address = 0;  // network order
+    in6_addr address6{};
+    uint32_t scope = 0;  // the zone of a link-local IPv6 address
+};
+
+// Something a socket with many requests under way heard, read but not yet matched to a request.
+struct EchoHeard {
+    enum class Kind {
+        Reply,  // an echo reply
+        Error,  // an ICMP error about one of our requests
+        Sent,   // the helper's note of a request it sent (or could not send)
+    };
+    Kind kind = Kind::Reply;
+    int family = AF_INET;
+    uint16_t sequence = 0;
+    // From a raw socket (through the helper) the identifier, which is the helper's; a datagram
+    // socket's kernel has matched its own already.
+    bool hasId = false;
+    uint16_t id = 0;
+    int status = 0;         // Error: the echo status; Sent: the errno of the send (0 when it went)
+    bool fromKnown = true;  // who sent it: the answering host, or the router that reported
+    uint32_t from = 0;      // network order
+    in6_addr from6{};
+    // An error read off a raw socket: where the request it quotes went.
+    bool quotesDestination = false;
+    uint32_t quoted = 0;
+    in6_addr quoted6{};
+    int ttl = -1;            // of the packet (the hop limit for IPv6), -1 when unknown
+    int64_t receivedNs = 0;  // when the kernel took it in, on the steady clock
+};
+
+// Many echo requests under way at once on one socket of each family (or on the helper's), for a
+// scan that sends to every target before the first answer is in. The caller keeps the pace and
+// the book (flight_book.h); one thread sends and hears.
+class IEchoFlight {
+public:
+    virtual ~IEchoFlight() = default;
+    // The descriptors that become readable when something may be heard.
+    virtual std::vector<int> descriptors() const = 0;
+    // Sends one echo request with this sequence number: 0 when it went out (through the helper:
+    // when it was handed over; its Sent note follows), EAGAIN when it is to be tried again
+    // shortly, otherwise the errno of a send that failed.
+    virtual int send(const EchoDestination& to, uint16_t sequence, uint8_t ttl) = 0;
+    // Appends what was heard since the last call, without waiting.
+    virtual void hear(std::vector<EchoHeard>& heard) = 0;
+    // True once no request can be sent any more (the helper that holds the socket died).
+    virtual bool broken() const { return false; }
+};
+
 class IEchoService {
 public:
     virtual ~IEchoService() = default;
@@ -76,6 +128,11 @@ public:
     virtual std::optional<sockaddr_in6> resolve6(const std::string& name) {
         (void)name;
         return std::nullopt;
+    }
+    // A flight for requests that carry `data`; null when the facility has none.
+    virtual std::unique_ptr<IEchoFlight> openFlight(const std::vector<uint8_t>& data) {
+        (void)data;
+        return nullptr;
     }
     // Empty while echo requests can be sent; once the facility stopped working for good (the
     // helper that holds the socket died), why, in Japanese. Every send then fails at once. Asks

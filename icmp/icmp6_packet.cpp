@@ -62,9 +62,18 @@ int statusOfError(int type, int code) {
     }
 }
 
+std::optional<EchoHeard> hearDatagram(const uint8_t* p, size_t n,
+                                      const std::vector<uint8_t>* data) {
+    if (n < 8 || p[0] != ICMP6_ECHO_REPLY || !SameData(p + 8, n - 8, data)) return std::nullopt;
+    EchoHeard h;
+    h.family = AF_INET6;
+    h.sequence = Field16(p + 6);
+    return h;
+}
+
 icmp_packet::Answer parseDatagram(const uint8_t* p, size_t n, const Request& r) {
-    if (n < 8 || p[0] != ICMP6_ECHO_REPLY) return {};
-    if (Field16(p + 6) != r.sequence || !SameData(p + 8, n - 8, r.data)) return {};
+    const std::optional<EchoHeard> h = hearDatagram(p, n, r.data);
+    if (!h || h->sequence != r.sequence) return {};
     return {icmp_packet::Match::Reply, ipstatus::kSuccess, 0};
 }
 
@@ -98,22 +107,38 @@ std::optional<Concerned> concernedRequest(const uint8_t* p, size_t n, const in6_
     return c;
 }
 
-icmp_packet::Answer parseRaw(const uint8_t* p, size_t n, const Request& r) {
-    if (n < 8) return {};
-    const uint8_t type = p[0];
-    auto ours = [&](const uint8_t* h) {
-        return Field16(h + 4) == r.id && Field16(h + 6) == r.sequence;
-    };
-    if (type == ICMP6_ECHO_REPLY) {
-        if (!ours(p) || !SameData(p + 8, n - 8, r.data)) return {};
-        return {icmp_packet::Match::Reply, ipstatus::kSuccess, 0};
+std::optional<EchoHeard> hearRaw(const uint8_t* p, size_t n, const std::vector<uint8_t>* data,
+                                 const in6_addr& from) {
+    if (n < 8) return std::nullopt;
+    EchoHeard h;
+    h.family = AF_INET6;
+    h.hasId = true;
+    h.from6 = from;
+    if (p[0] == ICMP6_ECHO_REPLY) {
+        if (!SameData(p + 8, n - 8, data)) return std::nullopt;
+        h.id = Field16(p + 4);
+        h.sequence = Field16(p + 6);
+        return h;
     }
-    if (!IsError(type)) return {};
+    if (!IsError(p[0])) return std::nullopt;
     const uint8_t* quoted = QuotedEcho(p, n);
-    if (!quoted || std::memcmp(p + 8 + 24, &r.destination, sizeof r.destination) != 0 ||
-        !ours(quoted))
-        return {};
-    return {icmp_packet::Match::Error, statusOfError(type, p[1]), 0};
+    if (!quoted) return std::nullopt;
+    h.kind = EchoHeard::Kind::Error;
+    h.status = statusOfError(p[0], p[1]);
+    h.id = Field16(quoted + 4);
+    h.sequence = Field16(quoted + 6);
+    h.quotesDestination = true;
+    std::memcpy(&h.quoted6, p + 8 + 24, sizeof h.quoted6);
+    return h;
+}
+
+icmp_packet::Answer parseRaw(const uint8_t* p, size_t n, const Request& r) {
+    const std::optional<EchoHeard> h = hearRaw(p, n, r.data, {});
+    if (!h || h->id != r.id || h->sequence != r.sequence) return {};
+    if (h->kind == EchoHeard::Kind::Reply)
+        return {icmp_packet::Match::Reply, ipstatus::kSuccess, 0};
+    if (std::memcmp(&h->quoted6, &r.destination, sizeof r.destination) != 0) return {};
+    return {icmp_packet::Match::Error, h->status, 0};
 }
 
 std::string addressText(const in6_addr& address) {

@@ -40,6 +40,13 @@ icmp_packet::Answer parseDatagram(const uint8_t* p, size_t n, const Request& r);
 // destination.
 icmp_packet::Answer parseRaw(const uint8_t* p, size_t n, const Request& r);
 
+// What a message from a raw ICMPv6 socket that came from `from` tells of an echo request,
+// whichever it was, as icmp_packet::hearRaw does for IPv4 (the hop limit is the caller's).
+std::optional<EchoHeard> hearRaw(const uint8_t* p, size_t n, const std::vector<uint8_t>* data,
+                                 const in6_addr& from);
+// An echo reply carrying `data` from a datagram ICMPv6 socket: its sequence number.
+std::optional<EchoHeard> hearDatagram(const uint8_t* p, size_t n, const std::vector<uint8_t>* data);
+
 // The echo request a message from a raw ICMPv6 socket concerns, if any: a reply's identifier and
 // its sender `from` (the socket gives no IPv6 header), or the identifier and destination an
 // error quotes. Nothing for any other message: only an error quotes a packet.

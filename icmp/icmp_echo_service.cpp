@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "icmp/echo_flights.h"
 #include "icmp/icmp6_echo.h"
 #include "icmp/icmp6_packet.h"
 #include "icmp/icmp_packet.h"
@@ -63,6 +64,25 @@ bool RelayLink::checkAlive() {
     return !broken();
 }
 
+bool RelayLink::readFailed(ssize_t n) {
+    if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR))) return false;
+    markBroken(n == 0 ? "補助プロセス pingrove-icmp が終了しました"
+                      : std::string("補助プロセス pingrove-icmp との接続が切れました（") +
+                            std::strerror(errno) + "）");
+    return true;
+}
+
+void RelayLink::drain() {
+    // A socket pair has no error queue, and its end of file means the helper is gone.
+    char buf[2048];
+    for (int i = 0; i < 4096; ++i) {
+        const ssize_t n = ::recv(socket_, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0 || (n < 0 && errno == EINTR)) continue;
+        readFailed(n);
+        break;
+    }
+}
+
 std::string RelayLink::whyBroken() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return why_;
@@ -76,29 +96,12 @@ int OpenSocket(int type) {
     return fd;
 }
 
-// What a read of the relay's socket pair that got nothing means: the helper is gone at
-// end-of-file (0) or on any error but "nothing yet".
-bool RelayGone(RelayLink& relay, ssize_t n) {
-    if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR))) return false;
-    relay.markBroken(n == 0 ? "補助プロセス pingrove-icmp が終了しました"
-                            : std::string("補助プロセス pingrove-icmp との接続が切れました（") +
-                                  std::strerror(errno) + "）");
-    return true;
-}
-
-// Whatever waits in the queue before our request is sent cannot answer it. A socket pair has no
-// error queue, and its end of file means the helper is gone.
+// Whatever waits in the queue before our request is sent cannot answer it.
 void Drain(int fd, RelayLink* relay) {
-    if (!relay) {
+    if (relay) {
+        relay->drain();
+    } else {
         drainIcmp(fd);
-        return;
-    }
-    char buf[2048];
-    for (int i = 0; i < 4096; ++i) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
-        if (n > 0 || (n < 0 && errno == EINTR)) continue;
-        RelayGone(*relay, n);
-        break;
     }
 }
 
@@ -224,7 +227,7 @@ bool IcmpEchoHandle::receiveRelayed(EchoReply& out, bool& answered, timespec& re
     if (relay_->broken()) return false;
     const ssize_t n = ::recv(fd_, message, sizeof message, MSG_DONTWAIT);
     if (n <= 0) {
-        RelayGone(*relay_, n);
+        relay_->readFailed(n);
         return false;
     }
     answered = false;
@@ -246,7 +249,7 @@ int IcmpEchoHandle::sendPacket(const icmp_relay::Destination& to, uint8_t ttl,
     const std::vector<uint8_t> request = icmp_relay::requestMessage(to, ttl, packet);
     if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
         const int err = errno;
-        if (err != EAGAIN && err != EINTR && err != ENOBUFS) RelayGone(*relay_, -1);
+        if (err != EAGAIN && err != EINTR && err != ENOBUFS) relay_->readFailed(-1);
         return err;
     }
     // The helper answers the send, with the identifier it gave the request, before it forwards
@@ -256,7 +259,7 @@ int IcmpEchoHandle::sendPacket(const icmp_relay::Destination& to, uint8_t ttl,
     while (IEventPump::pollReadable(fd_, deadline)) {
         const ssize_t n = ::recv(fd_, reply, sizeof reply, MSG_DONTWAIT);
         if (n <= 0) {
-            if (RelayGone(*relay_, n)) return EPIPE;
+            if (relay_->readFailed(n)) return EPIPE;
             continue;
         }
         const auto note = icmp_relay::parseSentMessage(reply, static_cast<size_t>(n));
@@ -337,6 +340,10 @@ bool IcmpEchoService::isAvailable(std::string* why) {
     }
     if (why) *why = std::strerror(errno);
     return false;
+}
+
+std::unique_ptr<IEchoFlight> IcmpEchoService::openFlight(const std::vector<uint8_t>& data) {
+    return relay_ ? openRelayFlight(relay_, data) : openSocketFlight(data);
 }
 
 std::unique_ptr<IEchoHandle> IcmpEchoService::open() {

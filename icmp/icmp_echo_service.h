@@ -31,6 +31,11 @@ public:
     // program saw; the helper's end, once reaped, is added to it.
     void markBroken(const std::string& what);
     std::string whyBroken() const;
+    // What a read of the socket pair that got nothing (`n`, with errno) means: true, and the relay
+    // marked broken, at end-of-file (the helper ended) or on any error but "nothing yet".
+    bool readFailed(ssize_t n);
+    // Throws away what waits on the socket pair (nothing queued before a request answers it).
+    void drain();
 
 private:
     int socket_;
@@ -52,6 +57,7 @@ public:
     std::optional<uint32_t> resolve(const std::string& name) override;
     std::optional<sockaddr_in6> resolve6(const std::string& name) override;
     std::string brokenReason() const override;
+    std::unique_ptr<IEchoFlight> openFlight(const std::vector<uint8_t>& data) override;
 
 private:
     std::shared_ptr<RelayLink> relay_;

@@ -123,40 +123,63 @@ uint16_t Field16(const uint8_t* p) {
 
 }  // namespace
 
+std::optional<EchoHeard> hearDatagram(const uint8_t* p, size_t n,
+                                      const std::vector<uint8_t>* data) {
+    if (n < 8 || p[0] != ICMP_ECHOREPLY || !SameData(p + 8, n - 8, data)) return std::nullopt;
+    EchoHeard h;
+    h.sequence = Field16(p + 6);
+    return h;
+}
+
 Answer parseDatagram(const uint8_t* p, size_t n, const Request& r) {
-    if (n < 8 || p[0] != ICMP_ECHOREPLY) return {};
-    if (Field16(p + 6) != r.sequence || !SameData(p + 8, n - 8, r.data)) return {};
+    const std::optional<EchoHeard> h = hearDatagram(p, n, r.data);
+    if (!h || h->sequence != r.sequence) return {};
     return {Match::Reply, ipstatus::kSuccess, 0};
 }
 
-Answer parseRaw(const uint8_t* p, size_t n, const Request& r) {
-    if (n < 20) return {};
+std::optional<EchoHeard> hearRaw(const uint8_t* p, size_t n, const std::vector<uint8_t>* data) {
+    if (n < 20) return std::nullopt;
     const size_t ihl = static_cast<size_t>(p[0] & 0x0F) * 4;
-    if (ihl < 20 || n < ihl + 8) return {};
+    if (ihl < 20 || n < ihl + 8) return std::nullopt;
     const uint8_t* message = p + ihl;
     const size_t len = n - ihl;
     const uint8_t type = message[0];
-    auto ours = [&](const uint8_t* h) {
-        return Field16(h + 4) == r.id && Field16(h + 6) == r.sequence;
-    };
+    EchoHeard h;
+    h.hasId = true;
+    h.ttl = p[8];
+    std::memcpy(&h.from, p + 12, sizeof h.from);
     if (type == ICMP_ECHOREPLY) {
-        if (!ours(message) || !SameData(message + 8, len - 8, r.data)) return {};
-        return {Match::Reply, ipstatus::kSuccess, p[8]};
+        if (!SameData(message + 8, len - 8, data)) return std::nullopt;
+        h.id = Field16(message + 4);
+        h.sequence = Field16(message + 6);
+        return h;
     }
     if (type != ICMP_DEST_UNREACH && type != ICMP_TIME_EXCEEDED && type != ICMP_PARAMETERPROB &&
         type != ICMP_SOURCE_QUENCH)
-        return {};
+        return std::nullopt;
     // The error quotes our request: its IP header, then at least eight bytes of its ICMP header.
     const uint8_t* inner = message + 8;
     const size_t innerLen = len - 8;
-    if (innerLen < 20) return {};
+    if (innerLen < 20) return std::nullopt;
     const size_t innerIhl = static_cast<size_t>(inner[0] & 0x0F) * 4;
-    if (innerIhl < 20 || innerLen < innerIhl + 8 || inner[9] != IPPROTO_ICMP) return {};
-    uint32_t innerDestination;
-    std::memcpy(&innerDestination, inner + 16, 4);
+    if (innerIhl < 20 || innerLen < innerIhl + 8 || inner[9] != IPPROTO_ICMP) return std::nullopt;
     const uint8_t* quoted = inner + innerIhl;
-    if (innerDestination != r.destination || quoted[0] != ICMP_ECHO || !ours(quoted)) return {};
-    return {Match::Error, statusOfError(type, message[1]), p[8]};
+    if (quoted[0] != ICMP_ECHO) return std::nullopt;
+    h.kind = EchoHeard::Kind::Error;
+    h.status = statusOfError(type, message[1]);
+    h.id = Field16(quoted + 4);
+    h.sequence = Field16(quoted + 6);
+    h.quotesDestination = true;
+    std::memcpy(&h.quoted, inner + 16, sizeof h.quoted);
+    return h;
+}
+
+Answer parseRaw(const uint8_t* p, size_t n, const Request& r) {
+    const std::optional<EchoHeard> h = hearRaw(p, n, r.data);
+    if (!h || h->id != r.id || h->sequence != r.sequence) return {};
+    if (h->kind == EchoHeard::Kind::Reply) return {Match::Reply, ipstatus::kSuccess, p[8]};
+    if (h->quoted != r.destination) return {};
+    return {Match::Error, h->status, p[8]};
 }
 
 }  // namespace icmp_packet

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "icmp/echo_service.h"
+
 namespace icmp_packet {
 
 uint16_t checksum(const uint8_t* p, size_t n);
@@ -51,5 +53,13 @@ std::optional<Concerned> concernedRequest(const uint8_t* p, size_t n);
 // A packet from a datagram ICMP socket, without IP header: the kernel has matched the identifier
 // (it owns it), the sequence number and data are ours to check.
 Answer parseDatagram(const uint8_t* p, size_t n, const Request& r);
+
+// What a packet from a raw socket (with its IP header) tells of an echo request, whichever it
+// was: an echo reply carrying `data` (its identifier, sequence number, sender and TTL), or an
+// ICMP error quoting an echo request (the quoted identifier, sequence number and destination,
+// the status, the reporting router). Nothing for any other packet. Its time is the caller's.
+std::optional<EchoHeard> hearRaw(const uint8_t* p, size_t n, const std::vector<uint8_t>* data);
+// An echo reply carrying `data` from a datagram socket: its sequence number.
+std::optional<EchoHeard> hearDatagram(const uint8_t* p, size_t n, const std::vector<uint8_t>* data);
 
 }  // namespace icmp_packet

@@ -60,10 +60,10 @@ private:
     // Sends a checked request under an identifier of its own (`id`); the send's errno.
     int send(RequestMessage& request, uint16_t& id);
     bool forwardReceived(int fd);
-    // Lets the replies to `ids` through the kernel's filters, of both families; an errno when
+    // Lets the replies with `ids` through the kernel's filters of both families; an errno when
     // no filter lets them through.
-    int filterReplies(const std::vector<uint16_t>& ids);
-    int filterReplies(int fd, const std::vector<uint16_t>& ids);
+    int filterReplies(RequestBook::Ids ids);
+    int filterReplies(int fd, RequestBook::Ids ids);
 
     // Only packets that concern the requests sent go back: a raw socket receives every ICMP
     // packet of the host, and other users' pings are none of the program's business (nor should
@@ -77,31 +77,27 @@ private:
 // A raw socket queues every echo reply of the host. Under a flood of somebody else's pings (and a
 // busy machine that gives the helper little time) the queue would fill and the kernel would drop
 // the program's own replies with the rest; this filter lets the kernel drop the others first:
-// every ICMP error passes (its quote is looked at here), an echo reply only with one of `ids`.
+// every ICMP error passes (its quote is looked at here), an echo reply only with one of the
+// identifiers the book remembers, handed out in turn: `ids.count` of them from `ids.first` on.
 // It only ever lets through more than the book takes, never less. An IPv4 raw socket's filter
 // sees the IP header first; an ICMPv6 one's sees the ICMPv6 message alone.
-int Relay::filterReplies(int fd, const std::vector<uint16_t>& ids) {
-    const auto n = static_cast<uint8_t>(ids.size());
+int Relay::filterReplies(int fd, RequestBook::Ids ids) {
     const bool v6 = fd == kRaw6;
-    std::vector<sock_filter> code;
-    if (v6) {
-        code = {
-            BPF_STMT(BPF_LDX | BPF_IMM, 0),  // x = 0: no IP header in front
-        };
-    } else {
-        code = {
-            BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // x = IP header length
-        };
-    }
     const uint8_t reply = v6 ? ICMP6_ECHO_REPLY : ICMP_ECHOREPLY;
-    code.push_back(BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0));                          // the ICMP type
-    code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, reply, 0, uint8_t(n + 2)));  // else: accept
-    code.push_back(BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4));  // the identifier
-    for (uint8_t i = 0; i < n; ++i)
-        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ids[i], uint8_t(n - i), 0));
-    code.push_back(BPF_STMT(BPF_RET | BPF_K, 0));       // drop
-    code.push_back(BPF_STMT(BPF_RET | BPF_K, 0xFFFF));  // accept
-    const sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
+    const sock_filter noHeader = BPF_STMT(BPF_LDX | BPF_IMM, 0);              // x = 0
+    const sock_filter headerLength = BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0);  // x = IP header's
+    sock_filter code[] = {
+        v6 ? noHeader : headerLength,
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                 // the ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, reply, 0, 5),      // no echo reply: accept
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                 // the identifier
+        BPF_STMT(BPF_ALU | BPF_SUB | BPF_K, ids.first),        // its distance from the first,
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0xFFFF),           // counted round 65536
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, ids.count, 0, 1),  // within the count: accept
+        BPF_STMT(BPF_RET | BPF_K, 0),                          // drop
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFF),                     // accept
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
     if (set_(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0) return 0;
     // Refused (no memory for it): the filter before this one does not know the new identifier
     // and would drop its reply, so none stays; the request book still passes on only our own.
@@ -114,7 +110,7 @@ int Relay::filterReplies(int fd, const std::vector<uint16_t>& ids) {
     return refused;
 }
 
-int Relay::filterReplies(const std::vector<uint16_t>& ids) {
+int Relay::filterReplies(RequestBook::Ids ids) {
     const int err = filterReplies(kRaw, ids);
     return err == 0 && has6_ ? filterReplies(kRaw6, ids) : err;
 }
@@ -134,16 +130,20 @@ int Relay::send(RequestMessage& r, uint16_t& id) {
     if (const int err = filterReplies(book_.recentIds()); err != 0) return err;
     packet[4] = static_cast<uint8_t>(id >> 8);
     packet[5] = static_cast<uint8_t>(id);
+    int err;
     if (!v6) {
         icmp_packet::setChecksum(packet);
-        return sendIcmp(kRaw, r.to.address, r.ttl, packet, set_);
+        err = sendIcmp(kRaw, r.to.address, r.ttl, packet, set_);
+    } else {
+        // The kernel sums an ICMPv6 message itself: the sum covers addresses only it knows.
+        sockaddr_in6 to{};
+        to.sin6_family = AF_INET6;
+        to.sin6_addr = r.to.address6;
+        to.sin6_scope_id = r.to.scope;
+        err = sendIcmp6(kRaw6, to, r.ttl, packet, set_);
     }
-    // The kernel sums an ICMPv6 message itself: the sum covers addresses only it knows.
-    sockaddr_in6 to{};
-    to.sin6_family = AF_INET6;
-    to.sin6_addr = r.to.address6;
-    to.sin6_scope_id = r.to.scope;
-    return sendIcmp6(kRaw6, to, r.ttl, packet, set_);
+    book_.wentOut(MonotonicNs());
+    return err;
 }
 
 void Relay::sendRequest(const uint8_t* message, size_t size) {
@@ -163,7 +163,9 @@ bool Relay::forwardReceived(int fd) {
     ReceivedIcmp packet;
     if (!receiveIcmp(fd, 0, data, sizeof message_ - kPacketHeaderSize, packet)) return false;
     const bool v6 = fd == kRaw6;
-    if (v6 ? !book_.concerns6(data, packet.size, packet.from6) : !book_.concerns(data, packet.size))
+    const int64_t now = MonotonicNs();
+    if (v6 ? !book_.concerns6(data, packet.size, packet.from6, now)
+           : !book_.concerns(data, packet.size, now))
         return true;
     PacketHeader h;
     h.seconds = packet.received.tv_sec;
@@ -178,7 +180,7 @@ bool Relay::forwardReceived(int fd) {
 }
 
 void Relay::serve() {
-    filterReplies({});
+    filterReplies(book_.recentIds());
     uint8_t request[1 + sizeof(in6_addr) + sizeof(uint32_t) + 1 + kMaxRequest + 1];
     pollfd fds[3] = {{kPeer, POLLIN, 0}, {kRaw, POLLIN, 0}, {has6_ ? kRaw6 : -1, POLLIN, 0}};
     for (;;) {

@@ -98,43 +98,47 @@ int64_t RequestBook::sendTime(int64_t now) const {
 }
 
 uint16_t RequestBook::note(const Sent& sent, int64_t now) {
-    if (count_ == std::size(recent_)) {
-        std::move(recent_ + 1, recent_ + count_, recent_);
-        --count_;
-    }
-    recent_[count_++] = sent;
+    while (!recent_.empty() && now - recent_.front().at > kRequestLifetimeNs) recent_.pop_front();
+    if (recent_.size() == 0xFFFF) recent_.pop_front();  // identifiers must not repeat in the book
+    recent_.push_back(sent);
     lastSend_ = now;
     return sent.id;
 }
 
 uint16_t RequestBook::handOut(uint32_t destination, int64_t now) {
-    return note({nextId_++, AF_INET, destination, {}}, now);
+    return note({nextId_++, AF_INET, destination, {}, now}, now);
 }
 
 uint16_t RequestBook::handOut6(const in6_addr& destination, int64_t now) {
-    return note({nextId_++, AF_INET6, 0, destination}, now);
+    return note({nextId_++, AF_INET6, 0, destination, now}, now);
 }
 
-std::vector<uint16_t> RequestBook::recentIds() const {
-    std::vector<uint16_t> ids;
-    for (size_t i = 0; i < count_; ++i) ids.push_back(recent_[i].id);
-    return ids;
+RequestBook::Ids RequestBook::recentIds() const {
+    if (recent_.empty()) return {nextId_, 0};
+    return {recent_.front().id, static_cast<uint32_t>(recent_.size())};
 }
 
-bool RequestBook::concerns(const uint8_t* packet, size_t size) const {
+const RequestBook::Sent* RequestBook::find(uint16_t id, int64_t now) const {
+    if (recent_.empty()) return nullptr;
+    const auto offset = static_cast<uint16_t>(id - recent_.front().id);
+    if (offset >= recent_.size()) return nullptr;
+    const Sent& s = recent_[offset];
+    return now - s.at <= kRequestLifetimeNs ? &s : nullptr;
+}
+
+bool RequestBook::concerns(const uint8_t* packet, size_t size, int64_t now) const {
     const std::optional<icmp_packet::Concerned> c = icmp_packet::concernedRequest(packet, size);
-    return c && std::any_of(recent_, recent_ + count_, [&](const Sent& s) {
-               return s.family == AF_INET && s.id == c->id && s.destination == c->destination;
-           });
+    const Sent* s = c ? find(c->id, now) : nullptr;
+    return s && s->family == AF_INET && s->destination == c->destination;
 }
 
-bool RequestBook::concerns6(const uint8_t* packet, size_t size, const in6_addr& from) const {
+bool RequestBook::concerns6(const uint8_t* packet, size_t size, const in6_addr& from,
+                            int64_t now) const {
     const std::optional<icmp6_packet::Concerned> c =
         icmp6_packet::concernedRequest(packet, size, from);
-    return c && std::any_of(recent_, recent_ + count_, [&](const Sent& s) {
-               return s.family == AF_INET6 && s.id == c->id &&
-                      std::memcmp(&s.destination6, &c->destination, sizeof(in6_addr)) == 0;
-           });
+    const Sent* s = c ? find(c->id, now) : nullptr;
+    return s && s->family == AF_INET6 &&
+           std::memcmp(&s->destination6, &c->destination, sizeof(in6_addr)) == 0;
 }
 
 }  // namespace icmp_relay

@@ -6,8 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
+
+#include "icmp/echo_service.h"
 
 namespace icmp_relay {
 
@@ -15,12 +18,7 @@ namespace icmp_relay {
 // Program to helper: the family ('4' or '6'), the destination (network order; for IPv6 its 16
 // bytes and its scope id), the TTL or hop limit, then the echo request, whose identifier the
 // helper replaces with one of its own.
-struct Destination {
-    int family = 0;  // AF_INET or AF_INET6
-    uint32_t address = 0;
-    in6_addr address6{};
-    uint32_t scope = 0;
-};
+using Destination = EchoDestination;
 std::vector<uint8_t> requestMessage(const Destination& to, uint8_t ttl,
                                     const std::vector<uint8_t>& packet);
 struct RequestMessage {
@@ -75,6 +73,10 @@ bool acceptableRequest(const uint8_t* packet, size_t size, int family = AF_INET)
 // The least time between two requests, as iputils ping allows an ordinary user.
 constexpr int64_t kRequestSpacingNs = 2'000'000;
 
+// How long the helper passes on what concerns a request: longer than any time-out the program
+// waits for an answer.
+constexpr int64_t kRequestLifetimeNs = 10'000'000'000;
+
 // What the helper knows of the requests it sent, and the pace it keeps. The time is an argument
 // (nanoseconds on a monotonic clock), so every rule is testable without a socket.
 class RequestBook {
@@ -86,13 +88,22 @@ public:
     // sequence of identifiers and one pace for both families.
     uint16_t handOut(uint32_t destination, int64_t now);
     uint16_t handOut6(const in6_addr& destination, int64_t now);
-    // Whether a packet from the raw socket (with its IP header) concerns one of the recent
-    // requests: a reply must come from the host the request went to; an error must quote it.
-    bool concerns(const uint8_t* packet, size_t size) const;
+    // The send returned at `now`: the next one waits kRequestSpacingNs from here, so that two
+    // requests are that far apart on the wire too.
+    void wentOut(int64_t now) { lastSend_ = now; }
+    // Whether a packet from the raw socket (with its IP header) that came at `now` concerns one of
+    // the requests of the last kRequestLifetimeNs: a reply must come from the host the request
+    // went to; an error must quote it.
+    bool concerns(const uint8_t* packet, size_t size, int64_t now) const;
     // The same for an ICMPv6 message (no IPv6 header) that came from `from`.
-    bool concerns6(const uint8_t* packet, size_t size, const in6_addr& from) const;
-    // The identifiers of the recent requests, oldest first.
-    std::vector<uint16_t> recentIds() const;
+    bool concerns6(const uint8_t* packet, size_t size, const in6_addr& from, int64_t now) const;
+    // The identifiers a reply to a request it remembers may carry: `count` of them from `first`
+    // on (they are handed out in turn).
+    struct Ids {
+        uint16_t first;
+        uint32_t count;
+    };
+    Ids recentIds() const;
 
 private:
     struct Sent {
@@ -100,10 +111,12 @@ private:
         int family;
         uint32_t destination;
         in6_addr destination6;
+        int64_t at;
     };
     uint16_t note(const Sent& sent, int64_t now);
-    Sent recent_[8] = {};
-    size_t count_ = 0;
+    // The request with identifier `id`, if it is remembered and of the last kRequestLifetimeNs.
+    const Sent* find(uint16_t id, int64_t now) const;
+    std::deque<Sent> recent_;  // in the order handed out, so of consecutive identifiers
     uint16_t nextId_;
     std::optional<int64_t> lastSend_;
 };

@@ -8,13 +8,6 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-constexpr uint32_t kNoAddress = 0xFFFFFFFFu;
-constexpr size_t kMaxAddressLength = 255;
-
-}  // namespace
-
 EchoProbe::EchoProbe(IEchoService& echo, IEventPump& pump) : echo_(echo), pump_(pump) {
     std::string why;
     if (!echo_.isAvailable(&why)) {
@@ -29,23 +22,12 @@ EchoProbe::EchoProbe(IEchoService& echo, IEventPump& pump) : echo_(echo), pump_(
 }
 
 std::string EchoProbe::trim(const std::string& text) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    size_t b = 0, e = text.size();
-    while (b < e && blank(text[b])) ++b;
-    while (e > b && blank(text[e - 1])) --e;
-    return text.substr(b, e - b);
+    return trimTarget(text);
 }
 
 void EchoProbe::ping(const std::string& address) {
-    const std::string target = trim(address);
-    // An over-long text can be neither an address nor a host name.
-    const bool tooLong = target.size() > kMaxAddressLength;
-    uint32_t destination = tooLong ? kNoAddress : classicInetAddr(target);
-    // An IPv6 address is probed with ICMPv6; a name with IPv4 addresses as ever, one with only
-    // IPv6 addresses at its first.
-    std::optional<sockaddr_in6> destination6 =
-        tooLong || destination != kNoAddress ? std::nullopt : numericIpv6(target);
-    bool resolved = destination != kNoAddress || destination6;
+    const EchoTarget target = readTarget(address);
+    std::optional<EchoDestination> destination = target.destination;
     const uint8_t ttlValue = ttl;
     const int timeout = timeoutMs;
     const size_t size = static_cast<size_t>(std::clamp(blockSize, 0, 65535));
@@ -60,41 +42,33 @@ void EchoProbe::ping(const std::string& address) {
 
     for (int k = 0; k < count; ++k) {
         if (onUi) pump_.processEvents();
-        if (!resolved && !tooLong) {
-            const Resolved a = resolve(target, onUi);
-            if (a.v4) destination = *a.v4;
-            destination6 = a.v6;
-            resolved = a.v4 || a.v6;
-        }
-        if (!resolved) {
+        if (!destination && target.needsLookUp) destination = resolve(target.text, onUi);
+        if (!destination) {
             if (onReply) onReply(this, -1, "0.0.0.0", 0, 0);
-        } else if (destination6) {
-            EchoReply r = handle->sendEcho6(*destination6, data, ttlValue, timeout, waiter);
+        } else if (destination->family == AF_INET6) {
+            sockaddr_in6 to{};
+            to.sin6_family = AF_INET6;
+            to.sin6_addr = destination->address6;
+            to.sin6_scope_id = destination->scope;
+            EchoReply r = handle->sendEcho6(to, data, ttlValue, timeout, waiter);
             if (onReply) onReply(this, r.status, r.responder6, r.rttMs, r.ttl);
         } else {
-            EchoReply r = handle->sendEcho(destination, data, ttlValue, timeout, waiter);
+            EchoReply r = handle->sendEcho(destination->address, data, ttlValue, timeout, waiter);
             if (onReply) onReply(this, r.status, dottedAddress(r.address), r.rttMs, r.ttl);
         }
         pause(onUi);
     }
 }
 
-EchoProbe::Resolved EchoProbe::lookUp(const std::string& name) {
-    Resolved r;
-    r.v4 = echo_.resolve(name);
-    if (!r.v4) r.v6 = echo_.resolve6(name);
-    return r;
-}
-
-EchoProbe::Resolved EchoProbe::resolve(const std::string& name, bool onUi) {
-    if (!onUi) return lookUp(name);
+std::optional<EchoDestination> EchoProbe::resolve(const std::string& name, bool onUi) {
+    if (!onUi) return lookUpTarget(echo_, name);
     // A name server that never answers holds the look-up for the resolver's whole time-out: it
     // runs on a thread of its own while the events go on, and a pipe tells the wait it is done.
     int done[2];
-    if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) return lookUp(name);
-    Resolved result;
+    if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) return lookUpTarget(echo_, name);
+    std::optional<EchoDestination> result;
     std::thread lookup([&] {
-        result = lookUp(name);
+        result = lookUpTarget(echo_, name);
         const char byte = 1;
         (void)!::write(done[1], &byte, 1);
     });

@@ -16,6 +16,7 @@
 
 #include "icmp/echo_service.h"
 #include "platform/event_pump.h"
+#include "probe/echo_target.h"
 
 class IcmpUnavailable : public std::runtime_error {
 public:
@@ -48,13 +49,8 @@ public:
 
 private:
     void pause(bool onUi);
-    // A name's first IPv4 address, else its first IPv6 address.
-    struct Resolved {
-        std::optional<uint32_t> v4;
-        std::optional<sockaddr_in6> v6;
-    };
-    Resolved lookUp(const std::string& name);
-    Resolved resolve(const std::string& name, bool onUi);
+    // The name's address, looked up off the UI thread while the events go on.
+    std::optional<EchoDestination> resolve(const std::string& name, bool onUi);
 
     IEchoService& echo_;
     IEventPump& pump_;

@@ -8,12 +8,16 @@
 #                                                                             responder may answer)
 #   router: 198.19.0.0/16 is an "unreachable" route (a real ICMP destination unreachable);
 #   client: no route at all to 198.18.200.0/24 (the send fails).
+#   Long lists: the answering host answers for all of 198.18.64.0/18 and fd00:198:18:64::/64, the
+#   silent host holds 198.18.128.0/18 and fd00:198:18:128::/64 (local routes: every address is
+#   the host's own).
 # IPv6 beside it, unique local addresses: client fd00:198:18::2, router fd00:198:18::1 and
 # fd00:198:18:N::1 (and fe80::1 on the client's link: fe80::1%c0; the client has a second link,
 # d0, preferred for fe80::/64, so a request that lost its zone leaves by it and is never answered),
 # answer fd00:198:18:1::10, silent fd00:198:18:2::10; the router's
 # fd00:198:19::/48 is "unreachable" (no route, code 0) and fd00:198:20::/48 "prohibit" (code 1);
-# the client's hosts file names answer6.test, which has only the IPv6 address.
+# the client's hosts file names answer6.test, which has only the IPv6 address, and answer4.test,
+# another name of 198.18.1.10.
 set -u
 if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null; then
   echo "SKIP: the network tests need root and iproute2 to build their namespaces"
@@ -74,15 +78,23 @@ ip -n $r route add unreachable 198.19.0.0/16
 ip -n $a route add default via 198.18.1.1
 ip -n $s route add default via 198.18.2.1
 ip -n $w route add default via 198.18.3.1
-for net in 198.18.1.0/24 198.18.2.0/24 198.18.3.0/24 198.19.0.0/16; do
+for net in 198.18.1.0/24 198.18.2.0/24 198.18.3.0/24 198.19.0.0/16 198.18.64.0/18 198.18.128.0/18; do
   ip -n $c route add $net via 198.18.0.1
 done
+# HOST holds the ranges NET4 and NET6, behind the router at its addresses VIA4 and VIA6.
+hold() {
+  ip -n "$1" route add local "$2" dev lo && ip -n $r route add "$2" via "$3" &&
+    ip -6 -n "$1" route add local "$4" dev lo && ip -6 -n $r route add "$4" via "$5" &&
+    ip -6 -n $c route add "$4" via fd00:198:18::1
+}
+hold $a 198.18.64.0/18 198.18.1.10 fd00:198:18:64::/64 fd00:198:18:1::10 &&
+  hold $s 198.18.128.0/18 198.18.2.10 fd00:198:18:128::/64 fd00:198:18:2::10 || exit 77
 # The client's name server is the silent host, which swallows every query: a look-up waits for
 # the resolver's time-out (1 s) and fails. ip netns exec puts this resolv.conf in place.
 mkdir -p "/etc/netns/$c"
 printf 'nameserver 198.18.2.10\noptions timeout:1 attempts:1\n' > "/etc/netns/$c/resolv.conf"
-printf '127.0.0.1 localhost\n::1 localhost ip6-localhost\nfd00:198:18:1::10 answer6.test\n' \
-  > "/etc/netns/$c/hosts"
+printf '127.0.0.1 localhost\n::1 localhost ip6-localhost\nfd00:198:18:1::10 answer6.test\n%s\n' \
+  '198.18.1.10 answer4.test' > "/etc/netns/$c/hosts"
 ready=$(mktemp -u /tmp/pingrove-netns-XXXXXX)
 mkfifo -m 600 "$ready"
 ip netns exec $s /usr/bin/python3 -c '

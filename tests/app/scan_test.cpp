@@ -1,5 +1,9 @@
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -419,6 +423,169 @@ TEST_F(Scan, AHelperThatDiesDuringAScanLeavesTheLastRealResults) {
     EXPECT_EQ(Tray()->hint(),
               QStringLiteral("ピングローブ\nping を送れません。起動し直してください"));
     EXPECT_EQ(messages.errors.size(), 1);
+}
+
+// An echo facility whose flight answers as scripted, by destination: after `delayMs` a reply (or
+// the error `status`) arrives, as a socket would have it, on the sweep's own thread; unscripted
+// destinations stay silent. It notes when each request went out, and can die as the helper does.
+class ScriptedFlights : public FakeEchoService {
+public:
+    ~ScriptedFlights() override { ::close(gone); }
+    void Die() {
+        Break("補助プロセス pingrove-icmp が終了しました");
+        const uint64_t one = 1;
+        (void)!::write(gone, &one, sizeof one);  // as its socket pair's end of file would
+    }
+    int gone = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    struct Answer {
+        int status = 0;
+        int delayMs = 0;
+    };
+    std::map<std::string, Answer> answers;
+    std::mutex mutex;
+    std::vector<int64_t> sentNs;
+    std::atomic<int> heard{0};
+
+    // "late.test" stands for a name server that takes its time: its row is sent to last.
+    std::optional<uint32_t> resolve(const std::string& name) override {
+        if (name != "late.test") return FakeEchoService::resolve(name);
+        std::this_thread::sleep_for(std::chrono::milliseconds(350));
+        return classicInetAddr("10.0.0.6");
+    }
+
+    std::unique_ptr<IEchoFlight> openFlight(const std::vector<uint8_t>&) override {
+        struct Flight : IEchoFlight {
+            ScriptedFlights& s;
+            int timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+            std::vector<EchoHeard> due;
+            explicit Flight(ScriptedFlights& owner) : s(owner) {}
+            ~Flight() override { ::close(timer); }
+            std::vector<int> descriptors() const override { return {timer, s.gone}; }
+            bool broken() const override { return !s.brokenReason().empty(); }
+            int send(const EchoDestination& to, uint16_t sequence, uint8_t) override {
+                std::lock_guard<std::mutex> lock(s.mutex);
+                s.sentNs.push_back(Now());
+                const auto a = s.answers.find(dottedAddress(to.address));
+                if (a == s.answers.end()) return 0;
+                EchoHeard h;
+                h.kind = a->second.status ? EchoHeard::Kind::Error : EchoHeard::Kind::Reply;
+                h.status = a->second.status;
+                h.sequence = sequence;
+                h.from = to.address;
+                h.receivedNs = Now() + a->second.delayMs * 1'000'000LL;
+                due.push_back(h);
+                Arm();
+                return 0;
+            }
+            void hear(std::vector<EchoHeard>& out) override {
+                uint64_t expirations;
+                (void)!::read(timer, &expirations, sizeof expirations);
+                std::erase_if(due, [&](const EchoHeard& h) {
+                    if (h.receivedNs > Now()) return false;
+                    out.push_back(h);
+                    ++s.heard;
+                    return true;
+                });
+                Arm();
+            }
+            void Arm() {
+                int64_t next = 0;
+                for (const EchoHeard& h : due)
+                    if (!next || h.receivedNs < next) next = h.receivedNs;
+                itimerspec at{};  // zero disarms
+                at.it_value = {static_cast<time_t>(next / 1'000'000'000), next % 1'000'000'000};
+                ::timerfd_settime(timer, TFD_TIMER_ABSTIME, &at, nullptr);
+            }
+            static int64_t Now() {
+                timespec t{};
+                ::clock_gettime(CLOCK_MONOTONIC, &t);
+                return t.tv_sec * 1'000'000'000LL + t.tv_nsec;
+            }
+        };
+        return std::make_unique<Flight>(*this);
+    }
+};
+
+class AllAtOnce : public Scan {
+protected:
+    void SetUp() override { echoService = &flights; }
+    ScriptedFlights flights;
+};
+
+// Every row is marked from its own outcome as it comes, with the window's every effect: two rows
+// whose texts name one address get one answer each; an error, a silence, an unknown name; an
+// answer that came after the time-out marks nothing (the scan still waits for a slow name then).
+// The log keeps the order of the answers, the sound plays once, and the requests go out 2 ms apart
+// at least.
+TEST_F(AllAtOnce, EveryRowIsMarkedFromItsOwnOutcome) {
+    flights.answers = {{"127.0.0.1", {0, 30}},
+                       {"10.0.0.3", {0, 10}},
+                       {"10.0.0.4", {11003, 5}},
+                       {"10.0.0.5", {0, 300}},
+                       {"10.0.0.6", {0, 10}}};
+    flights.SetName("self", "127.0.0.1");
+    Start(
+        "\"IP\";\"Name\"\r\n\"127.0.0.1\";\"\"\r\n\"self\";\"\"\r\n\"10.0.0.2\";\"\"\r\n"
+        "\"10.0.0.3\";\"\"\r\n\"10.0.0.4\";\"\"\r\n\"nowhere\";\"\"\r\n\"10.0.0.5\";\"\"\r\n"
+        "\"late.test\";\"\"\r\n",
+        "[Form]\nCBX4=1\n");
+    Scans()->probe().timeoutMs = 200;
+    form->runAllScan();
+    EXPECT_EQ(std::vector<int>(
+                  {Image(0), Image(1), Image(2), Image(3), Image(4), Image(5), Image(6), Image(7)}),
+              std::vector<int>({2, 2, 1, 2, 1, 1, 1, 2}));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(Cell(i, 3), "1") << i;
+    EXPECT_EQ(QStringList({Cell(0, 2), Cell(1, 2), Cell(3, 2), Cell(6, 2), Cell(7, 2)}),
+              QStringList({"1", "1", "1", "0", "1"}));
+    auto facts = [&](int row) {
+        return Row(row)->data(1, Qt::AccessibleDescriptionRole).toString();
+    };
+    EXPECT_TRUE(facts(4).endsWith(QStringLiteral("（11003）"))) << facts(4).toStdString();
+    EXPECT_TRUE(facts(5).endsWith(QStringLiteral("（−1）"))) << facts(5).toStdString();
+    EXPECT_TRUE(facts(6).contains(QStringLiteral("応答 0/1（0%）"))) << facts(6).toStdString();
+    QStringList answered;
+    for (const QString& line : LogLines(*form)) answered << line.section(QStringLiteral("｜"), -1);
+    EXPECT_EQ(answered, QStringList({"10.0.0.3", "127.0.0.1", "127.0.0.1", "10.0.0.6"}));
+    EXPECT_EQ(sound.played.size(), 1);
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（late.test）オンライン"));
+    EXPECT_TRUE(Tray()->isAnimating());
+    ASSERT_EQ(flights.sentNs.size(), 7u);  // the unknown name is never sent to
+    for (size_t i = 1; i < flights.sentNs.size(); ++i)
+        EXPECT_GE(flights.sentNs[i] - flights.sentNs[i - 1], 2'000'000) << i;
+}
+
+// A stop, by the stop button or by the close query while the scan waits for its answers, ends
+// the scan at once: the rows without an outcome keep their counts and no icon, as the rows after
+// a stopped walk do, and nothing more is heard. So does the helper's death, told as ever. The
+// countdown goes on from where it stood.
+TEST_F(AllAtOnce, AStopEndsTheScanAtOnce) {
+    flights.answers = {{"10.0.0.3", {0, 0}}, {"10.0.0.4", {0, 5000}}};
+    Start("\"IP\";\"Name\"\r\n\"10.0.0.3\";\"\"\r\n\"10.0.0.2\";\"\"\r\n\"10.0.0.4\";\"\"\r\n",
+          "[Form]\nCBX4=1\n");
+    Scans()->probe().timeoutMs = 6000;
+    for (int i = 0; i < 100; ++i) Countdown()->tick();
+    for (int row : {1, 2}) TargetListView::setSubItem(Row(row), Column::ScanCount, "5");
+    const std::function<void()> stops[] = {[&] { Child<QToolButton>("SpeedButton6")->click(); },
+                                           [&] { form->close(); }, [&] { flights.Die(); }};
+    for (const auto& stop : stops) {
+        flights.heard = 0;
+        const auto stopping = QObject::connect(Scans(), &ScanRunner::replied, form.get(),
+                                               [&] { QTimer::singleShot(10, form.get(), stop); });
+        form->runAllScan();
+        QObject::disconnect(stopping);
+        EXPECT_EQ(Image(0), 2);
+        for (int row : {1, 2}) {
+            EXPECT_EQ(Image(row), -1);
+            EXPECT_EQ(Cell(row, 3), "5");
+        }
+        EXPECT_EQ(flights.heard, 1);
+        EXPECT_FALSE(Scans()->allScanRunning());
+        EXPECT_EQ(Countdown()->elapsedSeconds(), 100);
+    }
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(Cell(0, 3), "3");
+    ASSERT_TRUE(WaitFor([&] { return notifier.bodies.size() == 1; }));  // hidden: a notification
+    EXPECT_TRUE(notifier.bodies[0].contains(QStringLiteral("起動し直して")));
 }
 
 TEST_F(Scan, CountdownReachesTheAutoScanOnTheNinehundredthTick) {

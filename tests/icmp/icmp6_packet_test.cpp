@@ -103,7 +103,7 @@ TEST(Icmp6Packet, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
 
     auto reply = [&](uint16_t id, const in6_addr& from) {
         const auto m = Reply(id, 1, kData);
-        return book.concerns6(m.data(), m.size(), from);
+        return book.concerns6(m.data(), m.size(), from, 10 * ms);
     };
     EXPECT_TRUE(reply(0xFFFF, answer));
     EXPECT_FALSE(reply(0xFFFF, silent));         // from a host that was not asked
@@ -111,7 +111,7 @@ TEST(Icmp6Packet, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
     EXPECT_FALSE(reply(0xFFFE, Address("::")));  // the IPv4 request's, which has no IPv6 address
     auto error = [&](uint8_t type, uint16_t id, const char* quotedTo, uint8_t next = 58) {
         const auto m = Error(type, 0, id, quotedTo, next);
-        return book.concerns6(m.data(), m.size(), Address("fd00:198:18::1"));
+        return book.concerns6(m.data(), m.size(), Address("fd00:198:18::1"), 10 * ms);
     };
     EXPECT_TRUE(error(ICMP6_DST_UNREACH, 0, "fd00:198:18:2::10"));
     EXPECT_FALSE(error(ICMP6_DST_UNREACH, 0, "fd00:198:18:1::10"));
@@ -121,7 +121,7 @@ TEST(Icmp6Packet, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
     EXPECT_FALSE(error(ICMP6_ECHO_REQUEST, 0, "fd00:198:18:2::10"));
     const auto whole = Error(ICMP6_TIME_EXCEEDED, 0, 0, "fd00:198:18:2::10");
     for (size_t n = 0; n < 8 + 40 + 8; ++n)
-        EXPECT_FALSE(book.concerns6(whole.data(), n, answer)) << n;
+        EXPECT_FALSE(book.concerns6(whole.data(), n, answer, 10 * ms)) << n;
 }
 
 // Addresses are shown as RFC 5952 writes them, whatever spelling the list has.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "icmp/echo_service.h"
+#include "icmp/flight_book.h"
 #include "icmp/icmp_packet.h"
 #include "icmp/icmp_relay.h"
 
@@ -102,7 +103,7 @@ TEST(IcmpPacket, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
         auto p = WithIpHeader(EchoReply(id, 1, kData), "198.18.0.2");
         const uint32_t a = inet_addr(from);
         std::memcpy(&p[12], &a, 4);
-        return book.concerns(p.data(), p.size());
+        return book.concerns(p.data(), p.size(), 10 * ms);
     };
     EXPECT_TRUE(reply(0xFFFF, "198.18.1.10"));
     EXPECT_TRUE(reply(0, "198.18.2.10"));
@@ -113,7 +114,7 @@ TEST(IcmpPacket, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
         auto quoted = WithIpHeader(echoRequest(id, 1, kData), quotedTo);
         m.insert(m.end(), quoted.begin(), quoted.begin() + 28);
         auto p = WithIpHeader(m, "198.18.0.2");  // from a router, any address
-        return book.concerns(p.data(), p.size());
+        return book.concerns(p.data(), p.size(), 10 * ms);
     };
     EXPECT_TRUE(error(0, "198.18.2.10"));
     EXPECT_FALSE(error(0, "198.18.1.10"));
@@ -128,16 +129,30 @@ TEST(IcmpPacket, TheRelayHandsBackOnlyWhatConcernsItsOwnRequests) {
         quoted[20] = quotedType;
         m.insert(m.end(), quoted.begin(), quoted.begin() + 28);
         auto p = WithIpHeader(m, "198.18.2.10");
-        return book.concerns(p.data(), p.size());
+        return book.concerns(p.data(), p.size(), 10 * ms);
     };
     EXPECT_TRUE(quoting(ICMP_DEST_UNREACH, IPPROTO_ICMP, ICMP_ECHO));
     EXPECT_FALSE(quoting(ICMP_DEST_UNREACH, IPPROTO_UDP, ICMP_ECHO));
     EXPECT_FALSE(quoting(ICMP_DEST_UNREACH, IPPROTO_ICMP, ICMP_ECHOREPLY));
     for (uint8_t noError : {ICMP_ECHO, ICMP_TIMESTAMP, ICMP_INFO_REQUEST})
         EXPECT_FALSE(quoting(noError, IPPROTO_ICMP, ICMP_ECHO)) << int(noError);
-    // Only the recent requests count: eight later ones push the first out.
-    for (int i = 0; i < 8; ++i) book.handOut(inet_addr("198.18.2.10"), (20 + 2 * i) * ms);
-    EXPECT_FALSE(reply(0xFFFF, "198.18.1.10"));
+    // Only the requests of the last ten seconds count, however many came meanwhile: a reply
+    // forgotten when the time is past, or when a later request was handed out after it.
+    for (int i = 0; i < 600; ++i) book.handOut(inet_addr("198.18.2.10"), (20 + 2 * i) * ms);
+    EXPECT_TRUE(reply(0xFFFF, "198.18.1.10"));
+    const auto first = WithIpHeader(EchoReply(0xFFFF, 1, kData), "198.18.0.2");
+    auto firstAt = [&](int64_t now) {
+        auto p = first;
+        const uint32_t a = inet_addr("198.18.1.10");
+        std::memcpy(&p[12], &a, 4);
+        return book.concerns(p.data(), p.size(), now);
+    };
+    EXPECT_TRUE(firstAt(icmp_relay::kRequestLifetimeNs + 5 * ms));
+    EXPECT_FALSE(firstAt(icmp_relay::kRequestLifetimeNs + 5 * ms + 1));
+    book.handOut(inet_addr("198.18.2.10"), icmp_relay::kRequestLifetimeNs + 6 * ms);
+    EXPECT_FALSE(firstAt(10 * ms));
+    EXPECT_EQ(book.recentIds().first, 0);     // what the kernel's filter lets through: from the
+    EXPECT_EQ(book.recentIds().count, 602u);  // second request on
 }
 
 // Every field of every message between the program and its helper, written and read back with
@@ -197,6 +212,92 @@ TEST(IcmpPacket, EveryFieldOfTheHelpersMessagesIsReadBack) {
     EXPECT_FALSE(icmp_relay::parsePacketMessage(p.data(), icmp_relay::kPacketHeaderSize - 1));
     EXPECT_FALSE(icmp_relay::parsePacketMessage(s.data(), s.size()));  // another kind
     EXPECT_FALSE(icmp_relay::parseSentMessage(p.data(), p.size()));
+}
+
+// The book of a scan with every request under way at once: each request its own sequence number
+// (two targets with one address are told apart), the pace from the last send's return, each
+// outcome for its own target and once only, a late answer counted as the time-out it is, and on
+// the helper's path its identifier, the host asked and the quoted destination.
+TEST(IcmpPacket, TheFlightBookSettlesEachRequestOnceFromItsOwnAnswer) {
+    const int64_t ms = 1'000'000;
+    FlightBook book(1000, 0xFFFF);
+    EchoDestination to;
+    to.family = AF_INET;
+    to.address = inet_addr("198.18.1.10");
+    auto heard = [&](uint16_t sequence, int64_t at, EchoHeard::Kind kind = EchoHeard::Kind::Reply) {
+        EchoHeard h;
+        h.kind = kind;
+        h.sequence = sequence;
+        h.from = to.address;
+        h.receivedNs = at;
+        h.ttl = 63;
+        return h;
+    };
+    book.sent(7, to, 10 * ms, 10 * ms + 5);
+    EXPECT_EQ(book.nextSendAt(), 12 * ms + 5);
+    EXPECT_EQ(book.nextSequence(), 0);
+    book.sent(8, to, 12 * ms + 5, 12 * ms + 9);
+    book.refused(14 * ms + 9);
+    EXPECT_EQ(book.nextSendAt(), 16 * ms + 9);
+    auto o = book.hear(heard(0, 20 * ms));
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->target, 8u);
+    EXPECT_EQ(o->reply.status, 0);
+    EXPECT_EQ(o->reply.rttMs, 7);
+    EXPECT_EQ(o->reply.ttl, 63);
+    EXPECT_FALSE(book.hear(heard(0, 21 * ms)));  // a duplicate
+    EXPECT_EQ(book.hear(heard(0xFFFF, 30 * ms))->target, 7u);
+    EXPECT_EQ(book.underWay(), 0u);
+    book.sent(9, to, 100 * ms, 100 * ms);   // sequence 1
+    book.sent(10, to, 102 * ms, 102 * ms);  // 2
+    EXPECT_EQ(book.nextDeadline(), 1100 * ms);
+    o = book.hear(heard(1, 1100 * ms + 1));  // in the queue, but came after the time-out
+    EXPECT_EQ(o->target, 9u);
+    EXPECT_EQ(o->reply.status, ipstatus::kRequestTimedOut);
+    std::vector<FlightBook::Outcome> expired;
+    book.expire(1102 * ms, expired);
+    EXPECT_TRUE(expired.empty());
+    book.expire(1102 * ms + 1, expired);
+    ASSERT_EQ(expired.size(), 1u);
+    EXPECT_EQ(expired[0].reply.status, ipstatus::kRequestTimedOut);
+    EXPECT_FALSE(book.hear(heard(2, 1103 * ms)));  // the late answer marks nothing
+
+    // Through the helper: its identifier from its note, a reply only from the host asked, an
+    // error only quoting that host, a note of a refused send as that send's status.
+    book.sent(11, to, 2000 * ms, 2000 * ms);  // 3
+    EchoHeard reply = heard(3, 2001 * ms);
+    reply.hasId = true;
+    reply.id = 0x4242;
+    EXPECT_FALSE(book.hear(reply));  // before the helper's note
+    EchoHeard note = heard(3, 0, EchoHeard::Kind::Sent);
+    note.hasId = true;
+    note.id = 0x4242;
+    EXPECT_FALSE(book.hear(note));
+    EchoHeard other = reply;
+    other.from = inet_addr("198.18.1.11");
+    EXPECT_FALSE(book.hear(other));
+    other = reply;
+    other.id = 0x4243;
+    EXPECT_FALSE(book.hear(other));
+    EchoHeard error = reply;
+    error.kind = EchoHeard::Kind::Error;
+    error.status = ipstatus::kTtlExpiredTransit;
+    error.from = inet_addr("198.18.0.1");
+    error.quotesDestination = true;
+    error.quoted = inet_addr("198.18.1.11");
+    EXPECT_FALSE(book.hear(error));
+    error.family = AF_INET6;
+    error.quoted = to.address;
+    EXPECT_FALSE(book.hear(error));  // another family's
+    error.family = AF_INET;
+    o = book.hear(error);
+    EXPECT_EQ(o->target, 11u);
+    EXPECT_EQ(o->reply.status, ipstatus::kTtlExpiredTransit);
+    EXPECT_EQ(o->reply.address, inet_addr("198.18.0.1"));
+    book.sent(12, to, 2002 * ms, 2002 * ms);  // 4
+    note.sequence = 4;
+    note.status = EHOSTUNREACH;
+    EXPECT_EQ(book.hear(note)->reply.status, ipstatus::kDestHostUnreachable);
 }
 
 TEST(IcmpPacket, StatusOfEachErrorAndRefusedSend) {
