@@ -96,6 +96,49 @@ QByteArray HistoryLog::line(const StateChange& c) {
     return fields.join(',') + "\r\n";
 }
 
+std::optional<HistoryLog::Event> HistoryLog::event(QByteArrayView line) {
+    if (line.endsWith('\r')) line.chop(1);
+    // The first four fields, as RFC 4180 quotes them.
+    QByteArrayList fields;
+    qsizetype at = 0;
+    while (fields.size() < 4 && at <= line.size()) {
+        QByteArray field;
+        if (at < line.size() && line[at] == '"') {
+            for (++at; at < line.size(); ++at) {
+                if (line[at] != '"') {
+                    field += line[at];
+                } else if (at + 1 < line.size() && line[at + 1] == '"') {
+                    field += '"';
+                    ++at;
+                } else {
+                    break;
+                }
+            }
+            if (at >= line.size()) return std::nullopt;  // torn inside its quotes
+            ++at;
+        } else {
+            const qsizetype comma = line.indexOf(',', at);
+            field = line.sliced(at, (comma < 0 ? line.size() : comma) - at).toByteArray();
+            at = comma < 0 ? line.size() : comma;
+        }
+        fields.append(field);
+        if (at < line.size() && line[at] != ',') return std::nullopt;
+        ++at;
+    }
+    if (fields.size() < 4) return std::nullopt;
+    const QDateTime when = QDateTime::fromString(QString::fromUtf8(fields[0]), Qt::ISODate);
+    const QString state = QString::fromUtf8(fields[3]);
+    const bool online = state == QStringLiteral("オンライン");
+    if (!when.isValid() || fields[1].isEmpty() ||
+        (!online && state != QStringLiteral("オフライン")))
+        return std::nullopt;
+    // A text that a spreadsheet would take for a formula is written after an apostrophe.
+    QByteArray address = fields[1];
+    if (address.size() > 1 && address[0] == '\'' && QByteArrayView("=+-@\t\r").contains(address[1]))
+        address.remove(0, 1);
+    return Event{when.toMSecsSinceEpoch(), QString::fromUtf8(address), online};
+}
+
 void HistoryLog::changed(const StateChange& change) {
     QMetaObject::invokeMethod(
         writer_, [w = writer_, l = line(change)] { w->write(l); }, Qt::QueuedConnection);

@@ -16,6 +16,7 @@
 #include "app/change_notices.h"
 #include "app/close_query.h"
 #include "app/echo_outage.h"
+#include "app/fact_columns.h"
 #include "app/history_log.h"
 #include "app/image_lists.h"
 #include "app/kept_files.h"
@@ -26,6 +27,7 @@
 #include "app/scan_runner.h"
 #include "app/status_texts.h"
 #include "app/target_list_view.h"
+#include "app/uptime_history.h"
 #include "app/window_placement.h"
 #include "dialogs/add_target_dialog.h"
 #include "dialogs/settings_dialog.h"
@@ -50,6 +52,9 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
         *scans_, services_.notifier,
         [this] { return options_.notifyOn && (isHidden() || isMinimized()); }, this);
     connect(display_, &ScanDisplay::stateChanged, notices, &ChangeNotices::changed);
+    auto* uptime = new UptimeHistory(services_.historyPath, this);
+    connect(display_, &ScanDisplay::stateChanged, uptime, &UptimeHistory::changed);
+    factColumns_ = new FactColumns(*m_ui.list, *uptime, this);
     if (!services_.historyPath.isEmpty()) {
         history_ =
             new HistoryLog(services_.historyPath, *this, services_.messages, services_.notifier);
@@ -148,6 +153,7 @@ void MainWindow::makeDialogs() {
 void MainWindow::applySettings(const WindowSettings& s) {
     placeWindow(*this, s);
     for (int i = 0; i < kColumnCount; ++i) m_ui.list->setColumnWidth(i, s.columnWidths[i]);
+    factColumns_->apply(s.shownColumns, s.columnWidths);
     options_ = s.options;
 }
 
@@ -205,6 +211,8 @@ void MainWindow::saveFiles() {
     // Shown once and hidden now: in the tray.
     recordPlace(*this, normalPlace_->place(), shown_ && isHidden(), s);
     for (int i = 0; i < kColumnCount; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
+    for (int i = kColumnCount; i < kAllColumnCount; ++i) s.columnWidths[i] = factColumns_->width(i);
+    s.shownColumns = factColumns_->shown();
     s.options = options_;
     std::vector<Target> targets;
     for (int i = 0; i < m_ui.list->rowCount(); ++i)

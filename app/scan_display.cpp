@@ -95,15 +95,17 @@ void ScanDisplay::replied(const ProbeResult& result) {
     raisedRow_ = nullptr;  // a real result: the raised count stands
     const QString& ip = result.responder;
     const QString& address = result.address;
+    QTreeWidgetItem* probed = list_.findRow(address);
     if (result.status != ipstatus::kSuccess) {
-        if (QTreeWidgetItem* row = list_.findRow(address)) mark(row, result);
+        if (probed) mark(probed, result);
         probePanel_.setText(texts::offline(address));
         return;
     }
-    // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
-    // that was probed is the one to mark, and to count when no row is selected.
-    QTreeWidgetItem* probed = list_.findRow(address);
-    if (QTreeWidgetItem* row = list_.findRow(ip); row || probed) mark(row ? row : probed, result);
+    // The answer names the host as "127.0.0.1" even when the row says "127.1": a row spelt as the
+    // answer names it takes the answer, else the row that was probed; and the probed row is
+    // counted when no row is selected.
+    QTreeWidgetItem* answered = ip == address ? probed : list_.findRow(ip);
+    if (QTreeWidgetItem* row = answered ? answered : probed) mark(row, result);
     // An IPv6 answer names its host as RFC 5952 writes it, whatever the list's spelling.
     probePanel_.setText(texts::online(ip.contains(QLatin1Char(':')) ? ip : address));
     QTreeWidgetItem* selected = list_.selectedRow();

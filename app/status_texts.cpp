@@ -143,6 +143,12 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
     return s;
 }
 
+QString roundTrip(double ms) {
+    // Three significant digits, and at least two decimals below 10 ms.
+    const int decimals = ms < 10 ? 2 : ms < 100 ? 1 : 0;
+    return QString::number(ms, 'f', decimals) + QStringLiteral(" ms");
+}
+
 QString echoStopped(const QString& why) {
     return QStringLiteral("ping を送れなくなりました（%1）。ピングローブを起動し直してください。")
         .arg(why);

@@ -243,6 +243,9 @@ TEST_F(Window, DeleteRemovesTheSelectedRowAtOnce) {
     EXPECT_FALSE(ContextMenuOffersTheRow());
     EXPECT_FALSE(Child<QToolButton>("SpeedButton5")->isEnabled());
     EXPECT_TRUE(Timer()->isActive());
+    // The deleted address is free again.
+    EXPECT_EQ(List()->findRow("10.0.0.1"), nullptr);
+    EXPECT_EQ(List()->findRow("10.0.0.2"), Row(0));
 }
 
 TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {

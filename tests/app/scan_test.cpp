@@ -405,6 +405,11 @@ TEST_F(Scan, AHelperThatDiesDuringAScanLeavesTheLastRealResults) {
     form->runAllScan();
     EXPECT_EQ(std::vector<int>({Image(0), Image(1), Image(2)}), std::vector<int>({2, 1, 2}));
     EXPECT_EQ(QStringList({Cell(0, 3), Cell(1, 3), Cell(2, 3)}), QStringList({"2", "1", "1"}));
+    // A screen reader hears the count taken back too.
+    EXPECT_TRUE(Row(1)
+                    ->data(1, Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .contains(QStringLiteral("／応答 0/1（0%）")));
     EXPECT_EQ(Panel(0), QStringLiteral("ping を送れません"));
     ASSERT_TRUE(WaitFor([&] { return messages.errors.size() == 1; }));
     EXPECT_TRUE(messages.errors[0].contains(QStringLiteral("pingrove-icmp が終了しました")));
