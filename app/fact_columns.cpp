@@ -120,7 +120,7 @@ std::optional<double> FactColumns::sortValue(const QTreeWidgetItem* row, int col
     };
     switch (AsColumn(column)) {
         case Column::RoundTrip:
-            if (facts && facts->online()) return facts->lastAnswer()->rttMs;
+            if (facts && facts->online()) return facts->lastAnswer()->rttUs / 1000.0;
             return std::nullopt;
         case Column::Loss:
             if (facts && facts->probed())

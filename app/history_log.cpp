@@ -92,7 +92,7 @@ QByteArray HistoryLog::line(const StateChange& c) {
         Field(c.online ? QStringLiteral("オンライン") : QStringLiteral("オフライン")),
         QByteArray::number(c.status),
         Field(c.online ? QStringLiteral("応答あり") : texts::failureWords(c.status)),
-        c.online ? QByteArray::number(c.rttMs) : QByteArray()};
+        c.online ? texts::milliseconds(c.rttUs / 1000.0).toLatin1() : QByteArray()};
     return fields.join(',') + "\r\n";
 }
 

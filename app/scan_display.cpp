@@ -126,13 +126,13 @@ void ScanDisplay::mark(QTreeWidgetItem* row, const ProbeResult& result) {
     const bool first = !before;
     const bool changed = first || before->online() != online;
     TargetRow(row).setIcon(online ? RowIcon::Online : RowIcon::Offline);
-    TargetListView::recordResult(row, online, online ? result.rttMs : 0, online ? result.ttl : 0,
+    TargetListView::recordResult(row, online, online ? result.rttUs : 0, online ? result.ttl : 0,
                                  result.when.toMSecsSinceEpoch(), result.status, result.responder);
     if (changed) tellChange(row, result, first);
 }
 
 void ScanDisplay::tellChange(QTreeWidgetItem* row, const ProbeResult& result, bool first) {
     emit stateChanged({TargetRow(row).address(), TargetListView::subItem(row, Column::Name),
-                       result.status == ipstatus::kSuccess, first, result.status, result.rttMs,
+                       result.status == ipstatus::kSuccess, first, result.status, result.rttUs,
                        result.when});
 }

@@ -20,9 +20,13 @@ ScanRunner::~ScanRunner() {
 }
 
 void ScanRunner::onProbeReply(int status, const std::string& ipAddress, int rttMs, uint8_t ttl) {
-    ProbeResult r{
-        status, QString::fromStdString(ipAddress), QString::fromStdString(probedAddress_), rttMs,
-        ttl,    QDateTime::currentDateTime()};
+    ProbeResult r{status,
+                  QString::fromStdString(ipAddress),
+                  QString::fromStdString(probedAddress_),
+                  rttMs,
+                  probe_.lastRoundTripUs(),
+                  ttl,
+                  QDateTime::currentDateTime()};
     if (pump_.onUiThread()) {
         deliver(r);
         return;

@@ -10,6 +10,6 @@ struct StateChange {
     bool online = false;
     bool first = false;  // the target's first result of this run
     int status = 0;      // the echo status (0 online)
-    int rttMs = 0;       // of an answer
+    int rttUs = 0;       // of an answer, in microseconds
     QDateTime when;
 };

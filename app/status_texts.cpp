@@ -119,9 +119,8 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
                             : QStringLiteral("（%1 から）").arg(QString::fromStdString(host));
     };
     if (const auto a = f.lastAnswer())
-        s += QStringLiteral("／最終応答 %1　%2 ms　TTL %3")
-                 .arg(time(a->atMs()))
-                 .arg(a->rttMs)
+        s += QStringLiteral("／最終応答 %1　%2　TTL %3")
+                 .arg(time(a->atMs()), roundTrip(a->rttUs / 1000.0))
                  .arg(a->ttl) +
              from(f.lastAnswerFrom());
     else
@@ -131,11 +130,11 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
              .arg(shown.answers)
              .arg(shown.probes)
              .arg(shown.probes > 0 ? qRound(100.0 * shown.answers / shown.probes) : 0);
-    if (f.minRtt())
-        s += QStringLiteral("／最小 %1・平均 %2・最大 %3 ms")
-                 .arg(*f.minRtt())
-                 .arg(qRound(*f.averageRtt()))
-                 .arg(*f.maxRtt());
+    if (f.minRttUs())
+        s +=
+            QStringLiteral("／最小 %1・平均 %2・最大 %3 ms")
+                .arg(milliseconds(*f.minRttUs() / 1000.0), milliseconds(*f.averageRttUs() / 1000.0),
+                     milliseconds(*f.maxRttUs() / 1000.0));
     if (const auto failed = f.lastFailure())
         s += QStringLiteral("／最終失敗 %1　%2")
                  .arg(time(failed->atMs), failureReason(failed->status)) +
@@ -143,10 +142,15 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
     return s;
 }
 
-QString roundTrip(double ms) {
-    // Three significant digits, and at least two decimals below 10 ms.
+QString milliseconds(double ms) {
+    // Three significant digits, and two decimals below 10 ms: the kernel stamps to the
+    // microsecond, a loopback answer takes some tens of them.
     const int decimals = ms < 10 ? 2 : ms < 100 ? 1 : 0;
-    return QString::number(ms, 'f', decimals) + QStringLiteral(" ms");
+    return QString::number(ms, 'f', decimals);
+}
+
+QString roundTrip(double ms) {
+    return milliseconds(ms) + QStringLiteral(" ms");
 }
 
 QString echoStopped(const QString& why) {

@@ -40,9 +40,10 @@ struct ShownCounts {
 };
 QString targetFacts(const TargetFacts& facts, const QDate& today = QDate::currentDate(),
                     std::optional<ShownCounts> counts = std::nullopt);
-// A round-trip time as precisely as it is measured: 「0.04 ms」, 「1.25 ms」, 「12.3 ms」, 「123
-// ms」.
+// A round-trip time as precisely as it is measured (「0.04 ms」, 「1.25 ms」, 「12.3 ms」,
+// 「123 ms」), and the number alone.
 QString roundTrip(double ms);
+QString milliseconds(double ms);
 // Why an echo failed, in words with its status code: 「時間切れ（11010）」; the words alone.
 QString failureReason(int status);
 QString failureWords(int status);

@@ -291,7 +291,7 @@ const TargetFacts* TargetListView::factsOf(const QTreeWidgetItem* row) {
     return row->data(0, kFactsRole).value<std::shared_ptr<TargetFacts>>().get();
 }
 
-void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl,
+void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttUs, int ttl,
                                   int64_t atMs, int status, const QString& from) {
     auto facts = row->data(0, kFactsRole).value<std::shared_ptr<TargetFacts>>();
     if (!facts) {
@@ -301,7 +301,7 @@ void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttMs, 
     // "0.0.0.0" is what a failure names when no host answered at all.
     const bool other =
         !from.isEmpty() && from != QLatin1String("0.0.0.0") && from != TargetRow(row).address();
-    facts->record(online, rttMs, ttl, atMs, status, other ? from.toStdString() : std::string());
+    facts->record(online, rttUs, ttl, atMs, status, other ? from.toStdString() : std::string());
     static_cast<SortableItem*>(row)->changed();
 }
 

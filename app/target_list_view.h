@@ -60,7 +60,7 @@ public:
     // hear them as the row's description, the row's tooltip shows them with a picture of the
     // recent past, and the optional columns show each. `from`: the host that answered or
     // reported the failure, named in the facts when it is not the row's address text.
-    static void recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl, int64_t atMs,
+    static void recordResult(QTreeWidgetItem* row, bool online, int rttUs, int ttl, int64_t atMs,
                              int status = 0, const QString& from = QString());
     void setFactCells(const FactCellSource* cells) { factCells_ = cells; }
     const FactCellSource* factCells() const { return factCells_; }

@@ -66,13 +66,16 @@ void EchoProbe::ping(const std::string& address) {
             destination6 = a.v6;
             resolved = a.v4 || a.v6;
         }
+        lastRoundTripUs_ = 0;
         if (!resolved) {
             if (onReply) onReply(this, -1, "0.0.0.0", 0, 0);
         } else if (destination6) {
             EchoReply r = handle->sendEcho6(*destination6, data, ttlValue, timeout, waiter);
+            lastRoundTripUs_ = r.rttUs;
             if (onReply) onReply(this, r.status, r.responder6, r.rttMs, r.ttl);
         } else {
             EchoReply r = handle->sendEcho(destination, data, ttlValue, timeout, waiter);
+            lastRoundTripUs_ = r.rttUs;
             if (onReply) onReply(this, r.status, dottedAddress(r.address), r.rttMs, r.ttl);
         }
         pause(onUi);

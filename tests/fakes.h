@@ -24,6 +24,7 @@ public:
         int status = 0;
         std::string from;  // responder; empty means the destination itself
         int delayMs = 0;
+        int rttUs = -1;  // the round trip reported, in microseconds; -1: delayMs
     };
     // Addresses without an outcome time out (after the request's timeout, capped at 20 ms).
     void Set(const std::string& dotted, Outcome o) {

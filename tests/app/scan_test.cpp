@@ -91,14 +91,17 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
     f.record(false, 0, 0, at(0), 11003);
     f.record(false, 0, 0, at(10), 11010);
     EXPECT_EQ(f.sinceMs(), at(0));  // offline since the first result
-    f.record(true, 3, 64, at(20));
-    f.record(true, 1, 64, at(30));
-    f.record(true, 2, 63, at(40));
+    EXPECT_EQ(f.failsInARow(), 2);
+    // Times as finely as the kernel stamps them, in microseconds.
+    f.record(true, 1250, 64, at(20));
+    EXPECT_EQ(f.failsInARow(), 0);
+    f.record(true, 40, 64, at(30));
+    f.record(true, 12300, 63, at(40));
     EXPECT_EQ(f.sinceMs(), at(20));  // online since the change
     const QDate day = QDate(2026, 12, 8);
     EXPECT_EQ(texts::targetFacts(f, day),
-              QStringLiteral("オンライン（12:00:20 から）／最終応答 12:00:40　2 ms　TTL 63／"
-                             "応答 3/5（60%）／最小 1・平均 2・最大 3 ms／"
+              QStringLiteral("オンライン（12:00:20 から）／最終応答 12:00:40　12.3 ms　TTL 63／"
+                             "応答 3/5（60%）／最小 0.04・平均 4.53・最大 12.3 ms／"
                              "最終失敗 12:00:10　時間切れ（11010）"));
     // Seen the next day, the times carry their date.
     EXPECT_TRUE(texts::targetFacts(f, day.addDays(1))

@@ -89,12 +89,12 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
             .hasMatch());
     QStringList events;
     for (const QString& line : history().mid(1)) events << line.section(',', 1);
-    EXPECT_EQ(events, QStringList({"127.0.0.1,self,オンライン,0,応答あり,0",
-                                   "127.0.0.2,,オンライン,0,応答あり,0",
+    EXPECT_EQ(events, QStringList({"127.0.0.1,self,オンライン,0,応答あり,0.00",
+                                   "127.0.0.2,,オンライン,0,応答あり,0.00",
                                    "10.0.0.9,silent,オフライン,11010,時間切れ,",
                                    "127.0.0.1,self,オフライン,11010,時間切れ,",
-                                   "127.0.0.1,self,オンライン,0,応答あり,0",
-                                   "10.0.0.9,silent,オンライン,0,応答あり,0"}));
+                                   "127.0.0.1,self,オンライン,0,応答あり,0.00",
+                                   "10.0.0.9,silent,オンライン,0,応答あり,0.00"}));
     ASSERT_TRUE(notifier.onActivated);
     notifier.onActivated();
     EXPECT_TRUE(form->isVisible());
@@ -116,7 +116,8 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
     EXPECT_EQ(notifier.bodies.size(), 2);
     // Across the restart the file goes on: the new run's first results come after the old lines.
     ASSERT_TRUE(WaitFor([&] { return history().size() == 10; }));
-    EXPECT_TRUE(history()[7].endsWith(QStringLiteral(",127.0.0.1,self,オンライン,0,応答あり,0")));
+    EXPECT_TRUE(
+        history()[7].endsWith(QStringLiteral(",127.0.0.1,self,オンライン,0,応答あり,0.00")));
     // Twelve at once: ten by name, then how many more.
     std::string list = "\"IP\";\"Name\"\r\n";
     for (int i = 1; i <= 12; ++i) {
