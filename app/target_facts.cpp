@@ -3,7 +3,7 @@
 #include <algorithm>
 
 void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int status,
-                         const std::string& from) {
+                         const std::string& from, bool ipv6) {
     Result r;
     r.atSeconds = static_cast<uint32_t>(std::max<int64_t>(0, atMs / 1000));
     r.rttMs = online ? static_cast<int16_t>(std::clamp(rttMs, 0, 32767)) : int16_t{-1};
@@ -18,7 +18,7 @@ void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int stat
     }
     ++probes_;
     if (!online) {
-        lastFailure_ = Failure{atMs, status, from};
+        lastFailure_ = Failure{atMs, status, from, ipv6};
         return;
     }
     minRtt_ = answers_ == 0 ? r.rttMs : std::min<int>(minRtt_, r.rttMs);
