@@ -63,15 +63,12 @@ bool WithFileSizeLimit(unsigned long bytes, const std::function<bool()>& body) {
 }
 
 LocalZone::LocalZone(const char* zone) {
-    if (const char* was = std::getenv("TZ")) before_ = was;
+    if (const char* was = std::getenv("TZ")) before = was;
     ::setenv("TZ", zone, 1);
     ::tzset();
 }
 
 LocalZone::~LocalZone() {
-    if (before_)
-        ::setenv("TZ", before_->c_str(), 1);
-    else
-        ::unsetenv("TZ");
+    before ? ::setenv("TZ", before->c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
 }

@@ -29,15 +29,10 @@ bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body);
 // would stop a write, and gives its result.
 bool WithFileSizeLimit(unsigned long bytes, const std::function<bool()>& body);
 
-// Sets the process's local time zone to `zone` (a name as TZ takes it, such as "Asia/Tokyo") for
-// its lifetime: local times are checked where the users are, not only in the build machines' UTC.
-class LocalZone {
-public:
+// Sets the process's local time zone (a name as TZ takes it, "Asia/Tokyo") for its lifetime:
+// local times are checked where the users are, not only in the build machines' UTC.
+struct LocalZone {
     explicit LocalZone(const char* zone);
     ~LocalZone();
-    LocalZone(const LocalZone&) = delete;
-    LocalZone& operator=(const LocalZone&) = delete;
-
-private:
-    std::optional<std::string> before_;
+    std::optional<std::string> before;
 };
