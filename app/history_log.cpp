@@ -42,8 +42,8 @@ namespace {
 // One field as RFC 4180 has it: quoted when it holds a comma, a quote or a line end.
 QByteArray Field(const QString& text) {
     QByteArray f = text.toUtf8();
-    // A field that a spreadsheet would run as a formula (a name or an address from the user's
-    // list, or after a tab or a CR one it might) starts with an apostrophe, which keeps it a text.
+    // A name or an address that a spreadsheet would run as a formula (=, +, - or @ first, or a
+    // tab or a CR, after which some look again) starts with an apostrophe: it stays a text.
     if (!f.isEmpty() && std::string_view("=+-@\t\r").find(f.front()) != std::string_view::npos)
         f.prepend('\'');
     if (!f.contains(',') && !f.contains('"') && !f.contains('\r') && !f.contains('\n')) return f;
