@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <cstdlib>
+#include <string_view>
 
 #include "app/program_info.h"
 #include "app/status_texts.h"
@@ -41,6 +42,10 @@ namespace {
 // One field as RFC 4180 has it: quoted when it holds a comma, a quote or a line end.
 QByteArray Field(const QString& text) {
     QByteArray f = text.toUtf8();
+    // A name or an address that a spreadsheet would run as a formula (=, +, - or @ first, or a
+    // tab or a CR, after which some look again) starts with an apostrophe: it stays a text.
+    if (!f.isEmpty() && std::string_view("=+-@\t\r").find(f.front()) != std::string_view::npos)
+        f.prepend('\'');
     if (!f.contains(',') && !f.contains('"') && !f.contains('\r') && !f.contains('\n')) return f;
     f.replace("\"", "\"\"");
     return '"' + f + '"';
@@ -91,7 +96,7 @@ QByteArray HistoryLog::line(const StateChange& c) {
         Field(c.name),
         Field(c.online ? QStringLiteral("オンライン") : QStringLiteral("オフライン")),
         QByteArray::number(c.status),
-        Field(c.online ? QStringLiteral("応答あり") : texts::failureWords(c.status)),
+        Field(c.online ? QStringLiteral("応答あり") : texts::failureWords(c.status, c.ipv6)),
         c.online ? texts::milliseconds(c.rttUs / 1000.0).toLatin1() : QByteArray()};
     return fields.join(',') + "\r\n";
 }

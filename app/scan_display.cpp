@@ -134,5 +134,5 @@ void ScanDisplay::mark(QTreeWidgetItem* row, const ProbeResult& result) {
 void ScanDisplay::tellChange(QTreeWidgetItem* row, const ProbeResult& result, bool first) {
     emit stateChanged({TargetRow(row).address(), TargetListView::subItem(row, Column::Name),
                        result.status == ipstatus::kSuccess, first, result.status, result.rttUs,
-                       result.when});
+                       result.when, result.responder.contains(QLatin1Char(':'))});
 }

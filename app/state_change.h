@@ -12,4 +12,5 @@ struct StateChange {
     int status = 0;      // the echo status (0 online)
     int rttUs = 0;       // of an answer, in microseconds
     QDateTime when;
+    bool ipv6 = false;  // the host that answered or reported a failure is an IPv6 one
 };

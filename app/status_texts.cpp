@@ -71,7 +71,8 @@ QString andMore(int count) {
     return QStringLiteral("ほか %1 件").arg(count);
 }
 
-QString failureWords(int status) {
+QString failureWords(int status, bool ipv6) {
+    if (status == 11004 && ipv6) return QStringLiteral("管理上禁止されています");
     static const std::pair<int, const char*> kReasons[] = {
         {-1, "名前を解決できません"},
         {11002, "ネットワークに到達できません"},
@@ -95,8 +96,8 @@ QString failureWords(int status) {
     return QStringLiteral("エラー");
 }
 
-QString failureReason(int status) {
-    const QString words = failureWords(status);
+QString failureReason(int status, bool ipv6) {
+    const QString words = failureWords(status, ipv6);
     // A negative code with the minus sign, as the texts are set.
     const QString number = status < 0 ? QStringLiteral("−%1").arg(-static_cast<qint64>(status))
                                       : QString::number(status);
@@ -137,7 +138,7 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
                      milliseconds(*f.maxRttUs() / 1000.0));
     if (const auto failed = f.lastFailure())
         s += QStringLiteral("／最終失敗 %1　%2")
-                 .arg(time(failed->atMs), failureReason(failed->status)) +
+                 .arg(time(failed->atMs), failureReason(failed->status, failed->ipv6)) +
              from(failed->from);
     return s;
 }

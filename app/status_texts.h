@@ -44,9 +44,11 @@ QString targetFacts(const TargetFacts& facts, const QDate& today = QDate::curren
 // 「123 ms」), and the number alone.
 QString roundTrip(double ms);
 QString milliseconds(double ms);
-// Why an echo failed, in words with its status code: 「時間切れ（11010）」; the words alone.
-QString failureReason(int status);
-QString failureWords(int status);
+// Why an echo failed, in words with its status code: 「時間切れ（11010）」; the words alone. The
+// words of a code may depend on the family of the host that reported it (`ipv6`): 11004 is a
+// protocol unreachable in ICMP and "administratively prohibited" in ICMPv6.
+QString failureReason(int status, bool ipv6 = false);
+QString failureWords(int status, bool ipv6 = false);
 // The history file could not be written (told once).
 QString historyNotWritten(const QString& path);
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 void TargetFacts::record(bool online, int rttUs, int ttl, int64_t atMs, int status,
-                         const std::string& from) {
+                         const std::string& from, bool ipv6) {
     Result r;
     r.atSeconds = static_cast<uint32_t>(std::max<int64_t>(0, atMs / 1000));
     r.rttUs = online ? static_cast<uint32_t>(std::clamp<int>(rttUs, 0, Result::kLongest))
@@ -20,7 +20,7 @@ void TargetFacts::record(bool online, int rttUs, int ttl, int64_t atMs, int stat
     ++probes_;
     if (!online) {
         ++failsInARow_;
-        lastFailure_ = Failure{atMs, status, from};
+        lastFailure_ = Failure{atMs, status, from, ipv6};
         return;
     }
     failsInARow_ = 0;

@@ -25,9 +25,10 @@ public:
 
     // `rttUs` the round-trip time of an answer in microseconds; `status` the echo status of a
     // result that is no answer (0 for an answer); `from` the host that answered or reported the
-    // failure, when it is worth naming (empty: the target).
+    // failure, when it is worth naming (empty: the target); `ipv6` whether that host is an IPv6
+    // one (a status may mean another thing in ICMPv6).
     void record(bool online, int rttUs, int ttl, int64_t atMs, int status = 0,
-                const std::string& from = {});
+                const std::string& from = {}, bool ipv6 = false);
 
     bool probed() const { return probes_ > 0; }
     bool online() const { return probed() && last(0).online(); }
@@ -40,6 +41,7 @@ public:
         int64_t atMs = 0;
         int status = 0;
         std::string from;
+        bool ipv6 = false;
     };
     std::optional<Failure> lastFailure() const { return lastFailure_; }
     int answers() const { return answers_; }

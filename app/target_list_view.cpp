@@ -301,7 +301,9 @@ void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttUs, 
     // "0.0.0.0" is what a failure names when no host answered at all.
     const bool other =
         !from.isEmpty() && from != QLatin1String("0.0.0.0") && from != TargetRow(row).address();
-    facts->record(online, rttUs, ttl, atMs, status, other ? from.toStdString() : std::string());
+    // A status is told in the words of the family of the host that reported it.
+    facts->record(online, rttUs, ttl, atMs, status, other ? from.toStdString() : std::string(),
+                  from.contains(QLatin1Char(':')));
     static_cast<SortableItem*>(row)->changed();
 }
 

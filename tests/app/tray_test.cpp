@@ -134,6 +134,39 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
     EXPECT_EQ(lines[10], QStringLiteral("ほか 2 件"));
 }
 
+// A history line as written: the user's clock with its offset, in UTC, in Japan and in zones a
+// half hour off on either side; a name or an address that a spreadsheet would run as a formula
+// kept a text; a reason in the words of its family.
+TEST(HistoryLog, EachLineAsWritten) {
+    const std::pair<const char*, const char*> zones[] = {{"UTC", "+00:00"},
+                                                         {"Asia/Tokyo", "+09:00"},
+                                                         {"Asia/Kolkata", "+05:30"},
+                                                         {"America/St_Johns", "-03:30"}};
+    for (const auto& [zone, offset] : zones) {
+        LocalZone local(zone);
+        const QDateTime when(QDate(2026, 3, 4), QTime(0, 6, 7));
+        const QByteArray line = HistoryLog::line({"10.0.0.1", "gw", true, true, 0, 40, when});
+        EXPECT_EQ(line, QByteArray("2026-03-04T00:06:07") + offset +
+                            ",10.0.0.1,gw,オンライン,0,応答あり,0.04\r\n");
+        // Read back where the uptime is worked out: the same moment, whatever the zone.
+        EXPECT_EQ(HistoryLog::event(line)->atMs, when.toMSecsSinceEpoch());
+    }
+    const std::pair<const char*, const char*> texts[] = {
+        {"=1+2", "'=1+2"}, {"+1", "'+1"},       {"-1", "'-1"}, {"@A1", "'@A1"},
+        {"\tx", "'\tx"},   {"\rx", "\"'\rx\""}, {"x=1", "x=1"}};
+    for (const auto& [text, written] : texts) {
+        const QByteArray line =
+            HistoryLog::line({text, text, false, false, 11010, 0, QDateTime::currentDateTime()});
+        EXPECT_EQ(line.mid(26),
+                  QByteArray(written) + ',' + written + ",オフライン,11010,時間切れ,\r\n");
+        EXPECT_EQ(HistoryLog::event(line)->address, text);
+    }
+    StateChange prohibited{"fd00::1", "", false, false, 11004, 0, QDateTime::currentDateTime()};
+    EXPECT_TRUE(HistoryLog::line(prohibited).endsWith(",11004,プロトコルに到達できません,\r\n"));
+    prohibited.ipv6 = true;
+    EXPECT_TRUE(HistoryLog::line(prohibited).endsWith(",11004,管理上禁止されています,\r\n"));
+}
+
 TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {
     Start();
     form->move(200, 150);
