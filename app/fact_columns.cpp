@@ -11,22 +11,11 @@
 
 namespace {
 
-constexpr int64_t kMinuteMs = 60 * 1000;
-
 QString Percent(double share) {
     // One decimal where it tells something: 99.5%, but 100% and 0%.
     const double percent = 100.0 * share;
     const double tenths = std::round(percent * 10) / 10;
     return QString::number(tenths, 'f', tenths == std::round(tenths) ? 0 : 1) + QLatin1Char('%');
-}
-
-QString Duration(int64_t ms) {
-    const int64_t minutes = std::max<int64_t>(0, ms) / kMinuteMs;
-    if (minutes < 1) return QStringLiteral("%1 秒").arg(std::max<int64_t>(0, ms) / 1000);
-    if (minutes < 60) return QStringLiteral("%1 分").arg(minutes);
-    if (minutes < 24 * 60)
-        return QStringLiteral("%1 時間 %2 分").arg(minutes / 60).arg(minutes % 60);
-    return QStringLiteral("%1 日 %2 時間").arg(minutes / (24 * 60)).arg(minutes / 60 % 24);
 }
 
 Column AsColumn(int c) {
@@ -150,7 +139,7 @@ QString FactColumns::text(const QTreeWidgetItem* row, int column) const {
         case Column::RoundTrip:
             return texts::roundTrip(*value);
         case Column::StateFor:
-            return Duration(static_cast<int64_t>(*value));
+            return texts::duration(static_cast<int64_t>(*value));
         case Column::LastAnswer:
             return QDateTime::fromMSecsSinceEpoch(static_cast<int64_t>(*value))
                 .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));

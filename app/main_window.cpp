@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include "app/scan_runner.h"
 #include "app/status_texts.h"
 #include "app/target_list_view.h"
+#include "app/trouble_watch.h"
 #include "app/uptime_history.h"
 #include "app/window_placement.h"
 #include "dialogs/add_target_dialog.h"
@@ -48,10 +50,29 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     display_ = new ScanDisplay(
         *scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound, tray_,
         {[this] { return options_.soundOn ? options_.soundFile : QString(); }}, this);
+    auto* trouble = new TroubleWatch(
+        *scans_, *m_ui.list, services_.sound,
+        {[this] { return options_.failsToConfirm; },
+         [this] { return options_.offlineSoundOn ? options_.offlineSoundFile : QString(); }},
+        this);
+    connect(display_, &ScanDisplay::recorded, trouble, &TroubleWatch::recorded);
+    // Through the tray's own connection: the list tells of its rows going as the window ends,
+    // after the tray is gone.
+    connect(trouble, &TroubleWatch::troubleChanged, &tray_,
+            [this, mark = images::troubleMark()](const QStringList& first, int offline, int all) {
+                tray_.setMark(offline > 0 ? mark : QIcon());
+                tray_.setSummary(texts::troubleSummary(first, offline, all));
+            });
+    // Told while the user is not watching: the window hidden, minimised, or on screen behind
+    // another program's window or on another workspace (no window of the program is active).
     auto* notices = new ChangeNotices(
         *scans_, services_.notifier,
-        [this] { return options_.notifyOn && (isHidden() || isMinimized()); }, this);
-    connect(display_, &ScanDisplay::stateChanged, notices, &ChangeNotices::changed);
+        [this] {
+            return options_.notifyOn &&
+                   (isHidden() || isMinimized() || !QApplication::activeWindow());
+        },
+        this);
+    connect(trouble, &TroubleWatch::told, notices, &ChangeNotices::changed);
     auto* uptime = new UptimeHistory(services_.historyPath, this);
     connect(display_, &ScanDisplay::stateChanged, uptime, &UptimeHistory::changed);
     factColumns_ = new FactColumns(*m_ui.list, *uptime, this);

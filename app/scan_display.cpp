@@ -129,6 +129,7 @@ void ScanDisplay::mark(QTreeWidgetItem* row, const ProbeResult& result) {
     TargetListView::recordResult(row, online, online ? result.rttUs : 0, online ? result.ttl : 0,
                                  result.when.toMSecsSinceEpoch(), result.status, result.responder);
     if (changed) tellChange(row, result, first);
+    emit recorded(row);
 }
 
 void ScanDisplay::tellChange(QTreeWidgetItem* row, const ProbeResult& result, bool first) {

@@ -63,6 +63,29 @@ QString wentOffline(const QString& name, const QString& address) {
     return Named(name, address) + QStringLiteral("がオフラインになりました");
 }
 
+QString backOnline(const QString& name, const QString& address, qint64 offlineMs) {
+    return Named(name, address) +
+           QStringLiteral("がオンラインに戻りました（%1間オフライン）").arg(duration(offlineMs));
+}
+
+QString duration(qint64 ms) {
+    const qint64 minutes = std::max<qint64>(0, ms) / 60000;
+    if (minutes < 1) return QStringLiteral("%1 秒").arg(std::max<qint64>(0, ms) / 1000);
+    if (minutes < 60) return QStringLiteral("%1 分").arg(minutes);
+    if (minutes < 24 * 60)
+        return QStringLiteral("%1 時間 %2 分").arg(minutes / 60).arg(minutes % 60);
+    return QStringLiteral("%1 日 %2 時間").arg(minutes / (24 * 60)).arg(minutes / 60 % 24);
+}
+
+QString troubleSummary(const QStringList& firstOffline, int offline, int targets) {
+    if (targets == 0) return QString();
+    if (offline == 0) return QStringLiteral("オフラインなし（%1 件中）").arg(targets);
+    QString names = firstOffline.join(QStringLiteral("、"));
+    if (offline > firstOffline.size())
+        names += QLatin1Char(' ') + andMore(offline - firstOffline.size());
+    return QStringLiteral("オフライン %1/%2 件：%3").arg(offline).arg(targets).arg(names);
+}
+
 QString historyNotWritten(const QString& path) {
     return QStringLiteral("履歴ファイル %1 に書き込めません。").arg(path);
 }

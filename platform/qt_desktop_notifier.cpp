@@ -55,6 +55,14 @@ QDBusConnection& QtDesktopNotifier::bus() {
 }
 
 void QtDesktopNotifier::notify(const QString& title, const QString& body) {
+    send(title, body, false);
+}
+
+void QtDesktopNotifier::alert(const QString& title, const QString& body) {
+    send(title, body, true);
+}
+
+void QtDesktopNotifier::send(const QString& title, const QString& body, bool alert) {
     if (!bus().isConnected()) return;
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
@@ -68,19 +76,24 @@ void QtDesktopNotifier::notify(const QString& title, const QString& body) {
     if (!picture_->isNull())
         hints.insert(QStringLiteral("image-data"),
                      QVariant::fromValue(NotificationImage{*picture_}));
+    // Critical: the service keeps it until the user has seen it.
+    if (alert) hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar{2}));
     // The default action is what a click on the notification does.
-    call << appName_ << last_ << QStringLiteral("pingrove") << title << body
+    call << appName_ << (alert ? 0u : last_) << QStringLiteral("pingrove") << title << body
          << QStringList{QStringLiteral("default"), QStringLiteral("元に戻す")} << hints << -1;
     auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, 60000), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        // Finished: the answer is read, never waited for.
-        const QDBusMessage reply = w->reply();
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return;  // no service: nothing to tell anybody
-        last_ = reply.arguments().first().toUInt();
-        shown_.insert(last_);
-    });
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [this, alert](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                // Finished: the answer is read, never waited for.
+                const QDBusMessage reply = w->reply();
+                if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+                    return;  // no service: nothing to tell anybody
+                const uint id = reply.arguments().first().toUInt();
+                shown_.insert(id);
+                // An alert is never the one the next notification replaces.
+                if (!alert) last_ = id;
+            });
 }
 
 void QtDesktopNotifier::actionInvoked(uint id, const QString& action) {

@@ -23,12 +23,14 @@ public:
         std::function<QDBusConnection()> bus = [] { return QDBusConnection::sessionBus(); },
         QObject* parent = nullptr);
     void notify(const QString& title, const QString& body) override;
+    void alert(const QString& title, const QString& body) override;
 
 private slots:
     void actionInvoked(uint id, const QString& action);
     void closed(uint id, uint reason);
 
 private:
+    void send(const QString& title, const QString& body, bool alert);
     QString appName_;
     QDBusConnection& bus();
     std::function<QImage()> drawPicture_;

@@ -86,6 +86,7 @@ public:
     QStringList played;
     int beeps = 0;
     void playAsyncNoStop(const QString& file) override { played << file; }
+    void playWhenFree(const QString& file) override { played << file; }
     void beep() override { ++beeps; }
     // Files the player would refuse, by the name given.
     QStringList unplayable;
@@ -126,9 +127,15 @@ public:
 class FakeDesktopNotifier : public IDesktopNotifier {
 public:
     QStringList titles, bodies;
+    QList<bool> alerts;  // for each notification: sent as an alert
     void notify(const QString& title, const QString& body) override {
         titles << title;
         bodies << body;
+        alerts << false;
+    }
+    void alert(const QString& title, const QString& body) override {
+        notify(title, body);
+        alerts.back() = true;
     }
 };
 
