@@ -33,6 +33,12 @@ bool PrivateBus::becomeSessionBus() {
            connect(QStringLiteral("session-check")).interface()->isServiceRegistered(self).value();
 }
 
+PrivateBus* SessionBus() {
+    static PrivateBus bus;
+    static const bool ours = bus.isUp() && bus.becomeSessionBus();
+    return ours ? &bus : nullptr;
+}
+
 bool Until(const std::function<bool()>& done) {
     QElapsedTimer t;
     t.start();

@@ -22,5 +22,8 @@ private:
     QStringList names_;
 };
 
+// This process's session bus: a private one, made at the first call, or null.
+PrivateBus* SessionBus();
+
 // Runs the event loop until `done` holds, at most 10 s; whether it holds.
 bool Until(const std::function<bool()>& done);
