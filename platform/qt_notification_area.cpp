@@ -89,7 +89,15 @@ StatusNotifierItem& QtNotificationArea::item() {
 QSystemTrayIcon& QtNotificationArea::xembedIcon() {
     if (tray_) return *tray_;
     tray_ = std::make_unique<QSystemTrayIcon>();
-    // The clicks come through the event filter, as releases.
+    // An XEmbed icon's clicks come through the event filter, as releases, and its presses never
+    // reach it. Qt makes a StatusNotifierItem of its own instead when its first icon finds a host
+    // registered (a minimise before the watcher has answered us): its clicks come as activations.
+    connect(tray_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                report(reason == QSystemTrayIcon::Trigger   ? Click::LeftUp
+                       : reason == QSystemTrayIcon::Context ? Click::RightUp
+                                                            : Click::Other);
+            });
     tray_->setIcon(iconPicture_);
     tray_->setToolTip(toolTip_);
     if (menu_) tray_->setContextMenu(menu_);
