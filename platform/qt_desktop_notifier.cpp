@@ -7,6 +7,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QVariantMap>
 
+#include "platform/dbus_reply.h"
+
 // A picture as the notification protocol carries it (the "image-data" hint): RGBA bytes.
 struct NotificationImage {
     QImage image;
@@ -55,18 +57,21 @@ QDBusConnection& QtDesktopNotifier::bus() {
 }
 
 void QtDesktopNotifier::notify(const QString& title, const QString& body) {
-    send(title, body, false);
+    send(title, body, last_, {}, true);
 }
 
 void QtDesktopNotifier::alert(const QString& title, const QString& body) {
-    send(title, body, true);
+    // Critical: the service keeps it until the user has seen it; it replaces nothing, and
+    // nothing replaces it.
+    send(title, body, 0, {{QStringLiteral("urgency"), QVariant::fromValue(uchar{2})}}, false);
 }
 
-void QtDesktopNotifier::send(const QString& title, const QString& body, bool alert) {
+void QtDesktopNotifier::send(const QString& title, const QString& body, uint replaces,
+                             QVariantMap hints, bool replaceable) {
     if (!bus().isConnected()) return;
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-    QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("pingrove")}};
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("pingrove"));
     if (!picture_) {
         static const QMetaType registered = qDBusRegisterMetaType<NotificationImage>();
         (void)registered;
@@ -76,23 +81,31 @@ void QtDesktopNotifier::send(const QString& title, const QString& body, bool ale
     if (!picture_->isNull())
         hints.insert(QStringLiteral("image-data"),
                      QVariant::fromValue(NotificationImage{*picture_}));
-    // Critical: the service keeps it until the user has seen it.
-    if (alert) hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar{2}));
     // The default action is what a click on the notification does.
-    call << appName_ << (alert ? 0u : last_) << QStringLiteral("pingrove") << title << body
+    call << appName_ << replaces << QStringLiteral("pingrove") << title << body
          << QStringList{QStringLiteral("default"), QStringLiteral("元に戻す")} << hints << -1;
     auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, 60000), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this, alert](QDBusPendingCallWatcher* w) {
+            [this, replaceable](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
                 // Finished: the answer is read, never waited for.
                 const QDBusMessage reply = w->reply();
-                if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-                    return;  // no service: nothing to tell anybody
-                const uint id = reply.arguments().first().toUInt();
-                shown_.insert(id);
-                // An alert is never the one the next notification replaces.
-                if (!alert) last_ = id;
+                switch (KindOfReply(reply)) {
+                    case DBusReply::Answered:  // its number, which the next one replaces
+                        if (reply.arguments().isEmpty()) break;
+                        shown_.insert(reply.arguments().first().toUInt());
+                        if (replaceable) last_ = reply.arguments().first().toUInt();
+                        break;
+                    case DBusReply::NoService:
+                        // Nobody shows anything now, and a service that starts later numbers
+                        // its notifications anew: the old numbers may become another program's.
+                        last_ = 0;
+                        shown_.clear();
+                        break;
+                    case DBusReply::NoAnswer:  // it may still come up, under a number we never learn
+                    case DBusReply::Refused:   // this one is not shown; the one before still is
+                        break;
+                }
             });
 }
 
