@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 
 #include "platform/qt_sound.h"
@@ -124,6 +125,36 @@ TEST(Sound, ASoundStillPlayingIsNeitherCutOffNorFollowedByAnother) {
     EXPECT_EQ(s.beeps, 0);
     s.playAsyncNoStop(QStringLiteral("missing.wav"));
     EXPECT_EQ(s.beeps, 1);
+}
+
+// A sound that must not be lost (the offline sound) waits for the one still playing, and plays
+// once however often it was asked for meanwhile.
+TEST(Sound, ASoundThatMustNotBeLostWaitsForTheOneStillPlaying) {
+    if (dlopen("libQt6Multimedia.so.6", RTLD_NOW | RTLD_NOLOAD))
+        GTEST_SKIP() << "Qt Multimedia was started before the sound server";
+    NullSoundServer server;
+    if (!server.isUp()) GTEST_SKIP() << "no pulseaudio";
+    struct Recording : CountingSound {
+        using CountingSound::CountingSound;
+        QStringList started;
+        QElapsedTimer clock;
+        qint64 offlineAt = 0;
+        void playAsyncNoStop(const QString& file) override {
+            started << QFileInfo(file).fileName();
+            if (file.endsWith(QStringLiteral("offline.wav"))) offlineAt = clock.elapsed();
+            CountingSound::playAsyncNoStop(file);
+        }
+    } s(QStringList{QStringLiteral(PINGROVE_TEST_DATA "/../../resources/sounds")},
+        {QStringLiteral(PINGROVE_BINARY_DIR)});
+    s.clock.start();
+    s.playAsyncNoStop(QStringLiteral("chimes.wav"));
+    s.playWhenFree(QStringLiteral("offline.wav"));
+    s.playWhenFree(QStringLiteral("offline.wav"));
+    while (s.offlineAt == 0 && s.clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(s.started, (QStringList{"chimes.wav", "offline.wav"}));
+    EXPECT_GE(s.offlineAt, 1000) << "started before the chime's 1.1 s were over";
+    EXPECT_EQ(s.beeps, 0);
 }
 #endif
 
