@@ -80,7 +80,13 @@ QString duration(qint64 ms) {
 QString troubleSummary(const QStringList& firstOffline, int offline, int targets) {
     if (targets == 0) return QString();
     if (offline == 0) return QStringLiteral("オフラインなし（%1 件中）").arg(targets);
-    QString names = firstOffline.join(QStringLiteral("、"));
+    // A tooltip is a few lines: a name of hundreds of characters is cut short.
+    constexpr qsizetype kLongest = 24;
+    QStringList shortNames;
+    for (const QString& name : firstOffline)
+        shortNames << (name.size() > kLongest ? name.left(kLongest - 1) + QStringLiteral("…")
+                                              : name);
+    QString names = shortNames.join(QStringLiteral("、"));
     if (offline > firstOffline.size())
         names += QLatin1Char(' ') + andMore(offline - firstOffline.size());
     return QStringLiteral("オフライン %1/%2 件：%3").arg(offline).arg(targets).arg(names);

@@ -220,6 +220,10 @@ TEST_F(Window, TroubleIsToldFromTheFirstLostProbeOnceConfirmed) {
                            texts::duration(3 * 86400000LL + 7200000)}),
               (QStringList{QStringLiteral("59 秒"), QStringLiteral("1 分"),
                            QStringLiteral("3 日 2 時間")}));
+    EXPECT_EQ(texts::troubleSummary({QStringLiteral("gw"), QString(30, QLatin1Char('x'))}, 7, 40),
+              QStringLiteral("オフライン 7/40 件：gw、") + QString(23, QLatin1Char('x')) +
+                  QStringLiteral("… ほか 5 件"));
+    EXPECT_EQ(texts::troubleSummary({}, 0, 0), QString());  // nothing known yet
 }
 
 // A history line as written: the user's clock with its offset, in UTC, in Japan and in zones a
