@@ -12,20 +12,34 @@ ChangeNotices::ChangeNotices(ScanRunner& scans, IDesktopNotifier& notifier,
     connect(&scans, &ScanRunner::allScanFinished, this, &ChangeNotices::tell);
 }
 
-void ChangeNotices::changed(const StateChange& c) {
-    if ((c.first && !c.online) || !unseen_ || !unseen_()) return;
+void ChangeNotices::changed(const TroubleWatch::Notice& n) {
+    if (!unseen_ || !unseen_()) return;
+    wentOffline_ = wentOffline_ || n.kind == TroubleWatch::Notice::WentOffline;
     if (lines_.size() >= kNamed) {
         ++more_;
         return;
     }
-    lines_ << (c.online ? texts::cameOnline(c.name, c.address)
-                        : texts::wentOffline(c.name, c.address));
+    switch (n.kind) {
+        case TroubleWatch::Notice::CameOnline:
+            lines_ << texts::cameOnline(n.name, n.address);
+            break;
+        case TroubleWatch::Notice::BackOnline:
+            lines_ << texts::backOnline(n.name, n.address, n.offlineMs);
+            break;
+        case TroubleWatch::Notice::WentOffline:
+            lines_ << texts::wentOffline(n.name, n.address);
+            break;
+    }
 }
 
 void ChangeNotices::tell() {
     if (lines_.isEmpty()) return;
     if (more_ > 0) lines_ << texts::andMore(more_);
-    notifier_.notify(ProductName(), lines_.join(QLatin1Char('\n')));
+    const QString body = lines_.join(QLatin1Char('\n'));
+    if (std::exchange(wentOffline_, false))
+        notifier_.alert(ProductName(), body);
+    else
+        notifier_.notify(ProductName(), body);
     lines_.clear();
     more_ = 0;
 }

@@ -1,12 +1,15 @@
 #pragma once
-// The desktop notification of what changed while the window was not on screen: the targets that
-// came online and those that went offline during a scan, told in one notification when the scan
-// ends (ten by name, then how many more). A target's first result counts only when it is online.
+// The desktop notification of what changed while the user was not watching the window (hidden,
+// minimised, or on screen behind another window or on another workspace): the targets told
+// online and those told offline during a scan, in one notification when the scan ends (ten by
+// name, then how many more). One that names a target gone offline is an alert, which stays until
+// the user sees it and is never replaced; one that names only targets back online replaces the
+// last such one.
 #include <QObject>
 #include <QStringList>
 #include <functional>
 
-#include "app/state_change.h"
+#include "app/trouble_watch.h"
 
 class IDesktopNotifier;
 class ScanRunner;
@@ -14,11 +17,11 @@ class ScanRunner;
 class ChangeNotices : public QObject {
     Q_OBJECT
 public:
-    // `unseen`: whether changes are to be told now (the switch is on and the window is hidden or
-    // minimised).
+    // `unseen`: whether changes are to be told now (the switch is on and the user is not
+    // watching the window).
     ChangeNotices(ScanRunner& scans, IDesktopNotifier& notifier, std::function<bool()> unseen,
                   QObject* parent = nullptr);
-    void changed(const StateChange& change);
+    void changed(const TroubleWatch::Notice& notice);
 
 private:
     void tell();
@@ -28,4 +31,5 @@ private:
     std::function<bool()> unseen_;
     QStringList lines_;
     int more_ = 0;
+    bool wentOffline_ = false;
 };

@@ -21,14 +21,14 @@ std::string usage(bool japanese) {
     const std::string name = kProgramName;
     if (japanese)
         return "使い方: " + name + " [--help] [--version]\n" + kProductName +
-               "：IPv4 の偵察先に ping を送り、応答を一覧と偵察ログに示します。\n"
+               "：IPv4・IPv6 の偵察先に ping を送り、応答を一覧と偵察ログに示します。\n"
                "偵察先は作業フォルダーの iplist.txt（インストールしたプログラムを\n"
                "ホームフォルダーで起動したときは $XDG_DATA_HOME/pingrove/iplist.txt）に、\n"
                "設定は pingrove.INI に保存されます（pingrove(1) を参照）。\n"
                "  -h, --help     この説明を表示して終了\n"
                "  -v, --version  バージョンを表示して終了\n";
     return "Usage: " + name + " [--help] [--version]\n" +
-           "Pingrove pings a list of IPv4 targets and shows who answers, with a scan log.\n"
+           "Pingrove pings IPv4 and IPv6 targets and shows who answers, with a scan log.\n"
            "Targets are kept in iplist.txt in the working directory (for the installed\n"
            "program started in the home folder, in $XDG_DATA_HOME/pingrove/), settings in\n"
            "pingrove.INI (see pingrove(1)).\n"

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <cstdlib>
+#include <string_view>
 
 #include "app/program_info.h"
 #include "app/status_texts.h"
@@ -41,6 +42,10 @@ namespace {
 // One field as RFC 4180 has it: quoted when it holds a comma, a quote or a line end.
 QByteArray Field(const QString& text) {
     QByteArray f = text.toUtf8();
+    // A name or an address that a spreadsheet would run as a formula (=, +, - or @ first, or a
+    // tab or a CR, after which some look again) starts with an apostrophe: it stays a text.
+    if (!f.isEmpty() && std::string_view("=+-@\t\r").find(f.front()) != std::string_view::npos)
+        f.prepend('\'');
     if (!f.contains(',') && !f.contains('"') && !f.contains('\r') && !f.contains('\n')) return f;
     f.replace("\"", "\"\"");
     return '"' + f + '"';
@@ -91,9 +96,52 @@ QByteArray HistoryLog::line(const StateChange& c) {
         Field(c.name),
         Field(c.online ? QStringLiteral("オンライン") : QStringLiteral("オフライン")),
         QByteArray::number(c.status),
-        Field(c.online ? QStringLiteral("応答あり") : texts::failureWords(c.status)),
-        c.online ? QByteArray::number(c.rttMs) : QByteArray()};
+        Field(c.online ? QStringLiteral("応答あり") : texts::failureWords(c.status, c.ipv6)),
+        c.online ? texts::milliseconds(c.rttUs / 1000.0).toLatin1() : QByteArray()};
     return fields.join(',') + "\r\n";
+}
+
+std::optional<HistoryLog::Event> HistoryLog::event(QByteArrayView line) {
+    if (line.endsWith('\r')) line.chop(1);
+    // The first four fields, as RFC 4180 quotes them.
+    QByteArrayList fields;
+    qsizetype at = 0;
+    while (fields.size() < 4 && at <= line.size()) {
+        QByteArray field;
+        if (at < line.size() && line[at] == '"') {
+            for (++at; at < line.size(); ++at) {
+                if (line[at] != '"') {
+                    field += line[at];
+                } else if (at + 1 < line.size() && line[at + 1] == '"') {
+                    field += '"';
+                    ++at;
+                } else {
+                    break;
+                }
+            }
+            if (at >= line.size()) return std::nullopt;  // torn inside its quotes
+            ++at;
+        } else {
+            const qsizetype comma = line.indexOf(',', at);
+            field = line.sliced(at, (comma < 0 ? line.size() : comma) - at).toByteArray();
+            at = comma < 0 ? line.size() : comma;
+        }
+        fields.append(field);
+        if (at < line.size() && line[at] != ',') return std::nullopt;
+        ++at;
+    }
+    if (fields.size() < 4) return std::nullopt;
+    const QDateTime when = QDateTime::fromString(QString::fromUtf8(fields[0]), Qt::ISODate);
+    const QString state = QString::fromUtf8(fields[3]);
+    const bool online = state == QStringLiteral("オンライン");
+    if (!when.isValid() || fields[1].isEmpty() ||
+        (!online && state != QStringLiteral("オフライン")))
+        return std::nullopt;
+    // A text that a spreadsheet would take for a formula is written after an apostrophe.
+    QByteArray address = fields[1];
+    if (address.size() > 1 && address[0] == '\'' && QByteArrayView("=+-@\t\r").contains(address[1]))
+        address.remove(0, 1);
+    return Event{when.toMSecsSinceEpoch(), QString::fromUtf8(address), online};
 }
 
 void HistoryLog::changed(const StateChange& change) {

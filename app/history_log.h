@@ -8,6 +8,7 @@
 // desktop notification while it is hidden.
 #include <QObject>
 #include <QString>
+#include <optional>
 
 #include "app/state_change.h"
 
@@ -38,6 +39,14 @@ public:
     // The file's first bytes and one event's line, as written.
     static QByteArray header();
     static QByteArray line(const StateChange& change);
+    // What a line of the file tells, read back: when, which address, and its state; nothing for
+    // the header, a torn line or one of another program.
+    struct Event {
+        int64_t atMs = 0;
+        QString address;
+        bool online = false;
+    };
+    static std::optional<Event> event(QByteArrayView line);
 
 private slots:
     void writeFailed();

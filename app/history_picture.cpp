@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <algorithm>
 
+#include "app/status_texts.h"
 #include "app/target_facts.h"
 
 QImage drawHistory(const TargetFacts& facts) {
@@ -22,8 +23,11 @@ QImage drawHistory(const TargetFacts& facts) {
     // the first few a broad band each.
     const size_t n = facts.kept();
     const double slot = n ? static_cast<double>(width) / static_cast<double>(n) : width;
+    // Microseconds: a loopback answer of 40 us is drawn as finely as one of 40 ms.
     int slowest = 1;
-    for (size_t i = 0; i < n; ++i) slowest = std::max<int>(slowest, facts.keptAt(i).rttMs);
+    for (size_t i = 0; i < n; ++i)
+        if (facts.keptAt(i).online())
+            slowest = std::max<int>(slowest, static_cast<int>(facts.keptAt(i).rttUs));
     QPainterPath times;
     bool drawing = false;
     for (size_t i = 0; i < n; ++i) {
@@ -35,7 +39,7 @@ QImage drawHistory(const TargetFacts& facts) {
             drawing = false;
             continue;
         }
-        const double y = 1 + (kHeight - 8) * (1.0 - static_cast<double>(r.rttMs) / slowest);
+        const double y = 1 + (kHeight - 8) * (1.0 - static_cast<double>(r.rttUs) / slowest);
         if (drawing) {
             times.lineTo(x + slot / 2.0, y);
         } else {
@@ -52,7 +56,7 @@ QImage drawHistory(const TargetFacts& facts) {
         p.setFont(small);
         p.setPen(QColor(0x50, 0x50, 0x50));
         p.drawText(QRect(-kScale, 0, kScale - 3, 12), Qt::AlignRight | Qt::AlignTop,
-                   QStringLiteral("%1 ms").arg(slowest));
+                   texts::roundTrip(slowest / 1000.0));
         p.drawText(QRect(-kScale, kHeight - 19, kScale - 3, 12), Qt::AlignRight | Qt::AlignBottom,
                    QStringLiteral("0 ms"));
     }

@@ -100,6 +100,9 @@ QIcon stopGlyph() {
 QIcon playGlyph() {
     return Svg("play");
 }
+QIcon troubleMark() {
+    return Svg("tray_trouble", kAllSizes);
+}
 QIcon programIcon() {
     // Drawn once: the application's icon, once set, is the same picture.
     const QIcon set = QGuiApplication::windowIcon();

@@ -13,4 +13,5 @@ menuPictures();  // ImageList4, menu items: select scan, all scan, add, update, 
 QIcon stopGlyph();
 QIcon playGlyph();  // the settings' button that plays the chosen sound
 QIcon programIcon();
+QIcon troubleMark();  // drawn over the tray's pictures while a target is offline
 }  // namespace images

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "app/change_notices.h"
 #include "app/close_query.h"
 #include "app/echo_outage.h"
+#include "app/fact_columns.h"
 #include "app/history_log.h"
 #include "app/image_lists.h"
 #include "app/kept_files.h"
@@ -26,6 +28,8 @@
 #include "app/scan_runner.h"
 #include "app/status_texts.h"
 #include "app/target_list_view.h"
+#include "app/trouble_watch.h"
+#include "app/uptime_history.h"
 #include "app/window_placement.h"
 #include "dialogs/add_target_dialog.h"
 #include "dialogs/settings_dialog.h"
@@ -46,10 +50,32 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
     display_ = new ScanDisplay(
         *scans_, *m_ui.list, *m_ui.panel(Panel::Probe), *m_ui.log, services_.sound, tray_,
         {[this] { return options_.soundOn ? options_.soundFile : QString(); }}, this);
+    auto* trouble = new TroubleWatch(
+        *scans_, *m_ui.list, services_.sound,
+        {[this] { return options_.failsToConfirm; },
+         [this] { return options_.offlineSoundOn ? options_.offlineSoundFile : QString(); }},
+        this);
+    connect(display_, &ScanDisplay::recorded, trouble, &TroubleWatch::recorded);
+    // Through the tray's own connection: the list tells of its rows going as the window ends,
+    // after the tray is gone.
+    connect(trouble, &TroubleWatch::troubleChanged, &tray_,
+            [this, mark = images::troubleMark()](const QStringList& first, int offline, int all) {
+                tray_.setMark(offline > 0 ? mark : QIcon());
+                tray_.setSummary(texts::troubleSummary(first, offline, all));
+            });
+    // Told while the user is not watching: the window hidden, minimised, or on screen behind
+    // another program's window or on another workspace (no window of the program is active).
     auto* notices = new ChangeNotices(
         *scans_, services_.notifier,
-        [this] { return options_.notifyOn && (isHidden() || isMinimized()); }, this);
-    connect(display_, &ScanDisplay::stateChanged, notices, &ChangeNotices::changed);
+        [this] {
+            return options_.notifyOn &&
+                   (isHidden() || isMinimized() || !QApplication::activeWindow());
+        },
+        this);
+    connect(trouble, &TroubleWatch::told, notices, &ChangeNotices::changed);
+    auto* uptime = new UptimeHistory(services_.historyPath, this);
+    connect(display_, &ScanDisplay::stateChanged, uptime, &UptimeHistory::changed);
+    factColumns_ = new FactColumns(*m_ui.list, *uptime, this);
     if (!services_.historyPath.isEmpty()) {
         history_ =
             new HistoryLog(services_.historyPath, *this, services_.messages, services_.notifier);
@@ -148,6 +174,7 @@ void MainWindow::makeDialogs() {
 void MainWindow::applySettings(const WindowSettings& s) {
     placeWindow(*this, s);
     for (int i = 0; i < kColumnCount; ++i) m_ui.list->setColumnWidth(i, s.columnWidths[i]);
+    factColumns_->apply(s.shownColumns, s.columnWidths);
     options_ = s.options;
 }
 
@@ -205,6 +232,8 @@ void MainWindow::saveFiles() {
     // Shown once and hidden now: in the tray.
     recordPlace(*this, normalPlace_->place(), shown_ && isHidden(), s);
     for (int i = 0; i < kColumnCount; ++i) s.columnWidths[i] = m_ui.list->columnWidth(i);
+    for (int i = kColumnCount; i < kAllColumnCount; ++i) s.columnWidths[i] = factColumns_->width(i);
+    s.shownColumns = factColumns_->shown();
     s.options = options_;
     std::vector<Target> targets;
     for (int i = 0; i < m_ui.list->rowCount(); ++i)

@@ -38,6 +38,7 @@ class AboutBox;
 class AddTargetDialog;
 class AutoScanCountdown;
 class CloseQuery;
+class FactColumns;
 class HistoryLog;
 class NormalPlaceKeeper;
 class QTreeWidgetItem;
@@ -131,4 +132,5 @@ private:
     QElapsedTimer minimizeRefused_;
     NormalPlaceKeeper* normalPlace_ = nullptr;  // a child
     HistoryLog* history_ = nullptr;             // a child, when a history is kept
+    FactColumns* factColumns_ = nullptr;        // a child
 };

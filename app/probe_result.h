@@ -8,6 +8,7 @@ struct ProbeResult {
     QString responder;  // the host that answered (or the router that reported), dotted
     QString address;    // the probed text, as the row spells it
     int rttMs = 0;      // round-trip time of an answer
+    int rttUs = 0;      // the same in microseconds, as finely as it was measured
     int ttl = 0;        // of the answer's IP packet
     QDateTime when;     // when the outcome came
     // The row the result is for, when the scan knows it (one that sends to every row at once:

@@ -97,16 +97,17 @@ void ScanDisplay::replied(const ProbeResult& result) {
     const QString& address = result.address;
     // A result that names its row is that row's alone.
     QTreeWidgetItem* own = result.row >= 0 ? list_.row(result.row) : nullptr;
+    QTreeWidgetItem* probed = own ? own : list_.findRow(address);
     if (result.status != ipstatus::kSuccess) {
-        if (QTreeWidgetItem* row = own ? own : list_.findRow(address)) mark(row, result);
+        if (probed) mark(probed, result);
         probePanel_.setText(texts::offline(address));
         return;
     }
-    // The answer names the host as "127.0.0.1" even when the row says "127.1": then the row
-    // that was probed is the one to mark, and to count when no row is selected.
-    QTreeWidgetItem* probed = own ? own : list_.findRow(address);
-    QTreeWidgetItem* answered = own ? own : list_.findRow(ip);
-    if (answered || probed) mark(answered ? answered : probed, result);
+    // The answer names the host as "127.0.0.1" even when the row says "127.1": a row spelt as the
+    // answer names it takes the answer, else the row that was probed; and the probed row is
+    // counted when no row is selected.
+    QTreeWidgetItem* answered = own || ip == address ? probed : list_.findRow(ip);
+    if (QTreeWidgetItem* row = answered ? answered : probed) mark(row, result);
     // An IPv6 answer names its host as RFC 5952 writes it, whatever the list's spelling.
     probePanel_.setText(texts::online(ip.contains(QLatin1Char(':')) ? ip : address));
     QTreeWidgetItem* selected = own ? own : list_.selectedRow();
@@ -128,13 +129,14 @@ void ScanDisplay::mark(QTreeWidgetItem* row, const ProbeResult& result) {
     const bool first = !before;
     const bool changed = first || before->online() != online;
     TargetRow(row).setIcon(online ? RowIcon::Online : RowIcon::Offline);
-    TargetListView::recordResult(row, online, online ? result.rttMs : 0, online ? result.ttl : 0,
+    TargetListView::recordResult(row, online, online ? result.rttUs : 0, online ? result.ttl : 0,
                                  result.when.toMSecsSinceEpoch(), result.status, result.responder);
     if (changed) tellChange(row, result, first);
+    emit recorded(row);
 }
 
 void ScanDisplay::tellChange(QTreeWidgetItem* row, const ProbeResult& result, bool first) {
     emit stateChanged({TargetRow(row).address(), TargetListView::subItem(row, Column::Name),
-                       result.status == ipstatus::kSuccess, first, result.status, result.rttMs,
-                       result.when});
+                       result.status == ipstatus::kSuccess, first, result.status, result.rttUs,
+                       result.when, result.responder.contains(QLatin1Char(':'))});
 }

@@ -35,6 +35,8 @@ public:
 signals:
     // A target's state changed, or it got its first result of this run.
     void stateChanged(const StateChange& change);
+    // A row's result is in its facts (after stateChanged, when it changed).
+    void recorded(QTreeWidgetItem* row);
 
 private:
     void rowProbing(int row, const QString& address);

@@ -22,9 +22,13 @@ ScanRunner::~ScanRunner() {
 }
 
 void ScanRunner::onProbeReply(int status, const std::string& ipAddress, int rttMs, uint8_t ttl) {
-    ProbeResult r{
-        status, QString::fromStdString(ipAddress), QString::fromStdString(probedAddress_), rttMs,
-        ttl,    QDateTime::currentDateTime()};
+    ProbeResult r{status,
+                  QString::fromStdString(ipAddress),
+                  QString::fromStdString(probedAddress_),
+                  rttMs,
+                  probe_.lastRoundTripUs(),
+                  ttl,
+                  QDateTime::currentDateTime()};
     if (pump_.onUiThread()) {
         deliver(r);
         return;
@@ -178,7 +182,8 @@ bool ScanRunner::markOutcomes(const std::function<QString(int)>& addressOf) {
             ProbeResult r{o.status,
                           QString::fromStdString(o.responder),
                           addressOf(row),
-                          o.rttMs,
+                          o.rttUs / 1000,
+                          o.rttUs,
                           o.ttl,
                           QDateTime::currentDateTime(),
                           row,

@@ -10,6 +10,7 @@ struct StateChange {
     bool online = false;
     bool first = false;  // the target's first result of this run
     int status = 0;      // the echo status (0 online)
-    int rttMs = 0;       // of an answer
+    int rttUs = 0;       // of an answer, in microseconds
     QDateTime when;
+    bool ipv6 = false;  // the host that answered or reported a failure is an IPv6 one
 };

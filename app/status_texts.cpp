@@ -63,6 +63,35 @@ QString wentOffline(const QString& name, const QString& address) {
     return Named(name, address) + QStringLiteral("がオフラインになりました");
 }
 
+QString backOnline(const QString& name, const QString& address, qint64 offlineMs) {
+    return Named(name, address) +
+           QStringLiteral("がオンラインに戻りました（%1間オフライン）").arg(duration(offlineMs));
+}
+
+QString duration(qint64 ms) {
+    const qint64 minutes = std::max<qint64>(0, ms) / 60000;
+    if (minutes < 1) return QStringLiteral("%1 秒").arg(std::max<qint64>(0, ms) / 1000);
+    if (minutes < 60) return QStringLiteral("%1 分").arg(minutes);
+    if (minutes < 24 * 60)
+        return QStringLiteral("%1 時間 %2 分").arg(minutes / 60).arg(minutes % 60);
+    return QStringLiteral("%1 日 %2 時間").arg(minutes / (24 * 60)).arg(minutes / 60 % 24);
+}
+
+QString troubleSummary(const QStringList& firstOffline, int offline, int targets) {
+    if (targets == 0) return QString();
+    if (offline == 0) return QStringLiteral("オフラインなし（%1 件中）").arg(targets);
+    // A tooltip is a few lines: a name of hundreds of characters is cut short.
+    constexpr qsizetype kLongest = 24;
+    QStringList shortNames;
+    for (const QString& name : firstOffline)
+        shortNames << (name.size() > kLongest ? name.left(kLongest - 1) + QStringLiteral("…")
+                                              : name);
+    QString names = shortNames.join(QStringLiteral("、"));
+    if (offline > firstOffline.size())
+        names += QLatin1Char(' ') + andMore(offline - firstOffline.size());
+    return QStringLiteral("オフライン %1/%2 件：%3").arg(offline).arg(targets).arg(names);
+}
+
 QString historyNotWritten(const QString& path) {
     return QStringLiteral("履歴ファイル %1 に書き込めません。").arg(path);
 }
@@ -71,7 +100,8 @@ QString andMore(int count) {
     return QStringLiteral("ほか %1 件").arg(count);
 }
 
-QString failureWords(int status) {
+QString failureWords(int status, bool ipv6) {
+    if (status == 11004 && ipv6) return QStringLiteral("管理上禁止されています");
     static const std::pair<int, const char*> kReasons[] = {
         {-1, "名前を解決できません"},
         {11002, "ネットワークに到達できません"},
@@ -95,8 +125,8 @@ QString failureWords(int status) {
     return QStringLiteral("エラー");
 }
 
-QString failureReason(int status) {
-    const QString words = failureWords(status);
+QString failureReason(int status, bool ipv6) {
+    const QString words = failureWords(status, ipv6);
     // A negative code with the minus sign, as the texts are set.
     const QString number = status < 0 ? QStringLiteral("−%1").arg(-static_cast<qint64>(status))
                                       : QString::number(status);
@@ -119,9 +149,8 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
                             : QStringLiteral("（%1 から）").arg(QString::fromStdString(host));
     };
     if (const auto a = f.lastAnswer())
-        s += QStringLiteral("／最終応答 %1　%2 ms　TTL %3")
-                 .arg(time(a->atMs()))
-                 .arg(a->rttMs)
+        s += QStringLiteral("／最終応答 %1　%2　TTL %3")
+                 .arg(time(a->atMs()), roundTrip(a->rttUs / 1000.0))
                  .arg(a->ttl) +
              from(f.lastAnswerFrom());
     else
@@ -131,16 +160,27 @@ QString targetFacts(const TargetFacts& f, const QDate& today, std::optional<Show
              .arg(shown.answers)
              .arg(shown.probes)
              .arg(shown.probes > 0 ? qRound(100.0 * shown.answers / shown.probes) : 0);
-    if (f.minRtt())
-        s += QStringLiteral("／最小 %1・平均 %2・最大 %3 ms")
-                 .arg(*f.minRtt())
-                 .arg(qRound(*f.averageRtt()))
-                 .arg(*f.maxRtt());
+    if (f.minRttUs())
+        s +=
+            QStringLiteral("／最小 %1・平均 %2・最大 %3 ms")
+                .arg(milliseconds(*f.minRttUs() / 1000.0), milliseconds(*f.averageRttUs() / 1000.0),
+                     milliseconds(*f.maxRttUs() / 1000.0));
     if (const auto failed = f.lastFailure())
         s += QStringLiteral("／最終失敗 %1　%2")
-                 .arg(time(failed->atMs), failureReason(failed->status)) +
+                 .arg(time(failed->atMs), failureReason(failed->status, failed->ipv6)) +
              from(failed->from);
     return s;
+}
+
+QString milliseconds(double ms) {
+    // Three significant digits, and two decimals below 10 ms: the kernel stamps to the
+    // microsecond, a loopback answer takes some tens of them.
+    const int decimals = ms < 10 ? 2 : ms < 100 ? 1 : 0;
+    return QString::number(ms, 'f', decimals);
+}
+
+QString roundTrip(double ms) {
+    return milliseconds(ms) + QStringLiteral(" ms");
 }
 
 QString echoStopped(const QString& why) {

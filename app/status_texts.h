@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "files/atomic_file.h"
@@ -28,6 +29,13 @@ QString hintOnline();
 // One line of the desktop notification for a target that came online unseen.
 QString cameOnline(const QString& name, const QString& address);
 QString wentOffline(const QString& name, const QString& address);
+// A target told offline answers again: 「…がオンラインに戻りました（12 分間オフライン）」.
+QString backOnline(const QString& name, const QString& address, qint64 offlineMs);
+// How long something lasted: 「45 秒」, 「12 分」, 「2 時間 5 分」, 「3 日 4 時間」.
+QString duration(qint64 ms);
+// The tray's line on trouble: how many of how many targets are offline, the first of them by name
+// (then 「ほか N 件」); or that none is. Empty while nothing is known yet (`targets` 0).
+QString troubleSummary(const QStringList& firstOffline, int offline, int targets);
 // The last line of a notification that names only some of the targets.
 QString andMore(int count);
 // What this run learned of a target, on one line (the row's tooltip and accessible description).
@@ -40,9 +48,15 @@ struct ShownCounts {
 };
 QString targetFacts(const TargetFacts& facts, const QDate& today = QDate::currentDate(),
                     std::optional<ShownCounts> counts = std::nullopt);
-// Why an echo failed, in words with its status code: 「時間切れ（11010）」; the words alone.
-QString failureReason(int status);
-QString failureWords(int status);
+// A round-trip time as precisely as it is measured (「0.04 ms」, 「1.25 ms」, 「12.3 ms」,
+// 「123 ms」), and the number alone.
+QString roundTrip(double ms);
+QString milliseconds(double ms);
+// Why an echo failed, in words with its status code: 「時間切れ（11010）」; the words alone. The
+// words of a code may depend on the family of the host that reported it (`ipv6`): 11004 is a
+// protocol unreachable in ICMP and "administratively prohibited" in ICMPv6.
+QString failureReason(int status, bool ipv6 = false);
+QString failureWords(int status, bool ipv6 = false);
 // The history file could not be written (told once).
 QString historyNotWritten(const QString& path);
 // One scan log line: date, the weekday's full name in `locale`, time, state and address.

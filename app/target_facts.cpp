@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
-void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int status,
-                         const std::string& from) {
+void TargetFacts::record(bool online, int rttUs, int ttl, int64_t atMs, int status,
+                         const std::string& from, bool ipv6) {
     Result r;
     r.atSeconds = static_cast<uint32_t>(std::max<int64_t>(0, atMs / 1000));
-    r.rttMs = online ? static_cast<int16_t>(std::clamp(rttMs, 0, 32767)) : int16_t{-1};
-    r.ttl = static_cast<uint8_t>(std::clamp(ttl, 0, 255));
+    r.rttUs = online ? static_cast<uint32_t>(std::clamp<int>(rttUs, 0, Result::kLongest))
+                     : Result::kNoAnswer;
+    r.ttl = static_cast<uint32_t>(std::clamp(ttl, 0, 255));
     if (!probed() || last(0).online() != online) sinceMs_ = atMs;
     if (results_.size() < kKept) {
         if (results_.empty()) results_.reserve(kKept);  // one allocation, no growth to spare
@@ -18,13 +19,16 @@ void TargetFacts::record(bool online, int rttMs, int ttl, int64_t atMs, int stat
     }
     ++probes_;
     if (!online) {
-        lastFailure_ = Failure{atMs, status, from};
+        ++failsInARow_;
+        lastFailure_ = Failure{atMs, status, from, ipv6};
         return;
     }
-    minRtt_ = answers_ == 0 ? r.rttMs : std::min<int>(minRtt_, r.rttMs);
-    maxRtt_ = answers_ == 0 ? r.rttMs : std::max<int>(maxRtt_, r.rttMs);
+    failsInARow_ = 0;
+    const int rtt = static_cast<int>(r.rttUs);
+    minRttUs_ = answers_ == 0 ? rtt : std::min(minRttUs_, rtt);
+    maxRttUs_ = answers_ == 0 ? rtt : std::max(maxRttUs_, rtt);
     ++answers_;
-    rttSum_ += r.rttMs;
+    rttSum_ += rtt;
     lastAnswer_ = r;
     lastAnswerFrom_ = from;
 }
@@ -37,14 +41,14 @@ const TargetFacts::Result& TargetFacts::last(size_t back) const {
     return keptAt(results_.size() - 1 - back);
 }
 
-std::optional<int> TargetFacts::minRtt() const {
-    return answers_ ? std::optional<int>(minRtt_) : std::nullopt;
+std::optional<int> TargetFacts::minRttUs() const {
+    return answers_ ? std::optional<int>(minRttUs_) : std::nullopt;
 }
 
-std::optional<int> TargetFacts::maxRtt() const {
-    return answers_ ? std::optional<int>(maxRtt_) : std::nullopt;
+std::optional<int> TargetFacts::maxRttUs() const {
+    return answers_ ? std::optional<int>(maxRttUs_) : std::nullopt;
 }
 
-std::optional<double> TargetFacts::averageRtt() const {
+std::optional<double> TargetFacts::averageRttUs() const {
     return answers_ ? std::optional<double>(static_cast<double>(rttSum_) / answers_) : std::nullopt;
 }

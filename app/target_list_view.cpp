@@ -32,10 +32,34 @@ public:
         auto* view = static_cast<TargetListView*>(treeWidget());
         int column = view ? view->sortKeyColumn() : 0;
         if (column == 0) return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
+        if (column >= kFirstFactColumn) {
+            const std::optional<double> mine = view->factSortKey(this);
+            const std::optional<double> theirs = view->factSortKey(&other);
+            // A cell that knows nothing comes last in either direction.
+            if (mine && theirs) return *mine < *theirs;
+            if (mine || theirs) return mine.has_value() != view->sortDescending();
+            return false;
+        }
         // Unsigned byte order, a prefix first: exactly QByteArray's comparison.
         return data(column, kSortKeyRole).toByteArray() <
                other.data(column, kSortKeyRole).toByteArray();
     }
+
+    // The description and the optional columns are worked out from the facts when asked for,
+    // so that they are never out of date with the facts and the counts the row shows.
+    QVariant data(int column, int role) const override {
+        if (role == Qt::AccessibleDescriptionRole) {
+            const QString facts = TargetListView::factsText(this);
+            return facts.isNull() ? QVariant() : QVariant(facts);
+        }
+        if (column >= kFirstFactColumn && role != kSortKeyRole) {
+            auto* view = static_cast<const TargetListView*>(treeWidget());
+            return view && view->factCells() ? view->factCells()->cell(this, column, role)
+                                             : QVariant();
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+    void changed() { emitDataChanged(); }
 };
 
 // Every row is as high as a row with its state icon, icon or not: the view takes all rows' height
@@ -104,6 +128,7 @@ TargetListView::TargetListView(QWidget* parent)
 QTreeWidgetItem* TargetListView::appendRow(const Target& target) {
     QTreeWidgetItem* row = newRow(target);
     addTopLevelItem(row);
+    byAddress_.insert(subItem(row, Column::Address), row);
     return row;
 }
 
@@ -123,10 +148,13 @@ bool TargetListView::appendRows(const std::vector<Target>& targets) {
     }
     try {
         addTopLevelItems(rows);  // at once: far quicker than one by one
+        byAddress_.reserve(byAddress_.size() + rows.size());
+        for (QTreeWidgetItem* row : rows) byAddress_.insert(subItem(row, Column::Address), row);
     } catch (const std::bad_alloc&) {
         for (QTreeWidgetItem* row : rows)
             if (!row->treeWidget()) delete row;
         clear();
+        byAddress_.clear();
         return false;
     }
     return true;
@@ -173,16 +201,26 @@ void TargetListView::setSubItem(QTreeWidgetItem* row, Column c, const QString& t
 }
 
 QTreeWidgetItem* TargetListView::findRow(const QString& address) const {
-    for (int i = 0; i < rowCount(); ++i) {
-        if (subItem(row(i), Column::Address) == address) return row(i);
+    QTreeWidgetItem* first = nullptr;
+    int firstIndex = 0;
+    for (auto it = byAddress_.find(address); it != byAddress_.end() && it.key() == address; ++it) {
+        // Rows that share an address are few: their places are looked up only then.
+        if (!first) {
+            first = it.value();
+            continue;
+        }
+        if (firstIndex == 0) firstIndex = indexOfTopLevelItem(first);
+        if (const int index = indexOfTopLevelItem(it.value()); index < firstIndex) {
+            first = it.value();
+            firstIndex = index;
+        }
     }
-    return nullptr;
+    return first;
 }
 
 void TargetListView::raiseCount(QTreeWidgetItem* row, Column c) {
     qint64 n = subItem(row, c).toLongLong();
     setSubItem(row, c, QString::number(n + 1));
-    describe(row);
 }
 
 void TargetListView::setImage(QTreeWidgetItem* row, int index) {
@@ -211,12 +249,23 @@ QTreeWidgetItem* TargetListView::selectedRow() const {
 void TargetListView::deleteRow(QTreeWidgetItem* row) {
     // Without a current row the view does not select a neighbour in the deleted row's place.
     if (row->isSelected() || currentItem() == row) selectionModel()->clear();
+    forget(row);
     delete row;
+}
+
+void TargetListView::forget(QTreeWidgetItem* row) {
+    byAddress_.remove(subItem(row, Column::Address), row);
 }
 
 void TargetListView::sortRows(int column, bool descending) {
     sortKeyColumn_ = column;
-    if (column >= 1) {
+    sortDescending_ = descending;
+    if (column >= kFirstFactColumn && factCells_) {
+        // One value per row and sort, not one per comparison.
+        factSortKeys_.reserve(static_cast<size_t>(rowCount()));
+        for (int i = 0; i < rowCount(); ++i)
+            factSortKeys_[row(i)] = factCells_->sortValue(row(i), column);
+    } else if (column >= 1) {
         // One conversion per row and sort, not one per comparison.
         for (int i = 0; i < rowCount(); ++i) {
             QTreeWidgetItem* item = row(i);
@@ -230,13 +279,19 @@ void TargetListView::sortRows(int column, bool descending) {
         }
     }
     sortItems(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    factSortKeys_.clear();
+}
+
+std::optional<double> TargetListView::factSortKey(const QTreeWidgetItem* row) const {
+    const auto found = factSortKeys_.find(row);
+    return found == factSortKeys_.end() ? std::nullopt : found->second;
 }
 
 const TargetFacts* TargetListView::factsOf(const QTreeWidgetItem* row) {
     return row->data(0, kFactsRole).value<std::shared_ptr<TargetFacts>>().get();
 }
 
-void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl,
+void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttUs, int ttl,
                                   int64_t atMs, int status, const QString& from) {
     auto facts = row->data(0, kFactsRole).value<std::shared_ptr<TargetFacts>>();
     if (!facts) {
@@ -246,8 +301,10 @@ void TargetListView::recordResult(QTreeWidgetItem* row, bool online, int rttMs, 
     // "0.0.0.0" is what a failure names when no host answered at all.
     const bool other =
         !from.isEmpty() && from != QLatin1String("0.0.0.0") && from != TargetRow(row).address();
-    facts->record(online, rttMs, ttl, atMs, status, other ? from.toStdString() : std::string());
-    describe(row);
+    // A status is told in the words of the family of the host that reported it.
+    facts->record(online, rttUs, ttl, atMs, status, other ? from.toStdString() : std::string(),
+                  from.contains(QLatin1Char(':')));
+    static_cast<SortableItem*>(row)->changed();
 }
 
 QString TargetListView::factsText(const QTreeWidgetItem* row) {
@@ -257,12 +314,6 @@ QString TargetListView::factsText(const QTreeWidgetItem* row) {
     return texts::targetFacts(*facts, QDate::currentDate(),
                               texts::ShownCounts{subItem(row, Column::OnlineCount).toLongLong(),
                                                  subItem(row, Column::ScanCount).toLongLong()});
-}
-
-void TargetListView::describe(QTreeWidgetItem* row) {
-    const QString text = factsText(row);
-    if (text.isNull()) return;
-    for (int c = 0; c < kColumnCount; ++c) row->setData(c, Qt::AccessibleDescriptionRole, text);
 }
 
 bool TargetListView::viewportEvent(QEvent* e) {

@@ -1,13 +1,18 @@
 #pragma once
 // ListView1: one row per target, with an empty caption, an image index (-1 none, 1 offline,
 // 2 online, 3 being probed) and four sub-items: address, name, online count, scan count.
-// The rows are the program's only list of targets.
+// The rows are the program's only list of targets. Beside its sub-items each row keeps what this
+// run learned of its target (its facts); the tooltip, a screen reader's description of the row
+// and the optional columns are worked out from them when asked for.
+#include <QHash>
 #include <QTreeWidget>
 #include <QVector>
 
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <optional>
+#include <unordered_map>
 
 #include "settings/list_columns.h"
 #include "settings/target_list_file.h"
@@ -33,6 +38,15 @@ private:
 
 class TargetFacts;
 
+// What the columns after the design's five show of a row, worked out when the view asks.
+class FactCellSource {
+public:
+    virtual ~FactCellSource() = default;
+    virtual QVariant cell(const QTreeWidgetItem* row, int column, int role) const = 0;
+    // The value a cell sorts by; nothing for a cell that knows nothing (sorted last).
+    virtual std::optional<double> sortValue(const QTreeWidgetItem* row, int column) const = 0;
+};
+
 class TargetListView : public QTreeWidget {
     Q_OBJECT
 public:
@@ -42,12 +56,14 @@ public:
     // What this run learned of the row's target, kept with the row (never saved); null before its
     // first probe.
     static const TargetFacts* factsOf(const QTreeWidgetItem* row);
-    // Takes one probe's outcome into the row's facts; screen readers hear them as the row's
-    // description, and the row's tooltip shows them with a picture of the recent past.
-    // `from`: the host that answered or reported the failure, named in the facts when it is not
-    // the row's address text.
-    static void recordResult(QTreeWidgetItem* row, bool online, int rttMs, int ttl, int64_t atMs,
+    // Takes one probe's outcome into the row's facts and lets the view show them: screen readers
+    // hear them as the row's description, the row's tooltip shows them with a picture of the
+    // recent past, and the optional columns show each. `from`: the host that answered or
+    // reported the failure, named in the facts when it is not the row's address text.
+    static void recordResult(QTreeWidgetItem* row, bool online, int rttUs, int ttl, int64_t atMs,
                              int status = 0, const QString& from = QString());
+    void setFactCells(const FactCellSource* cells) { factCells_ = cells; }
+    const FactCellSource* factCells() const { return factCells_; }
     // The row's facts as one line, with the counts the row shows; null before its first probe.
     static QString factsText(const QTreeWidgetItem* row);
     // The rows of a list read at start, all at once. False, with no row added, when the memory
@@ -59,7 +75,8 @@ public:
     void setRoomCheck(RoomCheck check) { roomFor_ = std::move(check); }
     int rowCount() const { return topLevelItemCount(); }
     QTreeWidgetItem* row(int i) const { return topLevelItem(i); }
-    // The first row, in list order, whose address text equals `address` exactly.
+    // The first row, in list order, whose address text equals `address` exactly. Rows are kept
+    // by their address, so the look-up takes no longer with a long list.
     QTreeWidgetItem* findRow(const QString& address) const;
     // The full text; the list shows texts longer than kShownLength cut short, so that a name of
     // megabytes does not stall every repaint.
@@ -78,9 +95,13 @@ public:
     // The row's target with the bytes it was read with.
     static Target targetOf(const QTreeWidgetItem* row);
 
-    // Sorts by column (0 caption, 1..4 sub-items); sub-items compare as code page 932 bytes.
+    // Sorts by column (0 caption, 1..4 sub-items, then the optional columns); sub-items compare
+    // as code page 932 bytes, the optional columns by their values with the unknown last.
     void sortRows(int column, bool descending);
     int sortKeyColumn() const { return sortKeyColumn_; }
+    // A row's value in the optional column being sorted by, while the sort runs.
+    std::optional<double> factSortKey(const QTreeWidgetItem* row) const;
+    bool sortDescending() const { return sortDescending_; }
 
     const QVector<QIcon>& stateIcons() const { return stateIcons_; }
 
@@ -94,9 +115,13 @@ protected:
 
 private:
     static QTreeWidgetItem* newRow(const Target& target);
-    // Screen readers hear the facts as the row's description.
-    static void describe(QTreeWidgetItem* row);
+    void forget(QTreeWidgetItem* row);
     QVector<QIcon> stateIcons_;
+    const FactCellSource* factCells_ = nullptr;
+    // Every row by its address text (several rows may share one).
+    QMultiHash<QString, QTreeWidgetItem*> byAddress_;
+    std::unordered_map<const QTreeWidgetItem*, std::optional<double>> factSortKeys_;
+    bool sortDescending_ = false;
     // Asked for in one piece and given back at once.
     RoomCheck roomFor_ = [](size_t bytes) {
         void* volatile room = std::malloc(bytes);

@@ -40,6 +40,8 @@ exec tests/netns_run.sh bash -c '
   "$build/bench/probe_bench" silent 198.18.2.10
   echo "== all scan over 10 targets, 5 silent, on a quiet machine"
   "$build/bench/scan_bench"
+  echo "== the same with every optional column of the list shown"
+  "$build/bench/scan_bench" --columns
   echo "== the same with two busy processes beside it"
   yes >/dev/null & y1=$!; yes >/dev/null & y2=$!
   "$build/bench/scan_bench"

@@ -6,6 +6,7 @@
 
 class Silence : public ISound {
     void playAsyncNoStop(const QString&) override {}
+    void playWhenFree(const QString&) override {}
     void beep() override {}
     bool canPlay(const QString&) const override { return true; }
 };

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 #include <QWindow>
@@ -56,8 +57,26 @@ void TrayIcon::setVisible(bool v) {
 void TrayIcon::setHint(const QString& t) {
     if (t == hint_ || cp932::byteLength(t) >= 64) return;
     hint_ = t;
-    toolTip_ = t;
+    showToolTip();
+}
+
+void TrayIcon::setSummary(const QString& line) {
+    if (line == summary_) return;
+    summary_ = line;
+    showToolTip();
+}
+
+void TrayIcon::showToolTip() {
+    toolTip_ = summary_.isEmpty() ? hint_ : hint_ + QLatin1Char('\n') + summary_;
     if (visible_) area_.setToolTip(toolTip_);
+}
+
+void TrayIcon::setMark(const QIcon& mark) {
+    if (mark.cacheKey() == mark_.cacheKey() || (mark.isNull() && mark_.isNull())) return;
+    mark_ = mark;
+    marked_.clear();
+    sentPicture_ = -3;  // the same picture, drawn otherwise
+    update();
 }
 
 void TrayIcon::setAnimating(bool v) {
@@ -87,9 +106,24 @@ void TrayIcon::nextFrame() {
 }
 
 QIcon TrayIcon::pictureIcon() const {
-    if (picture_ == -1) return appIcon_;
-    if (picture_ < 0) return blankIcon_;
-    return (*icons_)[picture_];
+    const QIcon& plain = picture_ == -1 ? appIcon_
+                         : picture_ < 0 ? blankIcon_
+                                        : (*icons_)[picture_];
+    if (mark_.isNull()) return plain;
+    QIcon& marked = marked_[picture_];
+    if (!marked.isNull()) return marked;
+    // At the sizes panels draw tray icons (22 and 44 px go to StatusNotifierItem hosts).
+    for (const int side : {16, 22, 24, 32, 44, 48}) {
+        QPixmap p(side, side);
+        p.fill(Qt::transparent);
+        QPainter painter(&p);
+        plain.paint(&painter, p.rect());
+        const int m = side * 9 / 16;
+        mark_.paint(&painter, QRect(side - m, side - m, m, m));
+        painter.end();
+        marked.addPixmap(p);
+    }
+    return marked;
 }
 
 void TrayIcon::update() {

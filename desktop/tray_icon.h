@@ -10,6 +10,7 @@
 //   PopupMenuOn setMenuOn   Hide setHideSetting   OnRestore restored()   OnMinimize minimized()
 //   Restore restore   Minimize minimize   ShowMenu showMenu   TTrayIconMessage TrayMouse (im*
 //   values)
+#include <QHash>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
@@ -54,11 +55,18 @@ public:
     const QString& hint() const { return hint_; }
     // Taken only when it differs and is shorter than 64 bytes in code page 932.
     void setHint(const QString& t);
+    // A line the tooltip shows after the hint (empty: none), and a mark drawn over the lower
+    // right of every picture the icon shows (null: none), frames of the animation included.
+    void setSummary(const QString& line);
+    void setMark(const QIcon& mark);
     bool isAnimating() const { return animate_; }
     void setAnimating(bool v);
     int iconIndex() const { return iconIndex_; }
     void setIconIndex(int i);
-    void setFrames(const QVector<QIcon>* icons) { icons_ = icons; }
+    void setFrames(const QVector<QIcon>* icons) {
+        icons_ = icons;
+        marked_.clear();
+    }
     const QVector<QIcon>* frames() const { return icons_; }
     int animateInterval() const { return animateInterval_; }
     void setAnimateInterval(int ms);
@@ -98,8 +106,8 @@ public:
     void setHideSetting(bool hide) { hideSetting_ = hide; }
 
 signals:
-    void restored();   // after every restore
-    void minimized();  // after every minimise into the tray
+    void restored();     // after every restore
+    void minimized();    // after every minimise into the tray
     void areaArrived();  // a notification area came, after awaitArea()
 
 protected:
@@ -120,6 +128,7 @@ private:
     void whenMapped(AfterMap then);
     AfterMap afterMap_ = AfterMap::Nothing;
     QIcon pictureIcon() const;
+    void showToolTip();
 
     INotificationArea& area_;
     QIcon appIcon_;
@@ -133,6 +142,9 @@ private:
     int picture_ = -1;
     int sentPicture_ = -3;  // what the notification area has, so unchanged frames are not re-sent
     QString hint_;
+    QString summary_;
     QString toolTip_;
+    QIcon mark_;
+    mutable QHash<int, QIcon> marked_;  // each picture with the mark, drawn when first shown
     QTimer frameTimer_;
 };

@@ -23,6 +23,21 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint
 
 }  // namespace
 
+SettingsDialog::SoundControls SettingsDialog::makeSound(QWidget* group, const SoundNames& names,
+                                                        const QString& text, int boxWidth, int y) {
+    // A row of the switch and the buttons, the file's name under it.
+    SoundControls s;
+    s.box = new QCheckBox(text, group);
+    s.box->setObjectName(names.box);
+    s.box->setGeometry(16, y + 8, boxWidth, 17);
+    s.choose = makeButton(group, names.choose, QStringLiteral("音選択..."), QRect(192, y, 75, 25));
+    s.play = makeButton(group, names.play, QString(), QRect(272, y, 41, 25));
+    s.fileName = new QLabel(group);
+    s.fileName->setObjectName(names.fileName);
+    s.fileName->setGeometry(36, y + 30, 277, 17);
+    return s;
+}
+
 SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString soundFolder,
                                const QIcon& playIcon, QWidget* parent)
     : QDialog(parent), sound_(sound), chooser_(chooser), soundFolder_(std::move(soundFolder)) {
@@ -46,15 +61,8 @@ SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString sou
     intervalEdit_ = new SpinEdit(1, 60, group);
     intervalEdit_->setObjectName("CSpinEdit1");
     intervalEdit_->setGeometry(160, 48, 41, 21);
-    online_.box = new QCheckBox(QStringLiteral("ＩＰ接続発見時に音を鳴らす。"), group);
-    online_.box->setObjectName("CheckBox1");
-    online_.box->setGeometry(16, 88, 169, 17);
-    online_.choose =
-        makeButton(group, "Button3", QStringLiteral("音選択..."), QRect(192, 80, 75, 25));
-    online_.play = makeButton(group, "BitBtn1", QString(), QRect(272, 80, 41, 25));
-    online_.fileName = new QLabel(group);
-    online_.fileName->setObjectName("SoundFileName");
-    online_.fileName->setGeometry(36, 110, 277, 17);
+    online_ = makeSound(group, {"CheckBox1", "Button3", "BitBtn1", "SoundFileName"},
+                        QStringLiteral("ＩＰ接続発見時に音を鳴らす。"), 169, 80);
     intervalLabel_->setBuddy(intervalEdit_);
     intervalEdit_->setAccessibleName(intervalLabel_->text());
 
@@ -81,15 +89,8 @@ SettingsDialog::SettingsDialog(ISound& sound, IFileChooser& chooser, QString sou
     QLabel* failsText = MakeLabel(
         more, "Label3", QStringLiteral("回応答がなければオフラインとして知らせる"), {88, 63});
     failsText->setBuddy(failsEdit_);
-    offline_.box = new QCheckBox(QStringLiteral("オフラインになったら音を鳴らす"), more);
-    offline_.box->setObjectName("CheckBox5");
-    offline_.box->setGeometry(16, 96, 175, 17);
-    offline_.choose =
-        makeButton(more, "Button4", QStringLiteral("音選択..."), QRect(192, 90, 75, 25));
-    offline_.play = makeButton(more, "BitBtn2", QString(), QRect(272, 90, 41, 25));
-    offline_.fileName = new QLabel(more);
-    offline_.fileName->setObjectName("OfflineSoundFileName");
-    offline_.fileName->setGeometry(36, 118, 277, 17);
+    offline_ = makeSound(more, {"CheckBox5", "Button4", "BitBtn2", "OfflineSoundFileName"},
+                         QStringLiteral("オフラインになったら音を鳴らす"), 175, 88);
 
     for (SoundControls* s : {&online_, &offline_}) {
         s->play->setIcon(playIcon);

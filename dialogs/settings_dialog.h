@@ -43,12 +43,20 @@ signals:
 private:
     // One sound: its switch, the buttons that choose and play its file, and the file's name.
     struct SoundControls {
-        QCheckBox* box;
-        QPushButton* choose;
-        QPushButton* play;
-        QLabel* fileName;
+        QCheckBox* box = nullptr;
+        QPushButton* choose = nullptr;
+        QPushButton* play = nullptr;
+        QLabel* fileName = nullptr;
         QString file;
     };
+    struct SoundNames {
+        const char* box;
+        const char* choose;
+        const char* play;
+        const char* fileName;
+    };
+    static SoundControls makeSound(QWidget* group, const SoundNames& names, const QString& text,
+                                   int boxWidth, int y);
     // A sound's buttons and name are enabled exactly while its switch is on.
     static void soundSwitched(SoundControls& s);
     void autoScanSwitched();

@@ -7,13 +7,16 @@
 namespace {
 
 // The number a text of digits (with an optional sign) stands for, brought into [lo, hi]; null
-// for any other text. Digits beyond what an integer holds still count as "very large".
+// for any other text. Full-width digits, as a Japanese input method gives them, are digits too.
+// Digits beyond what an integer holds still count as "very large".
 std::optional<int> Clamped(const QString& text, int lo, int hi) {
-    const QString t = text.trimmed();
+    QString t = text.trimmed();
+    for (QChar& c : t)
+        if (c.unicode() >= u'０' && c.unicode() <= u'９') c = QChar(c.unicode() - u'０' + u'0');
     qsizetype i = (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) ? 1 : 0;
     if (i == t.size()) return std::nullopt;
     for (qsizetype k = i; k < t.size(); ++k)
-        if (!t[k].isDigit() || t[k].unicode() > '9') return std::nullopt;
+        if (t[k].unicode() < '0' || t[k].unicode() > '9') return std::nullopt;
     bool ok = false;
     const qlonglong v = t.toLongLong(&ok, 10);
     if (!ok) return t.startsWith(QLatin1Char('-')) ? lo : hi;

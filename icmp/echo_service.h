@@ -43,6 +43,7 @@ struct EchoReply {
     uint32_t address = 0;    // responder, network byte order
     std::string responder6;  // an IPv6 responder, as RFC 5952 writes it (then `address` is unused)
     int rttMs = 0;
+    int rttUs = 0;  // the same in microseconds, as finely as the kernel stamped the reply
     uint8_t ttl = 0;
 };
 

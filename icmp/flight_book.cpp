@@ -76,7 +76,8 @@ std::optional<FlightBook::Outcome> FlightBook::hear(const EchoHeard& h) {
     reply.status = h.kind == EchoHeard::Kind::Reply ? ipstatus::kSuccess : h.status;
     if (h.family == AF_INET) reply.address = h.from;
     if (h.family == AF_INET6 && h.fromKnown) reply.responder6 = icmp6_packet::addressText(h.from6);
-    reply.rttMs = static_cast<int>(std::max<int64_t>(0, roundTrip / 1'000'000));
+    reply.rttUs = static_cast<int>(std::max<int64_t>(0, roundTrip / 1'000));
+    reply.rttMs = reply.rttUs / 1000;
     reply.ttl = static_cast<uint8_t>(std::clamp(h.ttl, 0, 255));
     return settle(*r, std::move(reply));
 }

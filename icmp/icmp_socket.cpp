@@ -104,9 +104,9 @@ void drainIcmp(int fd, bool errorQueueToo) {
 
 namespace {
 
-int64_t MillisecondsBetween(const timespec& from, const timespec& to) {
-    return (static_cast<int64_t>(to.tv_sec) - from.tv_sec) * 1000 +
-           (static_cast<int64_t>(to.tv_nsec) - from.tv_nsec) / 1000000;
+int64_t MicrosecondsBetween(const timespec& from, const timespec& to) {
+    return (static_cast<int64_t>(to.tv_sec) - from.tv_sec) * 1000000 +
+           (static_cast<int64_t>(to.tv_nsec) - from.tv_nsec) / 1000;
 }
 
 }  // namespace
@@ -124,9 +124,10 @@ EchoReply awaitEchoOutcome(int fd, const timespec& sent,
         while (!answered && receiveOne(0, out, answered, received)) {
         }
         if (answered) {
-            const int64_t rtt = std::max<int64_t>(0, MillisecondsBetween(sent, received));
-            if (rtt > timeoutMs) break;  // it came, but after the time-out
-            out.rttMs = static_cast<int>(rtt);
+            const int64_t rttUs = std::max<int64_t>(0, MicrosecondsBetween(sent, received));
+            if (rttUs / 1000 > timeoutMs) break;  // it came, but after the time-out
+            out.rttMs = static_cast<int>(rttUs / 1000);
+            out.rttUs = static_cast<int>(rttUs);
             return out;
         }
         if (gone && gone()) return EchoReply{};  // the helper died with the request under way

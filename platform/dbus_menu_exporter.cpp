@@ -29,9 +29,6 @@ struct DBusMenuEvent {
     QDBusVariant data;
     uint timestamp = 0;
 };
-using DBusMenuItems = QList<DBusMenuItem>;
-using DBusMenuItemKeysList = QList<DBusMenuItemKeys>;
-using DBusMenuEvents = QList<DBusMenuEvent>;
 Q_DECLARE_METATYPE(DBusMenuLayout)
 Q_DECLARE_METATYPE(DBusMenuItem)
 Q_DECLARE_METATYPE(DBusMenuItemKeys)
@@ -109,9 +106,22 @@ QVariantMap Filtered(const QVariantMap& all, const QStringList& names) {
     return out;
 }
 
+// What a property is when an entry leaves it out.
+const QVariantMap& Defaults() {
+    static const QVariantMap defaults{{QStringLiteral("type"), QStringLiteral("standard")},
+                                      {QStringLiteral("label"), QString()},
+                                      {QStringLiteral("enabled"), true},
+                                      {QStringLiteral("visible"), true},
+                                      {QStringLiteral("children-display"), QString()}};
+    return defaults;
+}
+
 }  // namespace
 
-// The com.canonical.dbusmenu interface of the exporter's object.
+// The com.canonical.dbusmenu interface of the exporter's object. The slots and signals spell out
+// the types as Qt registered them (QList<DBusMenuEvent>): QtDBus looks a parameter's type up by
+// the name written here and leaves out of the interface, without a word, a member whose type has
+// a name it does not know, such as an alias.
 class DBusMenuAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
@@ -130,73 +140,95 @@ public:
 public slots:
     uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                    DBusMenuLayout& layout) {
-        layout = {};
-        layout.id = parentId;
-        if (parentId == 0) {
-            layout.properties.insert(QStringLiteral("children-display"),
-                                     QStringLiteral("submenu"));
-            if (recursionDepth != 0)
-                for (int id : exporter_->ids())
-                    layout.children << DBusMenuLayout{id, propertiesOf(id, propertyNames), {}};
-        } else if (exporter_->action(parentId)) {
-            layout.properties = propertiesOf(parentId, propertyNames);
-        }
+        layout = {parentId, propertiesOf(parentId, propertyNames), {}};
+        if (!exporter_->knows(parentId)) unknown(QList<int>{parentId});
+        if (parentId == 0 && recursionDepth != 0)
+            for (int id : exporter_->ids())
+                layout.children << DBusMenuLayout{id, propertiesOf(id, propertyNames), {}};
         return exporter_->revision();
     }
-    DBusMenuItems GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames) {
-        DBusMenuItems items;
-        for (int id : ids)
-            if (exporter_->action(id)) items << DBusMenuItem{id, propertiesOf(id, propertyNames)};
+    // No ids asks for every item.
+    QList<DBusMenuItem> GetGroupProperties(const QList<int>& ids,
+                                           const QStringList& propertyNames) {
+        QList<DBusMenuItem> items;
+        for (int id : ids.isEmpty() ? QList<int>{0} + exporter_->ids() : ids)
+            if (exporter_->knows(id)) items << DBusMenuItem{id, propertiesOf(id, propertyNames)};
         return items;
     }
     QDBusVariant GetProperty(int id, const QString& name) {
-        return QDBusVariant(propertiesOf(id, {name}).value(name));
+        const QVariant value = propertiesOf(id, {}).value(name, Defaults().value(name));
+        if (!exporter_->knows(id)) {
+            unknown(QList<int>{id});
+        } else if (!value.isValid()) {
+            exporter_->sendErrorReply(QDBusError::InvalidArgs,
+                                      QStringLiteral("No property '%1'").arg(name));
+        }
+        return QDBusVariant(value.isValid() ? value : QVariant(QString()));
     }
     void Event(int id, const QString& eventId, const QDBusVariant&, uint) {
-        if (eventId == QLatin1String("clicked")) exporter_->click(id);
+        if (!exporter_->knows(id))
+            unknown(QList<int>{id});
+        else if (eventId == QLatin1String("clicked"))
+            exporter_->click(id);
     }
-    QList<int> EventGroup(const DBusMenuEvents& events) {
-        QList<int> unknown;
-        for (const DBusMenuEvent& e : events) {
-            if (!exporter_->action(e.id)) {
-                unknown << e.id;
-            } else if (e.eventId == QLatin1String("clicked")) {
+    // Only "clicked" acts; "hovered", "opened" and "closed" are taken and do nothing.
+    QList<int> EventGroup(const QList<DBusMenuEvent>& events) {
+        QList<int> ids;
+        for (const DBusMenuEvent& e : events) ids << e.id;
+        const QList<int> idErrors = unknown(ids);
+        for (const DBusMenuEvent& e : events)
+            if (e.eventId == QLatin1String("clicked") && !idErrors.contains(e.id))
                 exporter_->click(e.id);
-            }
-        }
-        return unknown;
+        return idErrors;
     }
-    bool AboutToShow(int) { return false; }
+    bool AboutToShow(int id) {
+        unknown(QList<int>{id});
+        return false;  // the layout is announced when it changes, never made at the last moment
+    }
     QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
-        idErrors.clear();
-        for (int id : ids)
-            if (id != 0 && !exporter_->action(id)) idErrors << id;
+        idErrors = unknown(ids);
         return {};
     }
 
 signals:
-    void ItemsPropertiesUpdated(const DBusMenuItems& updated, const DBusMenuItemKeysList& removed);
+    void ItemsPropertiesUpdated(const QList<DBusMenuItem>& updatedProps,
+                                const QList<DBusMenuItemKeys>& removedProps);
     void LayoutUpdated(uint revision, int parent);
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
     QVariantMap propertiesOf(int id, const QStringList& names) const {
+        if (id == 0)
+            return Filtered({{QStringLiteral("children-display"), QStringLiteral("submenu")}},
+                            names);
         const QAction* a = exporter_->action(id);
         return a ? Filtered(DBusMenuExporter::propertiesOf(*a), names) : QVariantMap();
+    }
+    // The ids that name nothing; when none of them names anything the caller gets an error.
+    QList<int> unknown(const QList<int>& ids) {
+        QList<int> out;
+        for (int id : ids)
+            if (!exporter_->knows(id)) out << id;
+        if (!ids.isEmpty() && out.size() == ids.size()) {
+            QStringList names;
+            for (int id : out) names << QString::number(id);
+            exporter_->sendErrorReply(QDBusError::InvalidArgs,
+                                      QStringLiteral("No menu item %1").arg(names.join(u',')));
+        }
+        return out;
     }
     DBusMenuExporter* exporter_;
 };
 
-DBusMenuExporter::DBusMenuExporter(QMenu* menu, QObject* parent)
-    : QObject(parent), menu_(menu) {
+DBusMenuExporter::DBusMenuExporter(QMenu* menu, QObject* parent) : QObject(parent), menu_(menu) {
     static const bool registered = [] {
         qDBusRegisterMetaType<DBusMenuLayout>();
         qDBusRegisterMetaType<DBusMenuItem>();
-        qDBusRegisterMetaType<DBusMenuItems>();
+        qDBusRegisterMetaType<QList<DBusMenuItem>>();
         qDBusRegisterMetaType<DBusMenuItemKeys>();
-        qDBusRegisterMetaType<DBusMenuItemKeysList>();
+        qDBusRegisterMetaType<QList<DBusMenuItemKeys>>();
         qDBusRegisterMetaType<DBusMenuEvent>();
-        qDBusRegisterMetaType<DBusMenuEvents>();
+        qDBusRegisterMetaType<QList<DBusMenuEvent>>();
         return true;
     }();
     (void)registered;

@@ -2,15 +2,19 @@
 // A QMenu of plain entries (no submenus) as a com.canonical.dbusmenu object, which the hosts of
 // StatusNotifierItem show as the item's menu by themselves. An entry's id is its place in the
 // menu plus one (0 is the menu itself); a change of the menu's entries is announced as a new
-// layout, and a click runs the entry's action once the call has been answered.
+// layout, and a click runs the entry's action once the call has been answered. A call that
+// names no entry of the menu is answered with an error, as libdbusmenu's own menus answer it.
+#include <QDBusContext>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QVariantMap>
 
-#include <QMenu>
 class DBusMenuAdaptor;
 
-class DBusMenuExporter : public QObject {
+// The context of a call reaches the object an adaptor belongs to, not the adaptor: the error
+// replies go out through the exporter.
+class DBusMenuExporter : public QObject, public QDBusContext {
     Q_OBJECT
 public:
     DBusMenuExporter(QMenu* menu, QObject* parent);
@@ -20,6 +24,8 @@ public:
     QAction* action(int id) const;
     // The entries' ids in menu order.
     QList<int> ids() const;
+    // Whether the id names the menu (0) or one of its entries.
+    bool knows(int id) const { return id == 0 || action(id); }
     // What a host shows of an entry ("label", "enabled", "visible", "type"), only the values
     // that differ from the protocol's defaults.
     static QVariantMap propertiesOf(const QAction& action);

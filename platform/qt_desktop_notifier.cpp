@@ -7,6 +7,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QVariantMap>
 
+#include "platform/dbus_reply.h"
+
 // A picture as the notification protocol carries it (the "image-data" hint): RGBA bytes.
 struct NotificationImage {
     QImage image;
@@ -55,10 +57,21 @@ QDBusConnection& QtDesktopNotifier::bus() {
 }
 
 void QtDesktopNotifier::notify(const QString& title, const QString& body) {
+    send(title, body, last_, {}, true);
+}
+
+void QtDesktopNotifier::alert(const QString& title, const QString& body) {
+    // Critical: the service keeps it until the user has seen it; it replaces nothing, and
+    // nothing replaces it.
+    send(title, body, 0, {{QStringLiteral("urgency"), QVariant::fromValue(uchar{2})}}, false);
+}
+
+void QtDesktopNotifier::send(const QString& title, const QString& body, uint replaces,
+                             QVariantMap hints, bool replaceable) {
     if (!bus().isConnected()) return;
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-    QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("pingrove")}};
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("pingrove"));
     if (!picture_) {
         static const QMetaType registered = qDBusRegisterMetaType<NotificationImage>();
         (void)registered;
@@ -69,18 +82,31 @@ void QtDesktopNotifier::notify(const QString& title, const QString& body) {
         hints.insert(QStringLiteral("image-data"),
                      QVariant::fromValue(NotificationImage{*picture_}));
     // The default action is what a click on the notification does.
-    call << appName_ << last_ << QStringLiteral("pingrove") << title << body
+    call << appName_ << replaces << QStringLiteral("pingrove") << title << body
          << QStringList{QStringLiteral("default"), QStringLiteral("元に戻す")} << hints << -1;
     auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, 60000), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        // Finished: the answer is read, never waited for.
-        const QDBusMessage reply = w->reply();
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return;  // no service: nothing to tell anybody
-        last_ = reply.arguments().first().toUInt();
-        shown_.insert(last_);
-    });
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [this, replaceable](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                // Finished: the answer is read, never waited for.
+                const QDBusMessage reply = w->reply();
+                switch (KindOfReply(reply)) {
+                    case DBusReply::Answered:  // its number, which the next one replaces
+                        if (reply.arguments().isEmpty()) break;
+                        shown_.insert(reply.arguments().first().toUInt());
+                        if (replaceable) last_ = reply.arguments().first().toUInt();
+                        break;
+                    case DBusReply::NoService:
+                        // Nobody shows anything now, and a service that starts later numbers
+                        // its notifications anew: the old numbers may become another program's.
+                        last_ = 0;
+                        shown_.clear();
+                        break;
+                    case DBusReply::NoAnswer:  // it may still come up, under a number we never learn
+                    case DBusReply::Refused:   // this one is not shown; the one before still is
+                        break;
+                }
+            });
 }
 
 void QtDesktopNotifier::actionInvoked(uint id, const QString& action) {

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QObject>
 #include <QSet>
+#include <QVariantMap>
 #include <functional>
 #include <optional>
 
@@ -22,13 +23,21 @@ public:
         QString appName, std::function<QImage()> picture = {},
         std::function<QDBusConnection()> bus = [] { return QDBusConnection::sessionBus(); },
         QObject* parent = nullptr);
+    // Replaces the program's last notification that is still shown.
     void notify(const QString& title, const QString& body) override;
+    void alert(const QString& title, const QString& body) override;
 
 private slots:
     void actionInvoked(uint id, const QString& action);
     void closed(uint id, uint reason);
 
 private:
+    // One Notify call: `replaces` is the number of the notification it takes the place of (0 for
+    // a new one), `hints` go with it (urgency, category) beside the program's own; a
+    // `replaceable` one is the one the next notification replaces.
+    void send(const QString& title, const QString& body, uint replaces, QVariantMap hints,
+              bool replaceable);
+
     QString appName_;
     QDBusConnection& bus();
     std::function<QImage()> drawPicture_;

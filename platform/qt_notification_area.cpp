@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/dbus_reply.h"
 #include "platform/status_notifier_item.h"
 
 namespace {
@@ -88,7 +89,15 @@ StatusNotifierItem& QtNotificationArea::item() {
 QSystemTrayIcon& QtNotificationArea::xembedIcon() {
     if (tray_) return *tray_;
     tray_ = std::make_unique<QSystemTrayIcon>();
-    // The clicks come through the event filter, as releases.
+    // An XEmbed icon's clicks come through the event filter, as releases, and its presses never
+    // reach it. Qt makes a StatusNotifierItem of its own instead when its first icon finds a host
+    // registered (a minimise before the watcher has answered us): its clicks come as activations.
+    connect(tray_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                report(reason == QSystemTrayIcon::Trigger   ? Click::LeftUp
+                       : reason == QSystemTrayIcon::Context ? Click::RightUp
+                                                            : Click::Other);
+            });
     tray_->setIcon(iconPicture_);
     tray_->setToolTip(toolTip_);
     if (menu_) tray_->setContextMenu(menu_);
@@ -190,18 +199,14 @@ void QtNotificationArea::askHostRegistered() {
         w->deleteLater();
         asking_ = false;
         const QDBusMessage reply = w->reply();
-        if (reply.type() == QDBusMessage::ReplyMessage) {
-            answered(true, !reply.arguments().isEmpty() &&
-                               reply.arguments().first().value<QDBusVariant>().variant().toBool());
-        } else {
-            // The bus itself says there is no watcher; anything else (no reply in time, a
-            // watcher that broke off) is no answer.
-            const QString error = reply.errorName();
-            const bool noWatcher =
-                error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
-                error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
-            answered(noWatcher, false);
-        }
+        const DBusReply kind = KindOfReply(reply);
+        const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
+        // A host only when the watcher says so with a boolean. A watcher that is not there, or
+        // one that answers with an error, shows nobody the item; one that does not answer in time
+        // (busy, stopped, ended while asked) is given one more question.
+        answered(kind != DBusReply::NoAnswer, kind == DBusReply::Answered &&
+                                                  value.typeId() == QMetaType::Bool &&
+                                                  value.toBool());
         if (std::exchange(askAgain_, false)) askHostRegistered();
     });
 }

@@ -14,7 +14,8 @@ class StatusNotifierItem;
 // whether a StatusNotifierItem host is registered is what the watcher last answered, kept current
 // by its signals and the change of its name's owner and asked again without waiting. A watcher
 // that does not answer (a panel being restarted, a stopped process) is "no answer yet", and
-// "gone" only after two questions in a row went unanswered or when its name loses its owner. A
+// "gone" only after two questions in a row went unanswered or when its name loses its owner; one
+// that answers with an error (it lacks the property, it failed) has no host at once. A
 // StatusNotifierItem host shows the exported menu itself and reports a click once the button is up.
 // Qt's XEmbed icon acts on the press and would open the menu then, so its presses are held back
 // here and the click is reported when the button comes up.

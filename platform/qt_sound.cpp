@@ -10,6 +10,13 @@
 
 QtSound::QtSound(QStringList searchDirs, const QStringList& moduleDirs, QObject* parent)
     : QObject(parent), searchDirs_(std::move(searchDirs)) {
+    // A short event sound ends within a second or two; asking ten times a second costs nothing.
+    waitTimer_.setInterval(100);
+    connect(&waitTimer_, &QTimer::timeout, this, [this] {
+        if (busy()) return;
+        waitTimer_.stop();
+        playAsyncNoStop(std::exchange(waiting_, QString()));
+    });
     // Found now, loaded at the first sound.
     for (const QString& dir : moduleDirs) {
         const QFileInfo module(QDir(dir).filePath(QString::fromLatin1(kEffectPlayerModule)));
@@ -66,6 +73,15 @@ void QtSound::playAsyncNoStop(const QString& file) {
         return;
     }
     player_->play(path, [this] { beep(); });
+}
+
+void QtSound::playWhenFree(const QString& file) {
+    if (!busy()) {
+        playAsyncNoStop(file);
+        return;
+    }
+    waiting_ = file;
+    waitTimer_.start();
 }
 
 void QtSound::beep() {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 #include "platform/effect_player.h"
@@ -15,6 +16,7 @@ public:
     QtSound(QStringList searchDirs, const QStringList& moduleDirs, QObject* parent = nullptr);
     ~QtSound() override;
     void playAsyncNoStop(const QString& file) override;
+    void playWhenFree(const QString& file) override;
     void beep() override;
     bool canPlay(const QString& file) const override;
     QString resolve(const QString& file) const;
@@ -29,4 +31,6 @@ private:
     QString modulePath_;
     std::unique_ptr<IEffectPlayer> player_;
     bool playerMissing_ = false;
+    QString waiting_;  // for playWhenFree
+    QTimer waitTimer_;
 };

@@ -8,6 +8,9 @@ class ISound {
 public:
     virtual ~ISound() = default;
     virtual void playAsyncNoStop(const QString& file) = 0;
+    // The same for a sound that must not be lost: played once the sound still playing has ended
+    // (the last such request waits; a later one takes its place).
+    virtual void playWhenFree(const QString& file) = 0;
     virtual void beep() = 0;
     // Whether `file` (a path, or a bare name looked up as a sound is) is there and a WAV file the
     // player can play: a file that is not is played as the beep.

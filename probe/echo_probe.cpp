@@ -43,6 +43,7 @@ void EchoProbe::ping(const std::string& address) {
     for (int k = 0; k < count; ++k) {
         if (onUi) pump_.processEvents();
         if (!destination && target.needsLookUp) destination = resolve(target.text, onUi);
+        lastRoundTripUs_ = 0;
         if (!destination) {
             if (onReply) onReply(this, -1, "0.0.0.0", 0, 0);
         } else if (destination->family == AF_INET6) {
@@ -51,9 +52,11 @@ void EchoProbe::ping(const std::string& address) {
             to.sin6_addr = destination->address6;
             to.sin6_scope_id = destination->scope;
             EchoReply r = handle->sendEcho6(to, data, ttlValue, timeout, waiter);
+            lastRoundTripUs_ = r.rttUs;
             if (onReply) onReply(this, r.status, r.responder6, r.rttMs, r.ttl);
         } else {
             EchoReply r = handle->sendEcho(destination->address, data, ttlValue, timeout, waiter);
+            lastRoundTripUs_ = r.rttUs;
             if (onReply) onReply(this, r.status, dottedAddress(r.address), r.rttMs, r.ttl);
         }
         pause(onUi);

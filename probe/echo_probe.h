@@ -44,6 +44,10 @@ public:
     // look up), each followed by the pause of delayMs.
     void ping(const std::string& address);
 
+    // The round-trip time of the answer onReply is reporting, in microseconds as the kernel
+    // stamped it (onReply gives whole milliseconds); read it inside onReply.
+    int lastRoundTripUs() const { return lastRoundTripUs_; }
+
     // Leading and trailing characters with codes 0 to 32 removed.
     static std::string trim(const std::string& text);
 
@@ -54,4 +58,5 @@ private:
 
     IEchoService& echo_;
     IEventPump& pump_;
+    int lastRoundTripUs_ = 0;
 };

@@ -31,7 +31,7 @@ public:
         size_t target;  // its index in the list given
         int status;
         std::string responder;  // the answering host or reporting router, as text
-        int rttMs;
+        int rttUs;              // as finely as the kernel stamped the answer
         uint8_t ttl;
     };
 

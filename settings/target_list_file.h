@@ -1,11 +1,13 @@
 #pragma once
-// The target list file: a TXT table with the fields IP and Name, texts in code page 932 on disk.
+// The target list file: a TXT table with the fields IP and Name, texts in code page 932 on disk,
+// or in UTF-8 when the file was found in UTF-8 (as Linux editors write it): a list whose bytes are
+// valid UTF-8 and not plain ASCII, a byte order mark (kept) or none, is read and written in UTF-8.
 // Names are converted from and to Unicode here and nowhere else.
 // Nothing the file held is lost: when the list read at start would not be written back byte for
-// byte (other fields, an unreadable tail, a byte order mark), the first save of the run keeps a
-// copy of the file as it was beside it as "iplist.txt.bak" (or .bak.1, .bak.2, … when that name is
-// taken). A file that could not be read at all is moved to such a name before the first save; one
-// that is no regular file is left alone and never saved over.
+// byte (other fields, an unreadable tail, a byte order mark before code page 932), the first save
+// of the run keeps a copy of the file as it was beside it as "iplist.txt.bak" (or .bak.1, .bak.2, …
+// when that name is taken). A file that could not be read at all is moved to such a name before the
+// first save; one that is no regular file is left alone and never saved over.
 #include <QString>
 #include <optional>
 
@@ -16,8 +18,8 @@
 struct Target {
     QString ip;
     QString name;
-    // The bytes read from the file, kept so that text which is not valid code page 932 (shown
-    // with replacement characters) is written back exactly as it was found.
+    // The bytes read from the file, kept so that text which is not valid in the file's encoding
+    // (shown with replacement characters) is written back exactly as it was found.
     std::optional<std::string> ipBytes;
     std::optional<std::string> nameBytes;
 };
@@ -62,4 +64,12 @@ private:
     QString backupPath_;
     // The file as read at start, while a save would not give it back unchanged.
     std::optional<std::string> unsavedStart_;
+    // How the file read at start was encoded; a new list is written in code page 932.
+    bool utf8_ = false;
+    bool byteOrderMark_ = false;
+
+    QString text(const std::string* value) const;
+    std::string bytes(const QString& text, const std::optional<std::string>& original) const;
+    // The whole file for these targets, in the list's encoding.
+    std::string fileBytes(const std::vector<Target>& targets) const;
 };

@@ -35,7 +35,8 @@ public:
         }
         r.status = o.status;
         r.address = classicInetAddr(o.from.empty() ? dotted : o.from);
-        r.rttMs = o.delayMs;
+        r.rttUs = o.rttUs >= 0 ? o.rttUs : o.delayMs * 1000;
+        r.rttMs = r.rttUs / 1000;
         r.ttl = ttl;
         return r;
     }

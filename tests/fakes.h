@@ -24,6 +24,7 @@ public:
         int status = 0;
         std::string from;  // responder; empty means the destination itself
         int delayMs = 0;
+        int rttUs = -1;  // the round trip reported, in microseconds; -1: delayMs
     };
     // Addresses without an outcome time out (after the request's timeout, capped at 20 ms).
     void Set(const std::string& dotted, Outcome o) {
@@ -85,6 +86,7 @@ public:
     QStringList played;
     int beeps = 0;
     void playAsyncNoStop(const QString& file) override { played << file; }
+    void playWhenFree(const QString& file) override { played << file; }
     void beep() override { ++beeps; }
     // Files the player would refuse, by the name given.
     QStringList unplayable;
@@ -125,9 +127,15 @@ public:
 class FakeDesktopNotifier : public IDesktopNotifier {
 public:
     QStringList titles, bodies;
+    QList<bool> alerts;  // for each notification: sent as an alert
     void notify(const QString& title, const QString& body) override {
         titles << title;
         bodies << body;
+        alerts << false;
+    }
+    void alert(const QString& title, const QString& body) override {
+        notify(title, body);
+        alerts.back() = true;
     }
 };
 

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -58,4 +60,15 @@ bool WithFileSizeLimit(unsigned long bytes, const std::function<bool()>& body) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, SIG_DFL);
     return result;
+}
+
+LocalZone::LocalZone(const char* zone) {
+    if (const char* was = std::getenv("TZ")) before = was;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+}
+
+LocalZone::~LocalZone() {
+    before ? ::setenv("TZ", before->c_str(), 1) : ::unsetenv("TZ");
+    ::tzset();
 }

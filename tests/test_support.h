@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the tests: temporary folders and whole-file reads and writes.
 #include <functional>
+#include <optional>
 #include <string>
 
 std::string ReadFileBytes(const std::string& path);
@@ -27,3 +28,11 @@ bool AsOrdinaryUser(const std::string& dir, const std::function<bool()>& body);
 // Runs `body` with the process's file-size limit at `bytes` (SIGXFSZ ignored), as a full disk
 // would stop a write, and gives its result.
 bool WithFileSizeLimit(unsigned long bytes, const std::function<bool()>& body);
+
+// Sets the process's local time zone (a name as TZ takes it, "Asia/Tokyo") for its lifetime:
+// local times are checked where the users are, not only in the build machines' UTC.
+struct LocalZone {
+    explicit LocalZone(const char* zone);
+    ~LocalZone();
+    std::optional<std::string> before;
+};

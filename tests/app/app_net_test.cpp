@@ -51,7 +51,7 @@ protected:
     IcmpEchoService relayEcho_;
     const char* listText() const override {
         return "\"IP\";\"Name\"\r\n\"FD00:198:18:1:0::10\";\"\"\r\n\"answer6.test\";\"\"\r\n"
-               "\"fd00:198:19::5\";\"\"\r\n";
+               "\"fd00:198:19::5\";\"\"\r\n\"fd00:198:20::5\";\"\"\r\n";
     }
 };
 
@@ -66,13 +66,15 @@ TEST_F(Ipv6Window, RowsAreMarkedAndTheHostIsNamedInItsRecommendedForm) {
     const QStringList log = Child<QPlainTextEdit>("Memo1")->toPlainText().split('\n');
     ASSERT_EQ(log.size(), 2);
     EXPECT_TRUE(log[0].endsWith(QStringLiteral("｜fd00:198:18:1::10"))) << log[0].toStdString();
-    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（fd00:198:19::5）オフライン"));
+    EXPECT_EQ(Panel(0), QStringLiteral("偵察済（fd00:198:20::5）オフライン"));
     const auto facts = [&](int row) {
         return Row(row)->data(0, Qt::AccessibleDescriptionRole).toString().toStdString();
     };
     EXPECT_NE(facts(0).find("（fd00:198:18:1::10 から）"), std::string::npos) << facts(0);
     EXPECT_NE(facts(1).find("（fd00:198:18:1::10 から）"), std::string::npos) << facts(1);
     EXPECT_NE(facts(2).find("（11002）（fd00:198:18::1 から）"), std::string::npos) << facts(2);
+    // 11004 from an IPv6 router is a refusal, not an unreachable protocol.
+    EXPECT_NE(facts(3).find("管理上禁止されています（11004）"), std::string::npos) << facts(3);
     List()->focusSelectScroll(Row(0));
     form->runSelectScan();
     ASSERT_TRUE(WaitFor([&] { return !Scans()->selectScanRunning(); }));

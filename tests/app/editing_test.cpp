@@ -153,10 +153,22 @@ TEST_F(Window, CancelAddsNothingAndLeadingZerosAreAnotherText) {
     form->addTarget();
     EXPECT_EQ(List()->rowCount(), 3);  // 10.0.0.1 is neither 010.0.0.1 nor 10.0.0.10
     EXPECT_EQ(sound.beeps, 0);
+    // Every control keeps its value: a cancelled use's values, OK untouched, are the new row.
+    WhenModal([](QWidget* w) {
+        Fill(qobject_cast<AddTargetDialog*>(w), {1, 22, 133, 244}, QStringLiteral("ルータ２"));
+        Click(w, "Button2");
+    });
+    form->addTarget();
+    WhenModal([](QWidget* w) { Click(w, "Button1"); });
+    form->addTarget();
+    ASSERT_EQ(List()->rowCount(), 4);
+    EXPECT_EQ(Cell(3, 0), "1.22.133.244");
+    EXPECT_EQ(Cell(3, 1), QStringLiteral("ルータ２"));
 }
 
 // Addresses typed as people type them: a dot (also "．" and "。" from an input method) moves on to
-// the next field, and a pasted address fills the four; nothing runs together into 255.
+// the next field, full-width digits are digits, and a pasted address fills the four; nothing runs
+// together into 255.
 TEST_F(Window, AddressesAreTypedWithDotsOrPasted) {
     Start();
     auto typed = [&](const QString& keys) {
@@ -185,6 +197,7 @@ TEST_F(Window, AddressesAreTypedWithDotsOrPasted) {
     };
     EXPECT_EQ(typed("198.18.3.7"), (std::array<int, 4>{198, 18, 3, 7}));
     EXPECT_EQ(typed(QStringLiteral("10。1．2.30")), (std::array<int, 4>{10, 1, 2, 30}));
+    EXPECT_EQ(typed(QStringLiteral("１２７．０．０．９")), (std::array<int, 4>{127, 0, 0, 9}));
     QApplication::clipboard()->setText(QStringLiteral("192.0.2.44"));
     std::array<int, 4> pasted{};
     WhenModal([&](QWidget* w) {
@@ -243,6 +256,9 @@ TEST_F(Window, DeleteRemovesTheSelectedRowAtOnce) {
     EXPECT_FALSE(ContextMenuOffersTheRow());
     EXPECT_FALSE(Child<QToolButton>("SpeedButton5")->isEnabled());
     EXPECT_TRUE(Timer()->isActive());
+    // The deleted address is free again.
+    EXPECT_EQ(List()->findRow("10.0.0.1"), nullptr);
+    EXPECT_EQ(List()->findRow("10.0.0.2"), Row(0));
 }
 
 TEST_F(Window, SettingsDialogChangesTheIntervalAndTheSwitches) {

@@ -284,9 +284,12 @@ TEST(CommandLine, HelpAndVersionAnswerNoDisplayIsOneLine) {
         EXPECT_EQ(answer({"pingrove", v}, false)->text, std::string("pingrove 1.05\n"));
     const auto help = answer({"pingrove", "-platform", "xcb", "--help"}, false);
     EXPECT_NE(help->text.find("Usage: pingrove"), std::string::npos);
+    EXPECT_NE(help->text.find("IPv4 and IPv6 targets"), std::string::npos);
     EXPECT_EQ(help->status, 0);
     EXPECT_FALSE(help->toStderr);
     EXPECT_NE(answer({"pingrove", "-h"}, true)->text.find("使い方"), std::string::npos);
+    EXPECT_NE(answer({"pingrove", "-h"}, true)->text.find("IPv4・IPv6 の偵察先"),
+              std::string::npos);
     EXPECT_FALSE(answer({"pingrove", "-platform", "xcb", "--style=Fusion", "-reverse"}, false));
     // What neither the program nor Qt knows: one line and the usage on stderr, status 2.
     for (const char* bad : {"--bogus", "-x", "iplist.txt"}) {

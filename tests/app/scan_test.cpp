@@ -7,6 +7,7 @@
 
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QToolButton>
 
 #include "app/auto_scan_countdown.h"
@@ -95,14 +96,17 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
     f.record(false, 0, 0, at(0), 11003);
     f.record(false, 0, 0, at(10), 11010);
     EXPECT_EQ(f.sinceMs(), at(0));  // offline since the first result
-    f.record(true, 3, 64, at(20));
-    f.record(true, 1, 64, at(30));
-    f.record(true, 2, 63, at(40));
+    EXPECT_EQ(f.failsInARow(), 2);
+    // Times as finely as the kernel stamps them, in microseconds.
+    f.record(true, 1250, 64, at(20));
+    EXPECT_EQ(f.failsInARow(), 0);
+    f.record(true, 40, 64, at(30));
+    f.record(true, 12300, 63, at(40));
     EXPECT_EQ(f.sinceMs(), at(20));  // online since the change
     const QDate day = QDate(2026, 12, 8);
     EXPECT_EQ(texts::targetFacts(f, day),
-              QStringLiteral("オンライン（12:00:20 から）／最終応答 12:00:40　2 ms　TTL 63／"
-                             "応答 3/5（60%）／最小 1・平均 2・最大 3 ms／"
+              QStringLiteral("オンライン（12:00:20 から）／最終応答 12:00:40　12.3 ms　TTL 63／"
+                             "応答 3/5（60%）／最小 0.04・平均 4.53・最大 12.3 ms／"
                              "最終失敗 12:00:10　時間切れ（11010）"));
     // Seen the next day, the times carry their date.
     EXPECT_TRUE(texts::targetFacts(f, day.addDays(1))
@@ -130,10 +134,20 @@ TEST(TargetFacts, StateSinceWhenAnswersTimesAndABoundOfAHundred) {
 }
 
 // The log's context menu saves the lines as shown, in UTF-8, through an atomic write; a file that
-// cannot be written is reported.
+// cannot be written is reported. Where the user's day is not UTC's (14 hours ahead from 11:00 UTC,
+// else 12 behind), the log, a row's facts and the suggested name read the user's clock.
 TEST_F(Scan, TheLogIsSavedFromItsContextMenu) {
+    const int ahead = QDateTime::currentDateTimeUtc().time().hour() >= 11 ? 14 : -12;
+    LocalZone local(ahead > 0 ? "Pacific/Kiritimati" : "Etc/GMT+12");
+    const QDateTime clock = QDateTime::currentDateTimeUtc().addSecs(ahead * 3600);
     Start(kList);
     form->runAllScan();
+    const QString line = LogLines(*form).value(0);
+    EXPECT_TRUE(line.startsWith(clock.date().toString(QStringLiteral("yyyy'年'MM'月'dd'日 '"))));
+    EXPECT_LT(std::abs(clock.time().secsTo(QTime::fromString(line.section(' ', 2, 2)))), 120);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^オンライン（\\d\\d:\\d\\d:\\d\\d から）／"))
+                    .match(Row(0)->data(1, Qt::AccessibleDescriptionRole).toString())
+                    .hasMatch());
     auto saveFromMenu = [&] {
         auto* log = form->findChild<QPlainTextEdit*>("Memo1");
         emit log->customContextMenuRequested(QPoint(5, 5));
@@ -149,6 +163,8 @@ TEST_F(Scan, TheLogIsSavedFromItsContextMenu) {
     chooser.answer = QString::fromStdString(dir.path("scan log.txt"));
     ASSERT_TRUE(saveFromMenu());
     EXPECT_EQ(chooser.lastTitle, QStringLiteral("ログを保存"));
+    EXPECT_TRUE(chooser.lastFolder.endsWith(
+        clock.date().toString(QStringLiteral("'/pingrove-log-'yyyyMMdd'.txt'"))));
     EXPECT_EQ(QString::fromUtf8(ReadFileBytes(dir.path("scan log.txt"))),
               LogLines(*form).join('\n') + '\n');
     chooser.answer = QString::fromStdString(dir.path("no such folder/log.txt"));
@@ -409,6 +425,11 @@ TEST_F(Scan, AHelperThatDiesDuringAScanLeavesTheLastRealResults) {
     form->runAllScan();
     EXPECT_EQ(std::vector<int>({Image(0), Image(1), Image(2)}), std::vector<int>({2, 1, 2}));
     EXPECT_EQ(QStringList({Cell(0, 3), Cell(1, 3), Cell(2, 3)}), QStringList({"2", "1", "1"}));
+    // A screen reader hears the count taken back too.
+    EXPECT_TRUE(Row(1)
+                    ->data(1, Qt::AccessibleDescriptionRole)
+                    .toString()
+                    .contains(QStringLiteral("／応答 0/1（0%）")));
     EXPECT_EQ(Panel(0), QStringLiteral("ping を送れません"));
     ASSERT_TRUE(WaitFor([&] { return messages.errors.size() == 1; }));
     EXPECT_TRUE(messages.errors[0].contains(QStringLiteral("pingrove-icmp が終了しました")));
@@ -651,6 +672,25 @@ TEST(StatusTexts, LogLineFormat) {
     EXPECT_TRUE(texts::logLine(QDateTime(QDate(2026, 3, 4), QTime(17, 6, 7)),
                                QLocale(QLocale::Japanese), "x")
                     .contains(QStringLiteral(" 17:06:07  ｜")));
+}
+
+// The log and a row's facts read as the user's clock, in UTC, in Japan and in India (+05:30), just
+// after a local midnight, when UTC still has the day before; and a failure an IPv6 router reports
+// in the words of ICMPv6.
+TEST(StatusTexts, LogAndFactsReadInTheUsersZone) {
+    for (const char* zone : {"UTC", "Asia/Tokyo", "Asia/Kolkata"}) {
+        LocalZone local(zone);
+        const QDateTime when(QDate(2026, 3, 4), QTime(0, 6, 7));
+        EXPECT_EQ(texts::logLine(when, QLocale(QLocale::Japanese), "x"),
+                  QStringLiteral("2026年03月04日 水曜日 00:06:07  ｜オンライン  ｜x"));
+        TargetFacts f;
+        f.record(false, 0, 0, when.toMSecsSinceEpoch(), 11004, "fd00::1", true);
+        EXPECT_EQ(
+            texts::targetFacts(f, when.date()),
+            QStringLiteral("オフライン（00:06:07 から）／最終応答 なし／応答 0/1（0%）／最終失敗 "
+                           "00:06:07　管理上禁止されています（11004）（fd00::1 から）"))
+            << zone;
+    }
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "app/application.h"
 #include "app/history_log.h"
 #include "app/program.h"
+#include "app/status_texts.h"
+#include "app/trouble_watch.h"
 #include "app/window_placement.h"
 #include "platform/termination_signals.h"
 #include "window_fixture.h"
@@ -48,32 +50,65 @@ TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
     EXPECT_TRUE(WaitFor([&] { return form->isMaximized(); }));
 }
 
-// A target that comes online while the window is not on screen is told by one desktop
-// notification per scan; not again while it stays online, not while the window is shown, not
-// with the switch off; a click on it brings the window back.
+// What changed while the user was not watching is told by one desktop notification a scan: a
+// target counts as offline after two scans in a row without an answer (one lost scan is no news),
+// which is an alert that nothing replaces, with the offline sound once however many went; back
+// online it is told with how long it was offline. The tray carries a mark and names the targets
+// offline while any is, on screen or not. Nothing is told while the window is watched, nothing
+// again while a state stays, nothing with the switch off; a click brings the window back.
 TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
     echo.Set("127.0.0.1", {0, "", 0});
     echo.Set("127.0.0.2", {0, "", 0});
     Start(
         "\"IP\";\"Name\"\r\n\"127.0.0.1\";\"self\"\r\n\"127.0.0.2\";\"\"\r\n"
-        "\"10.0.0.9\";\"silent\"\r\n");
-    form->runAllScan();  // on screen: nobody is told
+        "\"10.0.0.9\";\"silent\"\r\n",
+        "[Form]\nCBX5=1\nDF2=down.wav\n");
+    form->activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == form.get(); }));
+    // The pixel at the lower right of the picture the tray shows: the mark's red, or not.
+    const auto marked = [&] {
+        return Tray()->toolTip().contains(QStringLiteral("オフライン 1/3 件：silent")) &&
+               tray.icon.pixmap(22).toImage().pixelColor(18, 18) == QColor(0xd3, 0x2f, 0x2f);
+    };
+    form->runAllScan();
+    form->runAllScan();  // the silent one twice: offline, but watched, so not told
     EXPECT_TRUE(notifier.bodies.isEmpty());
+    EXPECT_EQ(sound.played.count(QStringLiteral("down.wav")), 1);
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
-    form->runAllScan();  // still online: no news
-    EXPECT_TRUE(notifier.bodies.isEmpty());
+    EXPECT_TRUE(marked());
+    for (int frame = 0; frame < 3; ++frame) {  // the animation's frames, the blank one too
+        Tray()->nextFrame();
+        EXPECT_TRUE(marked()) << frame;
+    }
+    sound.played.clear();
+    form->runAllScan();  // the same states: no news
     echo.Set("127.0.0.1", {11010, "", 0});
-    form->runAllScan();  // one went offline
+    echo.Set("127.0.0.2", {11010, "", 0});
+    form->runAllScan();  // one scan lost: not yet
+    EXPECT_TRUE(notifier.bodies.isEmpty());
+    form->runAllScan();  // two in a row: one alert for both, one sound
     ASSERT_EQ(notifier.bodies.size(), 1);
-    EXPECT_EQ(notifier.bodies[0], QStringLiteral("self（127.0.0.1）がオフラインになりました"));
+    EXPECT_EQ(notifier.bodies[0], QStringLiteral("self（127.0.0.1）がオフラインになりました\n"
+                                                 "127.0.0.2がオフラインになりました"));
+    EXPECT_EQ(notifier.alerts, QList<bool>{true});
+    EXPECT_EQ(sound.played.count(QStringLiteral("down.wav")), 1);
+    EXPECT_EQ(tray.toolTip, QStringLiteral("ピングローブ\n自動偵察オンラインなし\n"
+                                           "オフライン 3/3 件：silent、self、127.0.0.2"));
     echo.Set("127.0.0.1", {0, "", 0});
+    echo.Set("127.0.0.2", {0, "", 0});
     echo.Set("10.0.0.9", {0, "", 0});
-    form->runAllScan();  // two came online: one notification
+    form->runAllScan();  // all back: news, but no alert
     ASSERT_EQ(notifier.bodies.size(), 2);
     EXPECT_EQ(notifier.titles[1], QStringLiteral("ピングローブ"));
-    EXPECT_EQ(notifier.bodies[1], QStringLiteral("self（127.0.0.1）がオンラインになりました\n"
-                                                 "silent（10.0.0.9）がオンラインになりました"));
+    const QStringList back = notifier.bodies[1].split('\n');
+    ASSERT_EQ(back.size(), 3);
+    EXPECT_TRUE(back[0].startsWith(QStringLiteral("self（127.0.0.1）がオンラインに戻りました（")));
+    EXPECT_TRUE(back[2].endsWith(QStringLiteral(" 秒間オフライン）"))) << back[2].toStdString();
+    EXPECT_EQ(notifier.alerts, (QList<bool>{true, false}));
+    EXPECT_EQ(tray.toolTip,
+              QStringLiteral("ピングローブ\n自動偵察オンラインあり\nオフラインなし（3 件中）"));
+    EXPECT_NE(tray.icon.pixmap(22).toImage().pixelColor(18, 18), QColor(0xd3, 0x2f, 0x2f));
     form->runAllScan();  // told once: the next scan has no news
     EXPECT_EQ(notifier.bodies.size(), 2);
     // Kept: the first results, then each change, in order, as CSV lines with the time's offset.
@@ -81,7 +116,7 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
         return QString::fromUtf8(ReadFileBytes(HistoryPath()))
             .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     };
-    ASSERT_TRUE(WaitFor([&] { return history().size() == 7; }));
+    ASSERT_TRUE(WaitFor([&] { return history().size() == 9; }));
     EXPECT_EQ(ReadFileBytes(HistoryPath()).rfind("\xEF\xBB\xBF日時,アドレス,名前,", 0), 0u);
     EXPECT_TRUE(
         QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT[\\d:]{8}[+-]\\d\\d:\\d\\d,"))
@@ -89,12 +124,15 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
             .hasMatch());
     QStringList events;
     for (const QString& line : history().mid(1)) events << line.section(',', 1);
-    EXPECT_EQ(events, QStringList({"127.0.0.1,self,オンライン,0,応答あり,0",
-                                   "127.0.0.2,,オンライン,0,応答あり,0",
-                                   "10.0.0.9,silent,オフライン,11010,時間切れ,",
-                                   "127.0.0.1,self,オフライン,11010,時間切れ,",
-                                   "127.0.0.1,self,オンライン,0,応答あり,0",
-                                   "10.0.0.9,silent,オンライン,0,応答あり,0"}));
+    // Every change, also the one scan lost that nobody was told of.
+    EXPECT_EQ(
+        events,
+        QStringList(
+            {"127.0.0.1,self,オンライン,0,応答あり,0.00", "127.0.0.2,,オンライン,0,応答あり,0.00",
+             "10.0.0.9,silent,オフライン,11010,時間切れ,",
+             "127.0.0.1,self,オフライン,11010,時間切れ,", "127.0.0.2,,オフライン,11010,時間切れ,",
+             "127.0.0.1,self,オンライン,0,応答あり,0.00", "127.0.0.2,,オンライン,0,応答あり,0.00",
+             "10.0.0.9,silent,オンライン,0,応答あり,0.00"}));
     ASSERT_TRUE(notifier.onActivated);
     notifier.onActivated();
     EXPECT_TRUE(form->isVisible());
@@ -115,8 +153,9 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
     form->runAllScan();
     EXPECT_EQ(notifier.bodies.size(), 2);
     // Across the restart the file goes on: the new run's first results come after the old lines.
-    ASSERT_TRUE(WaitFor([&] { return history().size() == 10; }));
-    EXPECT_TRUE(history()[7].endsWith(QStringLiteral(",127.0.0.1,self,オンライン,0,応答あり,0")));
+    ASSERT_TRUE(WaitFor([&] { return history().size() == 12; }));
+    EXPECT_TRUE(
+        history()[9].endsWith(QStringLiteral(",127.0.0.1,self,オンライン,0,応答あり,0.00")));
     // Twelve at once: ten by name, then how many more.
     std::string list = "\"IP\";\"Name\"\r\n";
     for (int i = 1; i <= 12; ++i) {
@@ -131,6 +170,93 @@ TEST_F(Window, ChangesWhileUnseenAreToldByOneNotificationAScan) {
     ASSERT_EQ(lines.size(), 11);
     EXPECT_EQ(lines[9], QStringLiteral("h10（127.0.1.10）がオンラインになりました"));
     EXPECT_EQ(lines[10], QStringLiteral("ほか 2 件"));
+}
+
+// On screen behind another program's window (or on another workspace), the window is not watched:
+// what changes is told as when it is hidden.
+TEST_F(Window, ChangesAreToldWhileTheWindowIsCovered) {
+    echo.Set("127.0.0.1", {0, "", 0});
+    Start("\"IP\";\"Name\"\r\n\"127.0.0.1\";\"self\"\r\n");
+    form->activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == form.get(); }));
+    QApplication::setActiveWindow(nullptr);  // another program's window comes to the front
+    form->runAllScan();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(notifier.bodies,
+              QStringList{QStringLiteral("self（127.0.0.1）がオンラインになりました")});
+}
+
+// The told states over a clock of the test's own: offline from the first probe without an answer
+// once FAILS probes in a row went unanswered, back online with how long it was offline.
+TEST_F(Window, TroubleIsToldFromTheFirstLostProbeOnceConfirmed) {
+    Start("\"IP\";\"Name\"\r\n\"10.0.0.1\";\"gw\"\r\n", "[Form]\nFAILS=3\n");
+    auto* trouble = Child<TroubleWatch>("TroubleWatch");
+    std::vector<TroubleWatch::Notice> told;
+    QObject::connect(trouble, &TroubleWatch::told,
+                     [&](const TroubleWatch::Notice& n) { told.push_back(n); });
+    const auto result = [&](bool online, int minute) {
+        TargetListView::recordResult(Row(0), online, 500, 64, int64_t{minute} * 60000, 11010);
+        trouble->recorded(Row(0));
+    };
+    result(true, 0);
+    result(false, 10);
+    result(false, 11);
+    EXPECT_EQ(told.size(), 1u);  // came online; two lost are not yet trouble
+    result(false, 12);
+    result(false, 13);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[1].kind, TroubleWatch::Notice::WentOffline);
+    EXPECT_EQ(trouble->offlineCount(), 1);
+    result(true, 95);
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(texts::backOnline(told[2].name, told[2].address, told[2].offlineMs),
+              QStringLiteral("gw（10.0.0.1）がオンラインに戻りました（1 時間 25 分間オフライン）"));
+    EXPECT_EQ(trouble->offlineCount(), 0);
+    for (int minute = 100; minute < 103; ++minute) result(false, minute);
+    EXPECT_EQ(trouble->offlineCount(), 1);
+    List()->deleteRow(Row(0));  // a deleted target is no longer told of
+    EXPECT_EQ(trouble->offlineCount(), 0);
+    EXPECT_EQ((QStringList{texts::duration(59999), texts::duration(60000),
+                           texts::duration(3 * 86400000LL + 7200000)}),
+              (QStringList{QStringLiteral("59 秒"), QStringLiteral("1 分"),
+                           QStringLiteral("3 日 2 時間")}));
+    EXPECT_EQ(texts::troubleSummary({QStringLiteral("gw"), QString(30, QLatin1Char('x'))}, 7, 40),
+              QStringLiteral("オフライン 7/40 件：gw、") + QString(23, QLatin1Char('x')) +
+                  QStringLiteral("… ほか 5 件"));
+    EXPECT_EQ(texts::troubleSummary({}, 0, 0), QString());  // nothing known yet
+}
+
+// A history line as written: the user's clock with its offset, in UTC, in Japan and in zones a
+// half hour off on either side; a name or an address that a spreadsheet would run as a formula
+// kept a text; a reason in the words of its family.
+TEST(HistoryLog, EachLineAsWritten) {
+    const std::pair<const char*, const char*> zones[] = {{"UTC", "+00:00"},
+                                                         {"Asia/Tokyo", "+09:00"},
+                                                         {"Asia/Kolkata", "+05:30"},
+                                                         {"America/St_Johns", "-03:30"}};
+    for (const auto& [zone, offset] : zones) {
+        LocalZone local(zone);
+        const QDateTime when(QDate(2026, 3, 4), QTime(0, 6, 7));
+        const QByteArray line = HistoryLog::line({"10.0.0.1", "gw", true, true, 0, 40, when});
+        EXPECT_EQ(line, QByteArray("2026-03-04T00:06:07") + offset +
+                            ",10.0.0.1,gw,オンライン,0,応答あり,0.04\r\n");
+        // Read back where the uptime is worked out: the same moment, whatever the zone.
+        EXPECT_EQ(HistoryLog::event(line)->atMs, when.toMSecsSinceEpoch());
+    }
+    const std::pair<const char*, const char*> texts[] = {
+        {"=1+2", "'=1+2"}, {"+1", "'+1"},       {"-1", "'-1"}, {"@A1", "'@A1"},
+        {"\tx", "'\tx"},   {"\rx", "\"'\rx\""}, {"x=1", "x=1"}};
+    for (const auto& [text, written] : texts) {
+        const QByteArray line =
+            HistoryLog::line({text, text, false, false, 11010, 0, QDateTime::currentDateTime()});
+        EXPECT_EQ(line.mid(26),
+                  QByteArray(written) + ',' + written + ",オフライン,11010,時間切れ,\r\n");
+        EXPECT_EQ(HistoryLog::event(line)->address, text);
+    }
+    StateChange prohibited{"fd00::1", "", false, false, 11004, 0, QDateTime::currentDateTime()};
+    EXPECT_TRUE(HistoryLog::line(prohibited).endsWith(",11004,プロトコルに到達できません,\r\n"));
+    prohibited.ipv6 = true;
+    EXPECT_TRUE(HistoryLog::line(prohibited).endsWith(",11004,管理上禁止されています,\r\n"));
 }
 
 TEST_F(Window, ClosedFromTheTrayTheStoredPlaceIsWhereTheWindowWas) {

@@ -244,6 +244,7 @@ TEST(IcmpPacket, TheFlightBookSettlesEachRequestOnceFromItsOwnAnswer) {
     EXPECT_EQ(o->target, 8u);
     EXPECT_EQ(o->reply.status, 0);
     EXPECT_EQ(o->reply.rttMs, 7);
+    EXPECT_EQ(o->reply.rttUs, 7'999);  // as finely as the kernel stamped it
     EXPECT_EQ(o->reply.ttl, 63);
     EXPECT_FALSE(book.hear(heard(0, 21 * ms)));  // a duplicate
     EXPECT_EQ(book.hear(heard(0xFFFF, 30 * ms))->target, 7u);

@@ -128,6 +128,15 @@ TEST_P(Network, AnsweringHostBehindTheRouter) {
     EXPECT_EQ(r.ip, "198.18.1.10");
     EXPECT_EQ(r.ttl, 63);  // 64 from the host, one router on the way back
     EXPECT_LT(r.rtt, 200);
+    // The round trip as finely as the kernel stamped it: microseconds, not whole milliseconds
+    // (three answers all on a whole millisecond would be one chance in a thousand million).
+    bool finer = false;
+    for (int i = 0; i < 3; ++i) {
+        r = PingOnce("198.18.1.10");
+        EXPECT_EQ(r.rttUs / 1000, r.rtt);
+        finer = finer || r.rttUs % 1000 != 0;
+    }
+    EXPECT_TRUE(finer);
 }
 
 // IPv6 on the datagram path and through the helper: the answering host behind the router in any

@@ -10,14 +10,15 @@ struct Reply {
     std::string ip;
     int rtt;
     int ttl;
+    int rttUs = 0;
 };
 
 class ReplyRecorder {
 public:
     // Becomes the probe's handler; the recorder must outlive the probe's pings.
     void listenTo(EchoProbe& p) {
-        p.onReply = [this](EchoProbe*, int s, const std::string& ip, int rtt, uint8_t ttl) {
-            replies.push_back({s, ip, rtt, ttl});
+        p.onReply = [this](EchoProbe* sender, int s, const std::string& ip, int rtt, uint8_t ttl) {
+            replies.push_back({s, ip, rtt, ttl, sender->lastRoundTripUs()});
         };
     }
     std::vector<int> statuses() const {

@@ -47,6 +47,31 @@ TEST(TargetListFile, BytesThatAreNoCodePage932AreShownReplacedAndWrittenBackAsTh
     EXPECT_EQ(ReadFileBytes(dir.path("iplist.txt")), raw);
 }
 
+// A list a Linux editor wrote (UTF-8, with a byte order mark or without) is read and written in
+// UTF-8, with no backup: its bytes come back. So does a code page 932 list that is valid UTF-8
+// too (half-width ﾃｽ, read as "ý"); a new name goes into a plain ASCII list in code page 932.
+TEST(TargetListFile, AListInUtf8StaysInUtf8) {
+    TempDir dir;
+    const std::string path = dir.path("iplist.txt"), head = "\"IP\";\"Name\"\r\n\"1\";";
+    // The first name read from `raw`, and the file once 支店 is added.
+    const auto readAndAdd = [&](const std::string& raw) {
+        WriteFileBytes(path, raw);
+        TargetListFile f(QString::fromStdString(path));
+        std::vector<Target> t = f.load();
+        t.push_back({"2", QStringLiteral("支店"), {}, {}});
+        EXPECT_TRUE(f.save(t) && !f.backupWritten());
+        return std::pair{t[0].name, ReadFileBytes(path)};
+    };
+    for (const std::string bom : {"", "\xEF\xBB\xBF"})
+        EXPECT_EQ(readAndAdd(bom + head + "\"本社ルーター\"\r\n"),
+                  std::pair(QStringLiteral("本社ルーター"),
+                            bom + head + "\"本社ルーター\"\r\n\"2\";\"支店\"\r\n"));
+    EXPECT_EQ(readAndAdd(head + "\"\xC3\xBD\"\r\n"),
+              std::pair(QStringLiteral("ý"), head + "\"\xC3\xBD\"\r\n\"2\";\"支店\"\r\n"));
+    EXPECT_EQ(readAndAdd(head + "\"n\"\r\n"),
+              std::pair(QStringLiteral("n"), head + "\"n\"\r\n\"2\";\"\x8E\x78\x93\x58\"\r\n"));
+}
+
 TEST(TargetListFile, MissingFieldsGiveEmptyTexts) {
     TempDir dir;
     WriteFileBytes(dir.path("iplist.txt"), "\"Address\";\"Name\"\r\n\"x\";\"n\"\r\n");
@@ -56,8 +81,8 @@ TEST(TargetListFile, MissingFieldsGiveEmptyTexts) {
     EXPECT_EQ(t[0].name, "n");
 }
 
-// Whatever a save could not give back (a byte order mark, other fields, a header in other case,
-// unreadable bytes) is kept once, as the file was at start, in iplist.txt.bak.
+// Whatever a save could not give back (other fields, a header in other case, unreadable bytes) is
+// kept once, as the file was at start, in iplist.txt.bak; a byte order mark stays.
 TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     TempDir dir;
     const std::string path = dir.path("iplist.txt");
@@ -72,7 +97,7 @@ TEST(TargetListFile, WhatASaveCannotKeepGoesToABackupOnce) {
     ASSERT_TRUE(f.save(t));
     EXPECT_TRUE(f.backupWritten());
     EXPECT_EQ(ReadFileBytes(path + ".bak"), raw);
-    EXPECT_EQ(ReadFileBytes(path), "\"IP\";\"Name\"\r\n\"10.0.0.1\";\"gw\"\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "\xEF\xBB\xBF\"IP\";\"Name\"\r\n\"10.0.0.1\";\"gw\"\r\n");
     ASSERT_TRUE(f.save({}));  // once per run: the backup keeps the file as it was at start
     EXPECT_EQ(ReadFileBytes(path + ".bak"), raw);
 
