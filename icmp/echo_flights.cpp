@@ -3,7 +3,6 @@
 #include <linux/errqueue.h>
 #include <netinet/icmp6.h>
 #include <netinet/ip_icmp.h>
-#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -47,15 +46,9 @@ std::vector<uint8_t> RequestPacket(int family, uint16_t id, uint16_t sequence,
 class SocketFlight : public IEchoFlight {
 public:
     explicit SocketFlight(const std::vector<uint8_t>& data) : data_(data) {
+        // Outside ping_group_range the program has the helper, whose raw sockets serve it.
         fd4_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-        if (fd4_ < 0) {
-            // Root, or CAP_NET_RAW, without the helper: a raw socket, our identifier to check.
-            fd4_ = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-            raw4_ = fd4_ >= 0;
-            if (::getrandom(&id_, sizeof id_, GRND_NONBLOCK) != sizeof id_)
-                id_ = static_cast<uint16_t>(::getpid());
-        }
-        if (fd4_ >= 0) configureIcmpSocket(fd4_, raw4_ ? SOCK_RAW : SOCK_DGRAM);
+        if (fd4_ >= 0) configureIcmpSocket(fd4_, SOCK_DGRAM);
         fd6_ = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMPV6);
         if (fd6_ >= 0) configureIcmp6Socket(fd6_, SOCK_DGRAM);
         for (int fd : {fd4_, fd6_})
@@ -77,7 +70,8 @@ public:
         const bool v6 = to.family == AF_INET6;
         const int fd = v6 ? fd6_ : fd4_;
         if (fd < 0) return EAFNOSUPPORT;  // outside ping_group_range: nothing can be sent
-        const std::vector<uint8_t> packet = RequestPacket(to.family, id_, sequence, data_);
+        // The kernel puts the socket's identifier in.
+        const std::vector<uint8_t> packet = RequestPacket(to.family, 0, sequence, data_);
         int err;
         if (v6) {
             sockaddr_in6 a{};
@@ -114,11 +108,6 @@ private:
         if (v6) {
             h = icmp6_packet::hearDatagram(buf_, packet.size, &data_);
             if (h) h->from6 = packet.from6;
-        } else if (raw4_) {
-            h = icmp_packet::hearRaw(buf_, packet.size, &data_);
-            // Every ICMP packet of the host comes here: only those with our identifier count.
-            if (!h || h->id != id_) return std::nullopt;
-            h->hasId = false;
         } else {
             h = icmp_packet::hearDatagram(buf_, packet.size, &data_);
             if (h) h->from = packet.from;
@@ -153,8 +142,6 @@ private:
     std::vector<uint8_t> data_;
     int fd4_ = -1;
     int fd6_ = -1;
-    bool raw4_ = false;
-    uint16_t id_ = 0;  // a raw socket's; a datagram socket's kernel sets its own
     mutable uint8_t buf_[65536 + 128] = {};
 };
 

@@ -1,8 +1,8 @@
 #pragma once
-// The two kinds of IEchoFlight: datagram ICMP and ICMPv6 sockets of the program's own (a raw ICMP
-// one where the datagram kind is refused and the program may open raw sockets itself), and the
-// helper's socket pair, on which the helper's notes and forwarded packets of many requests
-// arrive mixed. Plain system calls.
+// The two kinds of IEchoFlight: datagram ICMP and ICMPv6 sockets of the program's own (where
+// net.ipv4.ping_group_range admits the user), and the helper's socket pair (outside it), on
+// which the helper's notes and the packets it forwards for many requests arrive mixed. Plain
+// system calls.
 #include <memory>
 #include <vector>
 

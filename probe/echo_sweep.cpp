@@ -204,7 +204,7 @@ void EchoSweep::send() {
         }
         int64_t until = std::numeric_limits<int64_t>::max();
         if (const std::optional<int64_t> deadline = book.nextDeadline()) until = *deadline + 1;
-        if (!pending.empty()) until = std::min(until, sendAt);
+        if (!pending.empty() && book.roomForMore()) until = std::min(until, sendAt);
         timespec wait{};
         timespec* timeout = nullptr;
         if (until != std::numeric_limits<int64_t>::max()) {

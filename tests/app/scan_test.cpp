@@ -584,6 +584,7 @@ TEST_F(AllAtOnce, AStopEndsTheScanAtOnce) {
     Start("\"IP\";\"Name\"\r\n\"10.0.0.3\";\"\"\r\n\"10.0.0.2\";\"\"\r\n\"10.0.0.4\";\"\"\r\n",
           "[Form]\nCBX4=1\n");
     Scans()->probe().timeoutMs = 6000;
+    Timer()->stop();  // ticks are driven by hand
     for (int i = 0; i < 100; ++i) Countdown()->tick();
     for (int row : {1, 2}) TargetListView::setSubItem(Row(row), Column::ScanCount, "5");
     const std::function<void()> stops[] = {[&] { Child<QToolButton>("SpeedButton6")->click(); },
@@ -605,8 +606,9 @@ TEST_F(AllAtOnce, AStopEndsTheScanAtOnce) {
     }
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(Cell(0, 3), "3");
-    ASSERT_TRUE(WaitFor([&] { return notifier.bodies.size() == 1; }));  // hidden: a notification
-    EXPECT_TRUE(notifier.bodies[0].contains(QStringLiteral("起動し直して")));
+    // Hidden by the close: the helper's death comes as a notification.
+    EXPECT_TRUE(WaitFor(
+        [&] { return notifier.bodies.join('\n').contains(QStringLiteral("起動し直して")); }));
 }
 
 TEST_F(Scan, CountdownReachesTheAutoScanOnTheNinehundredthTick) {
