@@ -155,9 +155,14 @@ void ScanRunner::runAllAtOnce(const std::function<int()>& rowCount,
     sweep_ = std::make_unique<EchoSweep>(
         echo_, std::move(targets),
         EchoSweep::Settings{probe_.timeoutMs, probe_.ttl, probe_.blockSize});
+    // Outcomes come every 2 ms or so: the rows are marked a few at a time, at most every 10 ms,
+    // so that the window is drawn once for several rows, with its events running in between.
+    constexpr auto kBatch = std::chrono::milliseconds(10);
     while (!stopRequested_ && !echoStopTold_) {
+        const auto batchEnds = IEventPump::Clock::now() + kBatch;
         if (markOutcomes(addressOf)) {
-            pump_.processEvents();  // the window's own events between slices
+            pump_.processEvents();
+            if (IEventPump::Clock::now() < batchEnds) pump_.waitReadable(-1, batchEnds);
         } else if (sweep_->ended()) {
             break;
         } else {

@@ -89,10 +89,11 @@ int main(int argc, char** argv) {
     auto* list = form.findChild<TargetListView*>("ListView1");
     qint64 idleFloor = 0;
     {
-        // The machine's floor: the same timer in an idle event loop for two seconds.
+        // The machine's floor: the same timer in an idle event loop for as long as the scan is
+        // to take (one request every 2 ms, then the time-out), two seconds at least.
         UiGapMeter idle;
         QEventLoop loop;
-        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(std::max(2000, list->rowCount() * 2 + 1000), &loop, &QEventLoop::quit);
         loop.exec();
         idleFloor = idle.Longest();
     }

@@ -592,7 +592,7 @@ TEST_F(AllAtOnce, AStopEndsTheScanAtOnce) {
     for (const auto& stop : stops) {
         flights.heard = 0;
         const auto stopping = QObject::connect(Scans(), &ScanRunner::replied, form.get(),
-                                               [&] { QTimer::singleShot(10, form.get(), stop); });
+                                               [&] { QTimer::singleShot(50, form.get(), stop); });
         form->runAllScan();
         QObject::disconnect(stopping);
         EXPECT_EQ(Image(0), 2);
