@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QMenu>
+#include <algorithm>
+#include <cmath>
 
 #include "app/status_texts.h"
 #include "app/target_facts.h"
@@ -12,9 +14,11 @@
 namespace {
 
 QString Percent(double share) {
-    // One decimal where it tells something: 99.5%, but 100% and 0%.
+    // One decimal where it tells something: 99.5%, but 100% and 0%; never 100% or 0% for what is
+    // not all or nothing (99.96% is 99.9%).
     const double percent = 100.0 * share;
-    const double tenths = std::round(percent * 10) / 10;
+    const double tenths =
+        std::clamp(std::round(percent * 10) / 10, share > 0 ? 0.1 : 0.0, share < 1 ? 99.9 : 100.0);
     return QString::number(tenths, 'f', tenths == std::round(tenths) ? 0 : 1) + QLatin1Char('%');
 }
 
@@ -44,9 +48,15 @@ FactColumns::FactColumns(TargetListView& list, UptimeHistory& uptime, QObject* p
     h->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(h, &QWidget::customContextMenuRequested, this,
             [this, h](const QPoint& at) { menu_->popup(h->mapToGlobal(at)); });
-    refresh_.setInterval(30 * 1000);
     connect(&refresh_, &QTimer::timeout, list_.viewport(), qOverload<>(&QWidget::update));
-    connect(&uptime_, &UptimeHistory::historyRead, list_.viewport(), qOverload<>(&QWidget::update));
+    // Every uptime may have changed: the view draws them again, and a screen reader hears it.
+    connect(&uptime_, &UptimeHistory::historyRead, this, [this] {
+        if (list_.rowCount() == 0) return;
+        QAbstractItemModel* rows = list_.model();
+        emit rows->dataChanged(
+            rows->index(0, static_cast<int>(Column::Uptime24h)),
+            rows->index(list_.rowCount() - 1, static_cast<int>(Column::Uptime7d)));
+    });
 }
 
 QString FactColumns::header(int column) {
@@ -82,6 +92,8 @@ void FactColumns::apply(const std::vector<int>& shown,
 void FactColumns::setShown(int column, bool shown) {
     list_.header()->setSectionHidden(column, !shown);
     if (shown) list_.setColumnWidth(column, widths_[static_cast<size_t>(column)]);
+    if (shown && (AsColumn(column) == Column::Uptime24h || AsColumn(column) == Column::Uptime7d))
+        uptime_.startReading();
     updateRefresh();
 }
 
@@ -93,11 +105,14 @@ std::vector<int> FactColumns::shown() const {
 }
 
 void FactColumns::updateRefresh() {
-    bool timely = false;
-    for (Column c : {Column::StateFor, Column::Uptime24h, Column::Uptime7d})
-        timely = timely || !list_.header()->isSectionHidden(static_cast<int>(c));
-    if (timely)
-        refresh_.start();
+    // How long in the present state counts seconds; the uptimes move slowly.
+    const auto shown = [this](Column c) {
+        return !list_.header()->isSectionHidden(static_cast<int>(c));
+    };
+    if (shown(Column::StateFor))
+        refresh_.start(1000);
+    else if (shown(Column::Uptime24h) || shown(Column::Uptime7d))
+        refresh_.start(30 * 1000);
     else
         refresh_.stop();
 }
@@ -149,6 +164,8 @@ QString FactColumns::text(const QTreeWidgetItem* row, int column) const {
 }
 
 QVariant FactColumns::cell(const QTreeWidgetItem* row, int column, int role) const {
+    // A hidden column tells nothing, also to a screen reader that walks every column.
+    if (list_.header()->isSectionHidden(column)) return QVariant();
     switch (role) {
         case Qt::DisplayRole:
             return text(row, column);

@@ -85,7 +85,7 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
                    {*m_ui.panel(Panel::AutoScan), *m_ui.panel(Panel::Countdown)}, *this,
                    services_.messages, services_.notifier, tray_);
     // A click on the notification brings the window back, from the tray or the task bar.
-    services_.notifier.onActivated = [this] { tray_.restore(); };
+    services_.notifier.onActivated = [this] { bringForward(); };
     closeQuery_ = std::make_unique<CloseQuery>(
         services_.messages, this,
         CloseQuery::Steps{[this] {
@@ -290,6 +290,10 @@ void MainWindow::onMinimized(bool wasMaximized) {
         tray_.awaitArea();
     }
     tray_.windowMinimized(wasMaximized, normalPlace_->client());
+}
+
+void MainWindow::bringForward() {
+    tray_.restore();
 }
 
 void MainWindow::onTrayRestore() {

@@ -62,6 +62,9 @@ public:
     // The desktop session is ending. Asks as a close does when the session manager lets us ask;
     // when it does not, saves without asking. False when the user chose to stay.
     bool endSession(bool mayAsk);
+    // Brings the window back from the tray or the task bar (as it was, normal or maximised), or
+    // raises it: a click on a notification, another start of the program.
+    void bringForward();
 
 public slots:
     void addTarget();

@@ -12,7 +12,7 @@ QPoint FrameOffsetOf(const QWidget& w) {
 }  // namespace
 
 NormalPlaceKeeper::NormalPlaceKeeper(QWidget& window)
-    : QObject(&window), window_(window), client_(window.geometry()) {
+    : QObject(&window), window_(window), placed_(window.geometry()) {
     settle_.setSingleShot(true);
     settle_.setInterval(0);
     connect(&settle_, &QTimer::timeout, this, &NormalPlaceKeeper::take);
@@ -25,9 +25,13 @@ bool NormalPlaceKeeper::normalOnScreen() const {
              (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
 }
 
+QRect NormalPlaceKeeper::client() const {
+    return client_.isValid() ? client_ : placed_.translated(frameOffset_);
+}
+
 QRect NormalPlaceKeeper::place() const {
     if (normalOnScreen()) return QRect(window_.pos(), window_.size());
-    return client_.translated(-frameOffset_);
+    return client_.isValid() ? client_.translated(-frameOffset_) : placed_;
 }
 
 bool NormalPlaceKeeper::eventFilter(QObject*, QEvent* event) {

@@ -15,11 +15,11 @@ class QWidget;
 class NormalPlaceKeeper : public QObject {
     Q_OBJECT
 public:
-    // Starts from the window's present geometry: the stored place a window that has not been
-    // shown yet was put at.
+    // Starts from the window's present geometry: the stored place (the frame's corner) a window
+    // that has not been shown yet was put at.
     explicit NormalPlaceKeeper(QWidget& window);
     // The client area in the normal state.
-    QRect client() const { return client_; }
+    QRect client() const;
     // The frame's corner with the client area's size, as the settings keep it. The frame is read
     // from the window while it is shown in the normal state: a window manager may frame the
     // window after it was placed.
@@ -33,7 +33,10 @@ private:
     bool normalOnScreen() const;
 
     QWidget& window_;
-    QRect client_;
+    // Where the window was put before it was ever on screen in the normal state (started in the
+    // tray or maximised): the frame's corner, the place to keep until one is taken.
+    QRect placed_;
+    QRect client_;  // once taken
     QPoint frameOffset_;
     QTimer settle_;
 };

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QSessionManager>
+#include <QSocketNotifier>
 #include <QTranslator>
 
 #include <unistd.h>
@@ -149,8 +150,12 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         releaseTerminationSignals();  // nothing to save: a `kill` ends this start at once
         messages.inform(nullptr, ProductName(),
                         QStringLiteral("ピングローブは既に実行されています！"));
+        // Once the message is read, the running window comes forward, from the tray too.
+        InstanceChannel::ask(lock.channelPath());
         return 0;
     }
+    InstanceChannel laterStarts(lock.channelPath());
+    laterStarts.listen();
     UseJapaneseFont();
     QTranslator qtTexts;
     if (loadQtTexts(qtTexts, QLocale(), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -213,6 +218,12 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
                 new AboutBox(&window));
         });
         endProgramWithWindow(app, window);
+        if (laterStarts.fd() >= 0) {
+            auto* asked = new QSocketNotifier(laterStarts.fd(), QSocketNotifier::Read, &window);
+            QObject::connect(asked, &QSocketNotifier::activated, &window, [&] {
+                if (laterStarts.takeRequests()) window.bringForward();
+            });
+        }
         window.showAtStart();
         // The tray item's title is the application's name. Set once the window exists, whose
         // X11 class keeps the executable's name for the desktop entry to match.
@@ -225,6 +236,7 @@ int runProgram(int argc, char** argv, icmp_relay::Helper icmpRelay) {
         releaseTerminationSignals();
         messages.showError(nullptr, ProductName(), QString::fromUtf8(e.what()));
     }
+    laterStarts.close();  // before the lock is free for the next holder's socket
     lock.release();
     return 0;
 }

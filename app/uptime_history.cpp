@@ -1,6 +1,7 @@
 #include "app/uptime_history.h"
 
 #include <QFile>
+#include <QTimer>
 
 #include "app/history_log.h"
 
@@ -18,14 +19,18 @@ void UptimeHistory::changed(const StateChange& change) {
     book_.record(change.address.toStdString(), change.when.toMSecsSinceEpoch(), change.online);
 }
 
-std::optional<double> UptimeHistory::share(const QString& address, int64_t periodMs) {
-    startReading();
+std::optional<double> UptimeHistory::share(const QString& address, int64_t periodMs) const {
     const int64_t to = now();
     return book_.share(address.toStdString(), to - periodMs, to);
 }
 
 void UptimeHistory::startReading() {
-    if (reader_ || path_.isEmpty()) return;
+    if (readAsked_ || path_.isEmpty()) return;
+    readAsked_ = true;
+    QTimer::singleShot(0, this, &UptimeHistory::read);
+}
+
+void UptimeHistory::read() {
     auto read = std::make_shared<UptimeBook>();
     const int64_t keptFrom = now() - UptimeBook::kKeptMs;
     reader_.reset(QThread::create([path = path_, read, keptFrom] {

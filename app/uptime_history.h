@@ -1,8 +1,8 @@
 #pragma once
 // How each target did over the last 24 hours and 7 days, across restarts: the kept history (the
 // file and the one before it) is read on a thread of its own, then kept up to date by each change
-// of this run. The read starts when something first asks for a share, so a start that shows no
-// uptime pays nothing for it; until it is in, the shares know this run only.
+// of this run. The read starts when an uptime is first shown, so a start that shows none pays
+// nothing for it; until it is in, the shares know this run only.
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -22,9 +22,10 @@ public:
 
     // A change of a target's state, or its first result of this run.
     void changed(const StateChange& change);
-    // The share online over the last `periodMs` before now; starts the history's read.
-    std::optional<double> share(const QString& address, int64_t periodMs);
-    // Starts reading the kept history, once.
+    // The share online over the last `periodMs` before now.
+    std::optional<double> share(const QString& address, int64_t periodMs) const;
+    // Starts reading the kept history, once, from the event loop: after whatever the window is
+    // doing now (a start shows the window first).
     void startReading();
     // The clock, for a test.
     std::function<int64_t()> now = [] { return QDateTime::currentMSecsSinceEpoch(); };
@@ -37,7 +38,10 @@ signals:
     void historyRead();
 
 private:
+    void read();
+
     QString path_;
+    bool readAsked_ = false;
     UptimeBook book_;
     int64_t runStartMs_;
     std::unique_ptr<QThread> reader_;

@@ -138,7 +138,8 @@ void TrayIcon::restore() {
         const bool away = window_->isHidden() || window_->isMinimized();
         qCDebug(lcTrayWindow) << "restore: hidden" << window_->isHidden() << "state"
                               << window_->windowState() << "maximised before" << restoreMaximized_
-                              << "pending" << int(afterMap_);
+                              << "pending" << int(afterMap_) << "at" << window_->geometry()
+                              << "normal place" << normalGeometry_;
         // A second click while the window is on its way back (or already back) only raises it:
         // shown again maximised before it is mapped, openbox would map it maximised and drop
         // the state at the normal geometry that follows, and a window the user un-maximised
@@ -151,17 +152,24 @@ void TrayIcon::restore() {
         }
         // A window minimised once is marked to start iconic; shown from the tray it must not be.
         mapNormallyWhenShown(*window_);
-        if (restoreMaximized_ && window_->isHidden() && normalGeometry_.isValid()) {
+        // One minimised to the task bar keeps its own state; the tray's is what it had going in.
+        const bool maximise = window_->isHidden()
+                                  ? restoreMaximized_
+                                  : bool(window_->windowState() & Qt::WindowMaximized);
+        if (maximise && window_->isHidden() && normalGeometry_.isValid()) {
             // Mapped in the normal state at its normal place first, then maximised as a click on
             // the title bar's button would: xfwm4 and KWin give back the place a window was
             // mapped at when it is un-maximised, and openbox drops the maximised state of a
-            // window mapped maximised that is then given its normal geometry.
-            window_->setWindowState(window_->windowState() &
-                                    ~(Qt::WindowMaximized | Qt::WindowMinimized));
+            // window mapped maximised that is then given its normal geometry. The place reaches
+            // the window system before the state does: taking back the minimised state maps the
+            // window at once, where the window manager left it when it was hidden (openbox puts
+            // the client at the frame's corner), and openbox gives back that place at the
+            // un-maximise even when the window was moved right after it was mapped.
             window_->setGeometry(normalGeometry_);
+            placeBeforeMapping(*window_, normalGeometry_);
             window_->showNormal();
             whenMapped(AfterMap::Maximize);
-        } else if (restoreMaximized_) {
+        } else if (maximise) {
             window_->showMaximized();
         } else {
             window_->showNormal();
@@ -234,7 +242,9 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, [this, then = std::exchange(afterMap_, AfterMap::Nothing)] {
             qCDebug(lcTrayWindow) << "mapped: then" << int(then) << "hidden"
                                   << (window_ && window_->isHidden()) << "state"
-                                  << (window_ ? window_->windowState() : Qt::WindowNoState);
+                                  << (window_ ? window_->windowState() : Qt::WindowNoState) << "at"
+                                  << (window_ ? window_->geometry() : QRect()) << "frame"
+                                  << (window_ ? window_->frameGeometry() : QRect());
             if (!window_ || window_->isHidden()) return;
             if (then == AfterMap::Minimize && !visible_) window_->showMinimized();
             if (then == AfterMap::Maximize && !window_->isMinimized()) window_->showMaximized();

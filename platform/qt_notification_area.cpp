@@ -127,7 +127,10 @@ bool QtNotificationArea::eventFilter(QObject* watched, QEvent* event) {
 
 bool QtNotificationArea::exists() {
     listen();
-    return hostRegistered_ || XEmbedTrayOwned();
+    // An XEmbed tray counts once the watcher has had its say: Qt makes its icon a
+    // StatusNotifierItem of its own whenever a host is registered (xfce4-panel is both kinds), and
+    // a click on that one never reaches us.
+    return hostRegistered_ || (watcherHeard_ && XEmbedTrayOwned());
 }
 
 bool QtNotificationArea::add() {
@@ -165,7 +168,10 @@ void QtNotificationArea::listen() {
     if (listening_) return;
     listening_ = true;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return;
+    if (!bus.isConnected()) {
+        watcherHeard_ = true;  // no bus, no StatusNotifierItem host
+        return;
+    }
     // Signals from any sender: naming the watcher would make Qt look up its owner, waiting for the
     // bus. A stranger's signal only makes us ask again.
     auto* watcher =
@@ -219,13 +225,12 @@ void QtNotificationArea::answered(bool replied, bool registered) {
         unanswered_ = 0;
     }
     hostRegistered_ = replied && registered;
-    if (hostRegistered_) {
-        if (awaiting_) {
-            awaiting_ = false;
-            if (onArrived) onArrived();
-        }
-        return;
+    watcherHeard_ = true;
+    if (awaiting_ && exists()) {
+        awaiting_ = false;
+        if (onArrived) onArrived();
     }
+    if (hostRegistered_) return;
     if (statusNotifier_ && presence_.isActive()) gone();
 }
 

@@ -10,7 +10,9 @@ class StatusNotifierItem;
 
 // The icon speaks StatusNotifierItem when a host of it is registered on the session bus, else
 // XEmbed through QSystemTrayIcon, chosen again at every add: a panel that started after the
-// program, or one of the other kind, is still found. Nothing here waits for another process:
+// program, or one of the other kind, is still found. XEmbed is chosen only once the watcher has
+// answered that no host is registered: Qt's icon would otherwise be a StatusNotifierItem of its
+// own, whose clicks never reach us. Nothing here waits for another process:
 // whether a StatusNotifierItem host is registered is what the watcher last answered, kept current
 // by its signals and the change of its name's owner and asked again without waiting. A watcher
 // that does not answer (a panel being restarted, a stopped process) is "no answer yet", and
@@ -67,6 +69,7 @@ private:
     bool awaiting_ = false;
     bool listening_ = false;       // to the watcher's coming and its hosts' registrations
     bool hostRegistered_ = false;  // as the watcher last said
+    bool watcherHeard_ = false;    // it (or the bus, for no watcher) has answered once
     bool asking_ = false;          // a question is under way: none is stacked on it
     bool askAgain_ = false;        // but one follows it
     int unanswered_ = 0;           // questions in a row that got no answer

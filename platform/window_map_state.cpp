@@ -3,15 +3,37 @@
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
+#include <QRect>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-void mapNormallyWhenShown(QWidget& window) {
+namespace {
+// The X connection, when the window has an X window of its own.
+xcb_connection_t* X11Connection(const QWidget& window) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* c = x11 ? x11->connection() : nullptr;
-    if (!c || !window.testAttribute(Qt::WA_WState_Created)) return;
+    return c && window.testAttribute(Qt::WA_WState_Created) ? c : nullptr;
+}
+}  // namespace
+
+void placeBeforeMapping(QWidget& window, const QRect& client) {
+    xcb_connection_t* c = X11Connection(window);
+    if (!c || !window.isHidden()) return;
+    const uint32_t values[] = {static_cast<uint32_t>(client.x()), static_cast<uint32_t>(client.y()),
+                               static_cast<uint32_t>(client.width()),
+                               static_cast<uint32_t>(client.height())};
+    xcb_configure_window(c, static_cast<xcb_window_t>(window.winId()),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(c);
+}
+
+void mapNormallyWhenShown(QWidget& window) {
+    xcb_connection_t* c = X11Connection(window);
+    if (!c) return;
     const auto id = static_cast<xcb_window_t>(window.winId());
     // WM_HINTS is nine 32-bit fields: flags, input, initial_state, then the icon and group ones.
     constexpr uint32_t kStateHint = 1u << 1;

@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSignalSpy>
 
 #include "app/fact_columns.h"
 #include "app/uptime_book.h"
@@ -59,9 +60,10 @@ TEST_F(Columns, HiddenUntilShownFromTheHeaderAndKept) {
 // Each cell after a scan, as the view shows it and as a screen reader hears it; sorted by value
 // with the unknown last in both directions.
 TEST_F(Columns, ValuesAfterAScanAndSortedByValue) {
-    Start(kList);
+    Start(kList, "[Form]\nLCShow=5,6,7,8\n");
     Scan();
     Scan();
+    EXPECT_EQ(Text(0, 9), QString());  // hidden: nothing, also for a screen reader
     EXPECT_EQ(Text(0, 5), QStringLiteral("7.00 ms"));
     EXPECT_EQ(Text(1, 5), QStringLiteral("—"));
     EXPECT_EQ(Text(0, 6), QStringLiteral("0%"));
@@ -88,22 +90,31 @@ TEST_F(Columns, ValuesAfterAScanAndSortedByValue) {
 // until the target's next change. Damaged and foreign lines are skipped, the older file read too.
 TEST_F(Columns, UptimeFromTheHistoryKeptBeforeTheStart) {
     const QDateTime now = QDateTime::currentDateTime().toOffsetFromUtc(9 * 3600);
-    const auto line = [&](int hoursAgo, const char* address, const char* state) {
-        return now.addSecs(-hoursAgo * 3600).toString(Qt::ISODate).toStdString() + "," + address +
-               ",name," + state + ",0,x,1\r\n";
+    const auto line = [&](double hoursAgo, const char* address, const char* state) {
+        const QDateTime at = now.addSecs(static_cast<qint64>(-hoursAgo * 3600));
+        return at.toString(Qt::ISODate).toStdString() + "," + address + ",name," + state +
+               ",0,x,1\r\n";
     };
     WriteFileBytes(HistoryPath() + ".1",
                    "\xEF\xBB\xBF日時,アドレス\r\n" + line(30, "127.0.0.1", "オンライン"));
-    WriteFileBytes(HistoryPath(), line(12, "127.0.0.1", "オフライン") + "garbage,,\r\n" +
-                                      line(9, "10.0.0.2", "unknown") + "2026-13-40T99,x,y,z\r\n" +
-                                      line(6, "\"127.0.0.1\"", "オンライン") +
-                                      line(6, "10.0.0.3", "オフラ"));
-    Start(kList, "[Form]\nLCShow=9,10\n");
+    WriteFileBytes(HistoryPath(),
+                   line(12, "127.0.0.1", "オフライン") + "garbage,,\r\n" +
+                       line(9, "10.0.0.2", "unknown") + "2026-13-40T99,x,y,z\r\n" +
+                       line(6, "\"127.0.0.1\"", "オンライン") + line(6, "10.0.0.3", "オフラ") +
+                       line(23, "10.0.0.3", "オンライン") + line(0.01, "10.0.0.3", "オフライン") +
+                       line(23, "10.0.0.4", "オフライン") + line(0.01, "10.0.0.4", "オンライン"));
+    Start(kList + "\"10.0.0.4\";\"rare\"\r\n", "[Form]\nLCShow=9,10\n");
+    // The view and a screen reader hear that the uptimes changed when the history is in.
+    QSignalSpy changed(List()->model(), &QAbstractItemModel::dataChanged);
     ASSERT_TRUE(WaitFor([&] { return Text(0, 9) != QStringLiteral("—"); }));
+    ASSERT_FALSE(changed.isEmpty());
+    EXPECT_EQ(changed.last()[0].toModelIndex().column(), 9);
+    EXPECT_EQ(changed.last()[1].toModelIndex().row(), 3);
     EXPECT_EQ(Text(0, 9), QStringLiteral("75%"));   // 12 h online, 6 off, 6 on
     EXPECT_EQ(Text(0, 10), QStringLiteral("80%"));  // and 6 h more online before that
     EXPECT_EQ(Text(1, 9), QStringLiteral("—"));
-    EXPECT_EQ(Text(2, 10), QStringLiteral("—"));
+    EXPECT_EQ(Text(2, 10), QStringLiteral("99.9%"));  // 36 s offline is not nothing
+    EXPECT_EQ(Text(3, 9), QStringLiteral("0.1%"));    // nor 36 s online
     // This run's results count on from there.
     Scan();
     EXPECT_EQ(Text(0, 10), QStringLiteral("80%"));

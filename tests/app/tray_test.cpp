@@ -50,6 +50,38 @@ TEST_F(Window, MinimisingWithAutoScanGoesToTheTrayAndAClickBringsItBack) {
     EXPECT_TRUE(WaitFor([&] { return form->isMaximized(); }));
 }
 
+// A notification click and the tray menu's 元に戻す bring the window back from wherever it is,
+// normal or maximised as it was: minimised into the tray, minimised to the task bar (no tray), or
+// still on screen.
+TEST_F(Window, EveryWayBackShowsTheWindowAsItWas) {
+    Start();
+    const std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"notification", [&] { notifier.onActivated(); }},
+        {"元に戻す", [&] { Child<QAction>("Undo1")->trigger(); }}};
+    enum Place { InTheTray, OnTheTaskBar, OnScreen };
+    for (const auto& [way, bringBack] : ways)
+        for (const Place place : {InTheTray, OnTheTaskBar, OnScreen})
+            for (const bool maximised : {false, true}) {
+                SCOPED_TRACE(testing::Message()
+                             << way << ", place " << place << ", maximised " << maximised);
+                tray.present = place == InTheTray;
+                maximised ? form->showMaximized() : form->showNormal();
+                ASSERT_TRUE(WaitFor([&] { return form->isMaximized() == maximised; }));
+                if (place != OnScreen) {
+                    form->showMinimized();
+                    ASSERT_TRUE(WaitFor([&] {
+                        return place == InTheTray ? form->isHidden() : form->isMinimized();
+                    }));
+                }
+                bringBack();
+                EXPECT_TRUE(WaitFor([&] {
+                    return form->isVisible() && !form->isMinimized() &&
+                           form->isMaximized() == maximised;
+                }));
+                EXPECT_FALSE(tray.shown);
+            }
+}
+
 // What changed while the user was not watching is told by one desktop notification a scan: a
 // target counts as offline after two scans in a row without an answer (one lost scan is no news),
 // which is an alert that nothing replaces, with the offline sound once however many went; back

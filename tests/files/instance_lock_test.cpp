@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -70,6 +72,64 @@ TEST_F(InstanceLock, AKilledHolderDoesNotBlockTheNextStart) {
     EXPECT_TRUE(me.tryAcquire());
     close(fds[0]);
     close(fds[1]);
+}
+
+// A later start reaches the lock's holder through the socket beside the lock and is heard at once,
+// without either side waiting; a socket of another user's is never asked, a caller of another
+// user's never heard, and a socket left by a killed holder is replaced.
+TEST_F(InstanceLock, ALaterStartIsHeardByTheHolderOfItsOwnUserOnly) {
+    FileInstanceLock lock("pingrove");
+    ASSERT_TRUE(lock.tryAcquire());
+    const std::string path = lock.channelPath();
+    EXPECT_EQ(path, dir.path("pingrove.socket"));
+    auto laterStartAsks = [&] { return InstanceChannel::ask(path); };  // of this user's
+    EXPECT_FALSE(laterStartAsks());                                    // nobody listens yet
+    // A holder that was killed left its socket: listening replaces it.
+    const pid_t killed = fork();
+    if (killed == 0) _exit(InstanceChannel(path).listen() ? 0 : 1);
+    waitpid(killed, nullptr, 0);
+    InstanceChannel channel(path);
+    ASSERT_TRUE(channel.listen());
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_FALSE(channel.takeRequests());
+    ASSERT_TRUE(laterStartAsks());
+    EXPECT_TRUE(channel.takeRequests());
+    EXPECT_FALSE(channel.takeRequests());  // heard once
+    // A link in the socket's place is not followed.
+    InstanceChannel elsewhere(dir.path("elsewhere.socket"));
+    ASSERT_TRUE(elsewhere.listen());
+    ::rename(path.c_str(), dir.path("ours.socket").c_str());
+    ASSERT_EQ(::symlink(dir.path("elsewhere.socket").c_str(), path.c_str()), 0);
+    EXPECT_FALSE(laterStartAsks());
+    EXPECT_FALSE(elsewhere.takeRequests());
+    ::unlink(path.c_str());
+    ::rename(dir.path("ours.socket").c_str(), path.c_str());
+    if (::geteuid() == 0) {
+        // Another user's socket in its place is never asked; another user's call is never heard.
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(laterStartAsks());
+        EXPECT_FALSE(channel.takeRequests());
+        ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
+        ::chmod(path.c_str(), 0666);
+        EXPECT_TRUE(AsOrdinaryUser(dir.path(), [&] {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            path.copy(address.sun_path, sizeof address.sun_path - 1);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        }));
+        EXPECT_FALSE(channel.takeRequests());
+    }
+    // The next holder's socket outlives the close of an earlier one.
+    InstanceChannel next(path);
+    ASSERT_TRUE(next.listen());
+    channel.close();
+    EXPECT_TRUE(laterStartAsks());
+    EXPECT_TRUE(next.takeRequests());
+    next.close();
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 // Without a usable runtime folder (none named, or one that cannot be written) the lock lives in a

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 
 class PrivateBus {
@@ -17,6 +18,7 @@ public:
     bool becomeSessionBus();
 
 private:
+    QTemporaryDir dir_;
     QProcess daemon_;
     QString address_;
     QStringList names_;

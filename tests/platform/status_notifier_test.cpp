@@ -220,6 +220,33 @@ TEST(StatusNotifierItem, EveryMemberOfTheItemAndItsMenuAsHostsCallIt) {
     EXPECT_EQ(property(2, "x-unknown"), QVariant(invalid));
     EXPECT_EQ(property(9, "label"), QVariant(invalid));
     EXPECT_EQ(menuCall("GetLayout", {9, -1, QStringList()}).errorName(), invalid);
+
+    // The tooltip: the program's name as its title, the lines after it (the hint, and the line
+    // on targets offline) as its description.
+    item.setToolTip(QStringLiteral("ピングローブ\n自動偵察オンラインなし\nオフライン 1/2 件：gw"));
+    const QDBusArgument tip = ask("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                                  {"org.kde.StatusNotifierItem", "ToolTip"})
+                                  .arguments()
+                                  .value(0)
+                                  .value<QDBusVariant>()
+                                  .variant()
+                                  .value<QDBusArgument>();
+    QString iconName, title, description;
+    tip.beginStructure();
+    tip >> iconName;
+    tip.beginArray();
+    while (!tip.atEnd()) {
+        int w = 0, h = 0;
+        QByteArray bytes;
+        tip.beginStructure();
+        tip >> w >> h >> bytes;
+        tip.endStructure();
+    }
+    tip.endArray();
+    tip >> title >> description;
+    tip.endStructure();
+    EXPECT_EQ(title, QStringLiteral("ピングローブ"));
+    EXPECT_EQ(description, QStringLiteral("自動偵察オンラインなし\nオフライン 1/2 件：gw"));
 }
 
 // The watcher's answer to "is a host registered?", as a panel's watcher gives it or fails to.
