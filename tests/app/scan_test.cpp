@@ -458,11 +458,7 @@ public:
         (void)!::write(gone, &one, sizeof one);  // as its socket pair's end of file would
     }
     int gone = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    struct Answer {
-        int status = 0;
-        int delayMs = 0;
-    };
-    std::map<std::string, Answer> answers;
+    std::map<std::string, std::pair<int, int>> answers;  // status and delay in ms, by address
     std::mutex mutex;
     std::vector<int64_t> sentNs;
     std::atomic<int> heard{0};
@@ -488,13 +484,12 @@ public:
                 s.sentNs.push_back(Now());
                 const auto a = s.answers.find(dottedAddress(to.address));
                 if (a == s.answers.end()) return 0;
-                EchoHeard h;
-                h.kind = a->second.status ? EchoHeard::Kind::Error : EchoHeard::Kind::Reply;
-                h.status = a->second.status;
-                h.sequence = sequence;
-                h.from = to.address;
-                h.receivedNs = Now() + a->second.delayMs * 1'000'000LL;
-                due.push_back(h);
+                const auto [status, delayMs] = a->second;
+                due.push_back({.kind = status ? EchoHeard::Kind::Error : EchoHeard::Kind::Reply,
+                               .sequence = sequence,
+                               .status = status,
+                               .from = to.address,
+                               .receivedNs = Now() + delayMs * 1'000'000LL});
                 Arm();
                 return 0;
             }
@@ -510,10 +505,10 @@ public:
                 Arm();
             }
             void Arm() {
-                int64_t next = 0;
+                int64_t next = 0;  // none: disarmed
                 for (const EchoHeard& h : due)
-                    if (!next || h.receivedNs < next) next = h.receivedNs;
-                itimerspec at{};  // zero disarms
+                    next = next ? std::min(next, h.receivedNs) : h.receivedNs;
+                itimerspec at{};
                 at.it_value = {static_cast<time_t>(next / 1'000'000'000), next % 1'000'000'000};
                 ::timerfd_settime(timer, TFD_TIMER_ABSTIME, &at, nullptr);
             }
