@@ -25,7 +25,7 @@ ScanDisplay::ScanDisplay(ScanRunner& scans, TargetListView& list, QLabel& probeP
       tray_(tray),
       window_(std::move(window)) {
     connect(&scans, &ScanRunner::allScanStarting, this, [this] {
-        for (int i = 0; i < list_.rowCount(); ++i) TargetRow(list_.row(i)).setIcon(RowIcon::None);
+        list_.clearImages();
         allScanClearedIcons_ = true;
     });
     connect(&scans, &ScanRunner::rowStarting, this,

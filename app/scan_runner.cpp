@@ -147,10 +147,19 @@ void ScanRunner::runAllScan(const std::function<int()>& rowCount,
 
 void ScanRunner::runAllAtOnce(const std::function<int()>& rowCount,
                               const std::function<QString(int)>& addressOf) {
+    // The events run between pieces of a long list, as between the rows of the scan one by one.
+    pump_.processEvents();
     const int rows = rowCount();
     std::vector<std::string> targets;
     targets.reserve(static_cast<size_t>(rows));
-    for (int row = 0; row < rows; ++row) targets.push_back(addressOf(row).toStdString());
+    auto piece = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+    for (int row = 0; row < rows && !stopRequested_; ++row) {
+        targets.push_back(addressOf(row).toStdString());
+        if (std::chrono::steady_clock::now() < piece) continue;
+        pump_.processEvents();
+        piece = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+    }
+    if (stopRequested_) return;
     soundTold_ = false;
     sweep_ = std::make_unique<EchoSweep>(
         echo_, std::move(targets),

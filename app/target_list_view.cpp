@@ -46,8 +46,22 @@ public:
     }
 
     // The description and the optional columns are worked out from the facts when asked for,
-    // so that they are never out of date with the facts and the counts the row shows.
+    // so that they are never out of date with the facts and the counts the row shows; the state
+    // icon, and what it says to a screen reader, from the image index the row was given in the
+    // view's present round of icons.
     QVariant data(int column, int role) const override {
+        if (column == 0 &&
+            (role == kImageRole || role == Qt::DecorationRole || role == Qt::AccessibleTextRole)) {
+            auto* view = static_cast<const TargetListView*>(treeWidget());
+            const int index = view ? view->shownImage(QTreeWidgetItem::data(0, kImageRole)) : -1;
+            if (role == kImageRole) return index;
+            if (role == Qt::DecorationRole) return view ? view->stateIcon(index) : QVariant();
+            // What the icon shows, for a screen reader.
+            static const QString kStates[] = {QString(), QStringLiteral("オフライン"),
+                                              QStringLiteral("オンライン"),
+                                              QStringLiteral("偵察中")};
+            return index >= 1 && index <= 3 ? kStates[index] : QString();
+        }
         if (role == Qt::AccessibleDescriptionRole) {
             const QString facts = TargetListView::factsText(this);
             return facts.isNull() ? QVariant() : QVariant(facts);
@@ -224,12 +238,26 @@ void TargetListView::raiseCount(QTreeWidgetItem* row, Column c) {
 }
 
 void TargetListView::setImage(QTreeWidgetItem* row, int index) {
-    row->setData(0, kImageRole, index);
-    row->setIcon(0, index >= 0 && index < stateIcons_.size() ? stateIcons_[index] : QIcon());
-    // What the icon shows, for a screen reader.
-    static const QString kStates[] = {QString(), QStringLiteral("オフライン"),
-                                      QStringLiteral("オンライン"), QStringLiteral("偵察中")};
-    row->setData(0, Qt::AccessibleTextRole, index >= 1 && index <= 3 ? kStates[index] : QString());
+    // The index with the round it was given in: one value, one notice to the view.
+    row->setData(0, kImageRole,
+                 static_cast<qint64>(iconRound_) << 32 | static_cast<quint32>(index));
+}
+
+int TargetListView::shownImage(const QVariant& stored) const {
+    if (!stored.isValid()) return -1;
+    const qint64 v = stored.toLongLong();
+    return static_cast<quint32>(v >> 32) == iconRound_ ? static_cast<qint32>(v & 0xFFFFFFFF) : -1;
+}
+
+QVariant TargetListView::stateIcon(int index) const {
+    return index >= 0 && index < stateIcons_.size() ? QVariant(stateIcons_[index]) : QVariant();
+}
+
+void TargetListView::clearImages() {
+    // A new round of icons: every row's icon of an earlier round is gone at once, however long
+    // the list (one notice a row kept the window from its events for tens of milliseconds).
+    ++iconRound_;
+    viewport()->update();
 }
 
 int TargetListView::imageIndex(const QTreeWidgetItem* row) {

@@ -86,6 +86,11 @@ public:
     // Reads a count sub-item as decimal text, adds one and writes it back.
     static void raiseCount(QTreeWidgetItem* row, Column c);
     void setImage(QTreeWidgetItem* row, int index);
+    // Every row without its state icon, at once.
+    void clearImages();
+    // The image index a row shows, from what it was given; its picture.
+    int shownImage(const QVariant& stored) const;
+    QVariant stateIcon(int index) const;
     static int imageIndex(const QTreeWidgetItem* row);
     // Focus, select (ending any other selection) and scroll until the row shows.
     void focusSelectScroll(QTreeWidgetItem* row);
@@ -118,6 +123,7 @@ private:
     void forget(QTreeWidgetItem* row);
     QVector<QIcon> stateIcons_;
     const FactCellSource* factCells_ = nullptr;
+    quint32 iconRound_ = 0;  // the images given before the last clearImages() show nothing
     // Every row by its address text (several rows may share one).
     QMultiHash<QString, QTreeWidgetItem*> byAddress_;
     std::unordered_map<const QTreeWidgetItem*, std::optional<double>> factSortKeys_;
