@@ -203,14 +203,16 @@ TEST_F(Scan, EmptyListProbesNothingAndResetsTheTray) {
 TEST_F(Scan, StopTakesEffectAtTheNextRow) {
     echo.Set("127.0.0.1", {0, "", 120});
     Start(kList);
+    form->runAllScan();  // every row shows an icon of this scan, cleared by the next
     TargetListView::setSubItem(Row(2), Column::ScanCount, "5");
     AtRow(0, [&] { Child<QToolButton>("SpeedButton6")->click(); });
     form->runAllScan();
     EXPECT_EQ(Image(0), 2);      // the row being probed still gets its reply
-    EXPECT_EQ(Cell(1, 3), "1");  // the next row is counted but not probed
+    EXPECT_EQ(Cell(1, 3), "2");  // the next row is counted but not probed
     EXPECT_EQ(Image(1), -1);
+    EXPECT_EQ(Image(2), -1);
     EXPECT_EQ(Cell(2, 3), "5");
-    EXPECT_EQ(echo.sends, 1);
+    EXPECT_EQ(echo.sends, 4);
     EXPECT_FALSE(Scans()->stopRequested());
 }
 
