@@ -22,12 +22,7 @@
 #include "icmp/icmp_echo_service.h"
 #include "icmp/icmp_privilege.h"
 #include "icmp/icmp_relay.h"
-#include "platform/file_chooser.h"
-#include "platform/message_box.h"
-#include "platform/qt_desktop_notifier.h"
-#include "platform/qt_event_pump.h"
 #include "quiet_services.h"
-#include "settings/settings_file.h"
 #include "ui_gap_meter.h"
 
 namespace {
@@ -66,25 +61,9 @@ int main(int argc, char** argv) {
             return 1;
     }
     IcmpEchoService echo(helper.socket, helper.pid);
-    QtEventPump pump;
-    Silence sound;
-    QtMessageBox messages;
-    NoTray tray;
-    SettingsFile settings(dir.filePath("pingrove"));
-    QtFileChooser chooser;
-    QtDesktopNotifier notifier(QStringLiteral("all_at_once_bench"));
-    Services services{echo,
-                      pump,
-                      sound,
-                      messages,
-                      chooser,
-                      tray,
-                      notifier,
-                      settings,
-                      dir.filePath("iplist.txt"),
-                      2,
-                      dir.filePath("history.csv")};
-    MainWindow form(services);
+    QuietServices quiet(echo, QDir(dir.path()), QStringLiteral("all_at_once_bench"),
+                        dir.filePath("history.csv"));
+    MainWindow form(quiet.services);
     form.show();
     auto* list = form.findChild<TargetListView*>("ListView1");
     qint64 idleFloor = 0;

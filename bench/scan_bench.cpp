@@ -14,14 +14,7 @@
 #include "app/scan_runner.h"
 #include "app/target_list_view.h"
 #include "icmp/icmp_echo_service.h"
-#include "platform/file_chooser.h"
-#include "platform/message_box.h"
-#include "platform/notification_area.h"
-#include "platform/qt_desktop_notifier.h"
-#include "platform/qt_event_pump.h"
-#include "platform/sound.h"
 #include "quiet_services.h"
-#include "settings/settings_file.h"
 #include "ui_gap_meter.h"
 
 int main(int argc, char** argv) {
@@ -35,17 +28,8 @@ int main(int argc, char** argv) {
             return 1;
     }
     IcmpEchoService echo;
-    QtEventPump pump;
-    Silence sound;
-    QtMessageBox messages;
-    NoTray tray;
-    SettingsFile settings(dir.filePath("pingrove"));
-    QtFileChooser chooser;
-    QtDesktopNotifier notifier(QStringLiteral("scan_bench"));
-    Services services{
-        echo, pump, sound, messages, chooser, tray, notifier, settings, dir.filePath("iplist.txt"),
-        2};
-    MainWindow form(services);
+    QuietServices quiet(echo, QDir(dir.path()), QStringLiteral("scan_bench"));
+    MainWindow form(quiet.services);
     form.show();
     form.findChild<QTimer*>("Timer1")->stop();
     auto* list = form.findChild<TargetListView*>("ListView1");
