@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QMenu>
@@ -35,7 +37,9 @@ protected:
 TEST_F(Columns, HiddenUntilShownFromTheHeaderAndKept) {
     Start(kList);
     for (int c = 0; c < kAllColumnCount; ++c) EXPECT_EQ(Shown(c), c < kColumnCount) << c;
-    List()->header()->customContextMenuRequested(QPoint(5, 5));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            QPoint(5, 5));  // a right click on it
+    QApplication::sendEvent(List()->header()->viewport(), &click);
     auto* menu = List()->findChild<QMenu*>(QStringLiteral("ColumnMenu"));
     ASSERT_TRUE(menu && menu->isVisible());
     menu->close();
