@@ -68,6 +68,13 @@ TEST(TargetListFile, AListInUtf8StaysInUtf8) {
                             bom + head + "\"本社ルーター\"\r\n\"2\";\"支店\"\r\n"));
     EXPECT_EQ(readAndAdd(head + "\"\xC3\xBD\"\r\n"),
               std::pair(QStringLiteral("ý"), head + "\"\xC3\xBD\"\r\n\"2\";\"支店\"\r\n"));
+    // Code page 932 whose bytes would be UTF-8 but for the second byte's narrower range after
+    // E0 (an overlong form) or ED (a surrogate).
+    for (const auto& [cp932, name] :
+         {std::pair{"\xE0\x80\x81\x40", "烙　"}, {"\xED\xA0\x81\x40", "恝　"}})
+        EXPECT_EQ(readAndAdd(head + "\"" + cp932 + "\"\r\n"),
+                  std::pair(QString::fromUtf8(name),
+                            head + "\"" + cp932 + "\"\r\n\"2\";\"\x8E\x78\x93\x58\"\r\n"));
     EXPECT_EQ(readAndAdd(head + "\"n\"\r\n"),
               std::pair(QStringLiteral("n"), head + "\"n\"\r\n\"2\";\"\x8E\x78\x93\x58\"\r\n"));
 }
