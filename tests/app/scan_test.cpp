@@ -150,7 +150,7 @@ TEST_F(Scan, TheLogIsSavedFromItsContextMenu) {
                     .hasMatch());
     auto saveFromMenu = [&] {
         auto* log = form->findChild<QPlainTextEdit*>("Memo1");
-        emit log->customContextMenuRequested(QPoint(5, 5));
+        RightClick(log);
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible())
                 if (auto* save = menu->findChild<QAction*>("SaveLog")) {

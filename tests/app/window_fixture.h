@@ -2,7 +2,9 @@
 // A fresh main window with its dialogs over fakes and real files in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QTimer>
 #include <QTreeWidgetItem>
 #include <functional>
@@ -38,9 +40,14 @@ protected:
     std::string IniPath() const { return dir.path("pingrove.INI"); }
     std::string HistoryPath() const { return dir.path("pingrove-history.csv"); }
     QTreeWidgetItem* Row(int i) const { return List()->row(i); }
+    // A right click into a list, a header or a text box, as the window system gives it.
+    static void RightClick(QAbstractScrollArea* area) {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+        QApplication::sendEvent(area->viewport(), &click);
+    }
     // Whether a right click into the list opens its context menu (closed again at once).
     bool ContextMenuOpens() const {
-        emit List()->customContextMenuRequested(QPoint(5, 5));
+        RightClick(List());
         auto* menu = Child<QMenu>("PopupMenu1");
         const bool open = menu->isVisible();
         menu->close();

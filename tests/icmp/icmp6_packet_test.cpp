@@ -3,6 +3,7 @@
 #include <netinet/icmp6.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "icmp/echo_service.h"
 #include "icmp/icmp6_packet.h"
@@ -56,6 +57,14 @@ TEST(Icmp6Packet, RepliesAndErrorsAreOursOnlyWithTheirStatus) {
         EXPECT_EQ(parseRaw(other.data(), other.size(), r).match, Match::None);
     for (size_t n = 0; n < reply.size(); ++n)
         EXPECT_EQ(parseRaw(reply.data(), n, r).match, Match::None) << n;
+    // As the all scan hears it through the helper: with the helper's identifier, for the flight
+    // to check against the helper's note, and the sender the socket reported.
+    const in6_addr from = Address("fd00:198:18::10");
+    const std::optional<EchoHeard> heard = hearRaw(reply.data(), reply.size(), &kData, from);
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(std::tuple(heard->family, heard->hasId, heard->id, heard->sequence),
+              std::tuple(AF_INET6, true, uint16_t{0x1234}, uint16_t{7}));
+    EXPECT_EQ(addressText(heard->from6), "fd00:198:18::10");
 
     using namespace ipstatus;
     const struct {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <tuple>
 
 #include "icmp/echo_service.h"
 #include "icmp/flight_book.h"
@@ -60,6 +61,11 @@ TEST(IcmpPacket, OnlyTheAnswerToThisRequestMatches) {
     EXPECT_EQ(a.match, Match::Reply);
     EXPECT_EQ(a.status, 0);
     EXPECT_EQ(a.ttl, 57);
+    const auto reply = WithIpHeader(EchoReply(0x1234, 7, kData), "198.18.0.2");
+    const std::optional<EchoHeard> heard = hearRaw(reply.data(), reply.size(), &kData);
+    ASSERT_TRUE(heard);  // as the all scan hears it through the helper: with its identifier
+    EXPECT_EQ(std::tuple(heard->family, heard->hasId, heard->id, heard->sequence, heard->ttl),
+              std::tuple(AF_INET, true, uint16_t{0x1234}, uint16_t{7}, 57));
     EXPECT_EQ(raw(EchoReply(0x1235, 7, kData)).match, Match::None);  // a foreign identifier
     EXPECT_EQ(raw(EchoReply(0x1234, 6, kData)).match, Match::None);  // the previous probe
     EXPECT_EQ(raw(EchoReply(0x1234, 7, std::vector<uint8_t>(64, 0))).match, Match::None);
