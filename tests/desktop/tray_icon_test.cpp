@@ -99,6 +99,14 @@ TEST_F(Tray, VisibleShowsCurrentStateAndSendsOnlyChangedFrames) {
     EXPECT_EQ(area.iconChanges, changes);
     tray.nextFrame();
     EXPECT_EQ(area.iconChanges, changes + 1);
+    // A mark over the lower right of the same frame, sent at once; another mark replaces it.
+    const auto corner = [&] { return area.icon.pixmap(16).toImage().pixelColor(15, 15); };
+    tray.setMark(Solid(Qt::red));
+    EXPECT_EQ(std::pair(area.iconChanges, corner()), std::pair(changes + 2, QColor(Qt::red)));
+    tray.setMark(Solid(Qt::green));
+    EXPECT_EQ(corner(), QColor(Qt::green));
+    tray.setMark(QIcon());
+    EXPECT_EQ(corner(), QColor(Qt::yellow));
     tray.setVisible(false);
     EXPECT_FALSE(area.shown);
     EXPECT_TRUE(tray.isAnimating());  // survives hiding
