@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPixmap>
+#include <tuple>
 
 #include <QTest>
 
@@ -100,9 +101,11 @@ TEST_F(Tray, VisibleShowsCurrentStateAndSendsOnlyChangedFrames) {
     tray.nextFrame();
     EXPECT_EQ(area.iconChanges, changes + 1);
     // A mark over the lower right of the same frame, sent at once; another mark replaces it.
-    const auto corner = [&] { return area.icon.pixmap(16).toImage().pixelColor(15, 15); };
+    const auto pixel = [&](int at) { return area.icon.pixmap(16).toImage().pixelColor(at, at); };
+    const auto corner = [&] { return pixel(15); };
     tray.setMark(Solid(Qt::red));
-    EXPECT_EQ(std::pair(area.iconChanges, corner()), std::pair(changes + 2, QColor(Qt::red)));
+    EXPECT_EQ(std::tuple(area.iconChanges, corner(), pixel(0)),
+              std::tuple(changes + 2, QColor(Qt::red), QColor(Qt::yellow)));
     tray.setMark(Solid(Qt::green));
     EXPECT_EQ(corner(), QColor(Qt::green));
     tray.setMark(QIcon());
