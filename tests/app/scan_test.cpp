@@ -570,6 +570,16 @@ TEST_F(AllAtOnce, EveryRowIsMarkedFromItsOwnOutcome) {
     ASSERT_EQ(flights.sentNs.size(), 7u);  // the unknown name is never sent to
     for (size_t i = 1; i < flights.sentNs.size(); ++i)
         EXPECT_GE(flights.sentNs[i] - flights.sentNs[i - 1], 2'000'000) << i;
+
+    // A list with one name among its rows has it looked up too (stopped after 10 s if not).
+    Start("\"IP\";\"Name\"\r\n\"self\";\"\"\r\n", "[Form]\nCBX4=1\n");
+    QTimer stuck;
+    stuck.setSingleShot(true);
+    QObject::connect(&stuck, &QTimer::timeout,
+                     [&] { Child<QToolButton>("SpeedButton6")->click(); });
+    stuck.start(10'000);
+    form->runAllScan();
+    EXPECT_EQ(Image(0), 2);
 }
 
 // A stop, by the stop button or by the close query while the scan waits for its answers, ends
