@@ -257,10 +257,7 @@ void TargetListView::clearImages() {
     // A new round of icons: every row's icon of an earlier round is gone at once, however long
     // the list (one notice a row kept the window from its events for tens of milliseconds).
     ++iconRound_;
-    // One notice for them all: the view draws them again, and a screen reader hears it.
-    if (rowCount() > 0)
-        emit model()->dataChanged(model()->index(0, 0), model()->index(rowCount() - 1, 0),
-                                  {Qt::DecorationRole, Qt::AccessibleTextRole});
+    viewport()->update();
 }
 
 int TargetListView::imageIndex(const QTreeWidgetItem* row) {
