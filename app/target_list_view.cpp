@@ -186,7 +186,6 @@ QTreeWidgetItem* TargetListView::newRow(const Target& target) {
                      QByteArray::fromStdString(*target.ipBytes));
     if (target.nameBytes)
         row->setData(Index(Column::Name), kBytesRole, QByteArray::fromStdString(*target.nameBytes));
-    row->setData(Index(Column::State), kImageRole, -1);
     return row;
 }
 
