@@ -573,11 +573,8 @@ TEST_F(AllAtOnce, EveryRowIsMarkedFromItsOwnOutcome) {
 
     // A list with one name among its rows has it looked up too (stopped after 10 s if not).
     Start("\"IP\";\"Name\"\r\n\"self\";\"\"\r\n", "[Form]\nCBX4=1\n");
-    QTimer stuck;
-    stuck.setSingleShot(true);
-    QObject::connect(&stuck, &QTimer::timeout,
-                     [&] { Child<QToolButton>("SpeedButton6")->click(); });
-    stuck.start(10'000);
+    QObject stuck;
+    QTimer::singleShot(10'000, &stuck, [&] { Child<QToolButton>("SpeedButton6")->click(); });
     form->runAllScan();
     EXPECT_EQ(Image(0), 2);
 }
