@@ -258,6 +258,7 @@ TEST_F(Scan, SameAddressTwiceMarksTheFirstRow) {
     form->runAllScan();
     EXPECT_EQ(Image(0), 2);
     EXPECT_EQ(Image(1), 3);  // keeps the probe-running icon
+    EXPECT_EQ(Row(1)->data(0, Qt::AccessibleTextRole).toString(), QStringLiteral("偵察中"));
     EXPECT_EQ(Cell(0, 2), "1");
     EXPECT_EQ(Cell(1, 2), "1");  // the selected row at its reply is counted
 }

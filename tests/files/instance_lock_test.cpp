@@ -82,8 +82,9 @@ TEST_F(InstanceLock, ALaterStartIsHeardByTheHolderOfItsOwnUserOnly) {
     ASSERT_TRUE(lock.tryAcquire());
     const std::string path = lock.channelPath();
     EXPECT_EQ(path, dir.path("pingrove.socket"));
-    auto laterStartAsks = [&] { return InstanceChannel::ask(path); };  // of this user's
-    EXPECT_FALSE(laterStartAsks());                                    // nobody listens yet
+    auto laterStartAsks = [&] { return InstanceChannel::ask(path); };     // of this user's
+    EXPECT_FALSE(laterStartAsks());                                       // nobody listens yet
+    EXPECT_FALSE(InstanceChannel::ask(dir.path(std::string(120, 'x'))));  // no socket's address
     // A holder that was killed left its socket: listening replaces it.
     const pid_t killed = fork();
     if (killed == 0) _exit(InstanceChannel(path).listen() ? 0 : 1);
